@@ -1,0 +1,22 @@
+# One place registers a test with ctest and sets the environment every test runs in.
+#   netroscope_add_test(NAME <name> SOURCES <files...> [LIBS <libs...>] [LABELS <labels...>]
+#                       [SKIP_RETURN_CODE <code>])
+# Tests link the libraries; they never compile application sources again.
+function(netroscope_add_test)
+  cmake_parse_arguments(T "" "NAME;SKIP_RETURN_CODE;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE netroscope_testsupport ${T_LIBS} Qt6::Test)
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${T_NAME} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;QT_LOGGING_RULES=qt.qpa.*=false"
+    TIMEOUT 300)
+  if(T_TIMEOUT)
+    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  endif()
+  if(T_LABELS)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+  if(DEFINED T_SKIP_RETURN_CODE)
+    set_tests_properties(${T_NAME} PROPERTIES SKIP_RETURN_CODE ${T_SKIP_RETURN_CODE})
+  endif()
+endfunction()

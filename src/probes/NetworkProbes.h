@@ -1,0 +1,45 @@
+#pragma once
+
+#include "probes/StopToken.h"
+
+#include <QString>
+
+// What the PC knows of itself, learnt once at start-up.
+struct OwnIdentity {
+    QString pcName; // strPcName
+    QString myIp;   // strMyIp, empty when the name does not resolve
+    QString myMac;  // strMyMac
+};
+
+// subPing's answer. `error` is the failure that the window reports with the box
+// "何かエラーになりました。" titled "エラー subPing"; `answered` is then false.
+struct PingOutcome {
+    bool answered = false;
+    bool error = false;
+};
+
+// subMacGet's answer. `error` is reported with the box titled "エラー subMacGet";
+// `mac` is then empty.
+struct MacOutcome {
+    QString mac;
+    bool error = false;
+};
+
+// The probes as the survey and the window use them. Every call blocks only its
+// caller and may run on any thread at the same time as the others; none of them
+// shows anything. Tests replace the system's implementation with a scripted one.
+class NetworkProbes {
+public:
+    virtual ~NetworkProbes() = default;
+
+    // Start-up: the tools the probes need are present (PingDllChk).
+    virtual bool toolsPresent() = 0;
+    // Start-up: the PC's name, address and adapter MAC (GetPcName, HostToIp, MacGet).
+    virtual OwnIdentity ownIdentity() = 0;
+
+    virtual QString hostToIp(const QString& name) = 0;          // HostToIp
+    virtual QString ipToHost(const QString& ip) = 0;            // IpToHost
+    virtual PingOutcome ping(const QString& ip, const StopToken& stop) = 0; // subPing
+    // subMacGet; `me` gives the own-address shortcut.
+    virtual MacOutcome macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop) = 0;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Code page 932 (Microsoft's Shift-JIS) is the encoding of every file the program
+// reads or writes and of the byte widths in the survey list. The conversion lives
+// behind this seam because it depends on the platform: Qt's ICU-backed converter
+// on Linux, the system's own code page conversion on Windows.
+namespace Cp932 {
+
+// False when the platform offers no code page 932 conversion at all.
+bool available();
+
+// A character the code page cannot hold becomes "?", one byte, as Windows writes it.
+QByteArray encode(QStringView text);
+
+// Bytes that are not code page 932 decode to U+FFFD. A lead byte left without its
+// trail byte at the end is dropped.
+QString decode(QByteArrayView bytes);
+
+} // namespace Cp932

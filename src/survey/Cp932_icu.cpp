@@ -1,0 +1,53 @@
+#include "survey/Cp932.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+// "windows-31j" is the name under which ICU keeps Microsoft's table. ICU's
+// "Shift_JIS" is a different table: it maps 0x5C to the yen sign and 0x8160 to
+// the wave dash, which would corrupt every backslash and tilde we read.
+static constexpr const char kCodecName[] = "windows-31j";
+
+namespace Cp932 {
+
+bool available()
+{
+    return QStringEncoder(kCodecName).isValid();
+}
+
+QByteArray encode(QStringView text)
+{
+    // A fresh converter each time: once ICU has reported an unmappable character,
+    // a reused converter goes on flagging every later text as unmappable.
+    QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
+    QByteArray whole = encoder.encode(text);
+    if (!encoder.hasError())
+        return whole;
+
+    // ICU substitutes 0xFCFC for a character it cannot map, two bytes that are no
+    // character of the code page. Redo the text one code point at a time so that
+    // each such character becomes the single "?" the program counts it as.
+    QByteArray out;
+    out.reserve(whole.size());
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+        QStringEncoder single(kCodecName, QStringConverter::Flag::Stateless);
+        const QByteArray one = single.encode(text.mid(i, n));
+        if (single.hasError() || one.isEmpty())
+            out.append('?');
+        else
+            out.append(one);
+        i += n;
+    }
+    return out;
+}
+
+QString decode(QByteArrayView bytes)
+{
+    // A fresh decoder that is never flushed: a lead byte cut from its trail byte at
+    // the end of the bytes is dropped rather than shown as a replacement character.
+    QStringDecoder decoder(kCodecName);
+    return decoder.decode(bytes);
+}
+
+} // namespace Cp932

@@ -1,0 +1,7 @@
+#include "window/frmNetScp.h"
+
+frmNetScp::frmNetScp(QWidget* parent)
+    : QMainWindow(parent)
+{
+    setWindowTitle(QStringLiteral("Netroscope"));
+}
