@@ -3,12 +3,12 @@
 #include "survey/Cp932.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace TextFile {
 
-QStringList splitLines(QStringView text)
-{
+QStringList splitLines(QStringView text) {
     QStringList lines;
     qsizetype begin = 0;
     const qsizetype n = text.size();
@@ -26,8 +26,7 @@ QStringList splitLines(QStringView text)
     return lines;
 }
 
-ReadResult read(const QString& path)
-{
+ReadResult read(const QString& path) {
     ReadResult result;
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
@@ -44,8 +43,7 @@ ReadResult read(const QString& path)
     return result;
 }
 
-WriteResult write(const QString& path, const QStringList& lines)
-{
+WriteResult write(const QString& path, const QStringList& lines) {
     WriteResult result;
     QString text;
     qsizetype size = 0;
@@ -72,10 +70,29 @@ WriteResult write(const QString& path, const QStringList& lines)
     return result;
 }
 
-void remove(const QString& path)
-{
-    if (!path.isEmpty())
-        QFile::remove(path);
+bool remove(const QString& path) {
+    if (path.isEmpty())
+        return true;
+    QFile::remove(path);
+    // A dangling symbolic link counts as something left behind.
+    const QFileInfo info(path);
+    return !info.exists() && !info.isSymLink();
+}
+
+bool writeTest(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    // Deliberately not a QSaveFile: the question is whether this very path can be
+    // created, not whether its directory takes a temporary file and a rename.
+    QFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    ok = ok && file.write("TEST\r\n", 6) == 6;
+    ok = ok && file.flush();
+    file.close();
+    ok = ok && file.error() == QFileDevice::NoError;
+    // Removed on every path, also when the write failed half-way.
+    const bool removed = remove(path);
+    return ok && removed;
 }
 
 } // namespace TextFile

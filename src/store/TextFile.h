@@ -9,9 +9,9 @@
 namespace TextFile {
 
 struct ReadResult {
-    bool ok = false;     // the file could be opened and read
-    QStringList lines;   // without their terminators
-    QString error;       // what went wrong, for a message, when !ok
+    bool ok = false;   // the file could be opened and read
+    QStringList lines; // without their terminators
+    QString error;     // what went wrong, for a message, when !ok
 };
 
 // A line ends at CR, CR LF or LF. A last line without a terminator still counts;
@@ -30,7 +30,14 @@ struct WriteResult {
 // content is complete on disk.
 WriteResult write(const QString& path, const QStringList& lines);
 
-// Deletes the file; a missing file or an empty path is no error.
-void remove(const QString& path);
+// Deletes the file; a missing file or an empty path is no error. True when no file
+// is left at the path afterwards, so a caller that cares can tell a refused delete.
+bool remove(const QString& path);
+
+// Whether the path can be created, written and closed: writes "TEST" and CR LF to
+// it, then deletes it. Nothing is left at the path, whatever the answer. An existing
+// file at the path is overwritten and deleted, so only probe names that nothing
+// else uses may be passed.
+bool writeTest(const QString& path);
 
 } // namespace TextFile
