@@ -1,0 +1,76 @@
+#include "store/HistoryLog.h"
+
+#include "survey/AddressList.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+bool isCsvPath(const QString& path) {
+    return path.right(4).compare(u".csv"_s, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+LoadedList subListLoad(const QString& path) {
+    LoadedList result;
+    result.lstData.append(AddressList::listHeader());
+    result.lstDat2.append(AddressList::csvHeader());
+
+    TextFile::ReadResult file = TextFile::read(path);
+    if (!file.ok) {
+        result.error = file.error;
+        return result;
+    }
+    result.opened = true;
+
+    // Every line is kept, however many there are and however long its first field:
+    // whatever the loader dropped would be gone from the log at the next save.
+    const qsizetype first = isCsvPath(path) ? 1 : 0;
+    const qsizetype count = std::max<qsizetype>(0, file.lines.size() - first);
+    result.lstData.reserve(count + 1);
+    result.lstDat2.reserve(count + 1);
+    for (qsizetype i = first; i < file.lines.size(); ++i) {
+        QString& line = file.lines[i];
+        const AddressEntry entry = SplitCsvRow(line);
+        result.lstData.append(MakeListRow(entry.ip, entry.host, entry.mac));
+        result.lstDat2.append(std::move(line));
+    }
+    return result;
+}
+
+TextFile::WriteResult subLogSave(const QStringList& lstDat2, const QString& logPath) {
+    if (lstDat2.size() <= 1) {
+        TextFile::WriteResult result;
+        result.ok = TextFile::remove(logPath);
+        if (!result.ok)
+            result.error = u"履歴ログを削除できません"_s;
+        return result;
+    }
+    return TextFile::write(logPath, lstDat2.mid(1));
+}
+
+QString historyLogPath(const QString& programDir, const QString& dataDir) {
+    // The probe file has a name of its own: writing the test into the log itself
+    // would destroy the history it is about to read.
+    const QDir program(programDir);
+    if (!programDir.isEmpty() && TextFile::writeTest(program.filePath(u"Netroscope.wrt"_s)))
+        return program.filePath(QString::fromUtf16(kHistoryLogName));
+
+    // Without a data directory there is nowhere better; the save will fail quietly.
+    if (dataDir.isEmpty())
+        return program.filePath(QString::fromUtf16(kHistoryLogName));
+    QDir().mkpath(dataDir);
+    return QDir(dataDir).filePath(QString::fromUtf16(kHistoryLogName));
+}
+
+QString historyLogPath() {
+    static const QString path =
+        historyLogPath(QCoreApplication::applicationDirPath(),
+                       QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    return path;
+}

@@ -1,0 +1,336 @@
+#include "store/HistoryLog.h"
+#include "survey/AddressList.h"
+
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QString blanks(int n) {
+    return QString(n, u' ');
+}
+
+QStringList withHeader(const QString& header, const QStringList& rows) {
+    return QStringList{header} + rows;
+}
+
+// "ルータ" and "～" in code page 932; the wave dash shows whether the right table is used.
+const QByteArray kRouterSjis = TestFiles::hex("838b815b835e");
+const QByteArray kTildeSjis = TestFiles::hex("8160");
+
+} // namespace
+
+class TestHistoryLog : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+
+    void saveWritesDataRowsOnly();
+    void saveKeepsRowsExactlyAsHeld();
+    void saveWithoutDataRowsDeletesLog_data();
+    void saveWithoutDataRowsDeletesLog();
+    void saveToUncreatablePathFails();
+
+    void load_data();
+    void load();
+    void loadKeepsEveryLinePast16BitCounter();
+    void loadOfUnopenablePathReportsIt_data();
+    void loadOfUnopenablePathReportsIt();
+    void saveThenLoadRoundTrip();
+
+    void logPathInWritableProgramDir();
+    void logPathFallsBackWhenProgramDirCannotBeCreated();
+    void logPathFallsBackForReadOnlyProgramDir();
+    void logPathForThisRunIsDecidedOnce();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+};
+
+void TestHistoryLog::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestHistoryLog::saveWritesDataRowsOnly() {
+    const QString log = path(u"Netroscope.log"_s);
+    const QStringList lstDat2 =
+        withHeader(AddressList::csvHeader(), {u"198.18.0.1,ルータ,00-11-22-33-44-55"_s,
+                                              u"198.18.0.2,,"_s, u"198.18.0.3,pc～3,"_s});
+    const TextFile::WriteResult result = subLogSave(lstDat2, log);
+    QVERIFY2(result.ok, qPrintable(result.error));
+
+    // No header, no byte-order mark, code page 932, CR LF after every line.
+    const QByteArray expected = "198.18.0.1," + kRouterSjis + ",00-11-22-33-44-55\r\n" +
+                                "198.18.0.2,,\r\n" + "198.18.0.3,pc" + kTildeSjis + "3,\r\n";
+    QCOMPARE(TestFiles::readBytes(log), expected);
+}
+
+void TestHistoryLog::saveKeepsRowsExactlyAsHeld() {
+    // Rows that came from an import are written as read: four fields, a blank row,
+    // a first field too long for the column, a host name longer than the column.
+    const QString longHost = u"h"_s.repeated(40);
+    const QStringList rows = {u"198.18.0.4,a,b,c"_s, QString(), u"x"_s.repeated(25),
+                              u"198.18.0.5,"_s + longHost + u","_s};
+    QVERIFY(subLogSave(withHeader(AddressList::csvHeader(), rows), path(u"log"_s)).ok);
+    QCOMPARE(TestFiles::readBytes(path(u"log"_s)),
+             QByteArray("198.18.0.4,a,b,c\r\n\r\n" + QByteArray(25, 'x') + "\r\n198.18.0.5," +
+                        longHost.toLatin1() + ",\r\n"));
+}
+
+void TestHistoryLog::saveWithoutDataRowsDeletesLog_data() {
+    QTest::addColumn<QStringList>("lstDat2");
+    QTest::addColumn<bool>("logExists");
+    QTest::newRow("header only, old log") << QStringList{AddressList::csvHeader()} << true;
+    QTest::newRow("empty list, old log") << QStringList{} << true;
+    QTest::newRow("header only, no log") << QStringList{AddressList::csvHeader()} << false;
+}
+
+void TestHistoryLog::saveWithoutDataRowsDeletesLog() {
+    QFETCH(QStringList, lstDat2);
+    QFETCH(bool, logExists);
+    const QString log = path(u"Netroscope.log"_s);
+    if (logExists)
+        QVERIFY(TestFiles::writeBytes(log, "198.18.0.1,old,\r\n"));
+
+    QVERIFY(subLogSave(lstDat2, log).ok);
+    QVERIFY(!QFile::exists(log));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+}
+
+void TestHistoryLog::saveToUncreatablePathFails() {
+    const QString log = path(u"missing/Netroscope.log"_s);
+    const TextFile::WriteResult result =
+        subLogSave({AddressList::csvHeader(), u"198.18.0.1,a,b"_s}, log);
+    QVERIFY(!result.ok);
+    QVERIFY(!result.error.isEmpty());
+    QVERIFY(!QFile::exists(log));
+}
+
+void TestHistoryLog::load_data() {
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("dat2");
+    QTest::addColumn<QStringList>("data");
+
+    const QString mac = u"00-11-22-33-44-55"_s;
+    const QString row1 = u"198.18.0.1,pc01,"_s + mac;
+    const QString disp1 = u"198.18.0.1"_s + blanks(10) + u"|pc01"_s + blanks(26) + u"|"_s + mac;
+    const QString row2 = u"198.18.0.2,,"_s;
+    const QString disp2 = u"198.18.0.2"_s + blanks(10) + u"|"_s + blanks(30) + u"|"_s;
+    const QString row3 = u"198.18.0.3,ルータ,"_s;
+    const QString disp3 = u"198.18.0.3"_s + blanks(10) + u"|ルータ"_s + blanks(24) + u"|"_s;
+    const QByteArray bytes123 =
+        "198.18.0.1,pc01,00-11-22-33-44-55\r\n198.18.0.2,,\r\n198.18.0.3," + kRouterSjis + ",\r\n";
+
+    QTest::newRow("three lines in file order")
+        << u"Netroscope.log"_s << bytes123 << QStringList{row1, row2, row3}
+        << QStringList{disp1, disp2, disp3};
+    QTest::newRow("empty file") << u"Netroscope.log"_s << QByteArray() << QStringList{}
+                                << QStringList{};
+    QTest::newRow("blank line") << u"Netroscope.log"_s
+                                << QByteArray("198.18.0.2,,\r\n\r\n198.18.0.2,,\r\n")
+                                << QStringList{row2, QString(), row2}
+                                << QStringList{disp2, blanks(20) + u"|"_s + blanks(30) + u"|"_s,
+                                               disp2};
+    QTest::newRow("CR, LF and a last line without terminator")
+        << u"Netroscope.log"_s << QByteArray("198.18.0.2,,\r198.18.0.2,,\n198.18.0.2,,")
+        << QStringList{row2, row2, row2} << QStringList{disp2, disp2, disp2};
+    QTest::newRow("address only") << u"Netroscope.log"_s << QByteArray("198.18.0.2\r\n")
+                                  << QStringList{u"198.18.0.2"_s} << QStringList{disp2};
+    QTest::newRow("four fields kept whole, third shown as MAC")
+        << u"Netroscope.log"_s << QByteArray("198.18.0.4,host,mac,extra\r\n")
+        << QStringList{u"198.18.0.4,host,mac,extra"_s}
+        << QStringList{u"198.18.0.4"_s + blanks(10) + u"|host"_s + blanks(26) + u"|mac"_s};
+
+    const QString ascii40 = u"abcdefghij"_s.repeated(4);
+    QTest::newRow("40 ascii characters shown cut to 30")
+        << u"Netroscope.log"_s << QByteArray("198.18.0.5," + ascii40.toLatin1() + ",\r\n")
+        << QStringList{u"198.18.0.5,"_s + ascii40 + u","_s}
+        << QStringList{u"198.18.0.5"_s + blanks(10) + u"|"_s + ascii40.left(30) + u"|"_s};
+    const QString wide20 = u"サーバー１号機ルータ"_s.repeated(2);
+    QTest::newRow("20 double-byte characters shown cut to 15")
+        << u"Netroscope.log"_s
+        << QByteArray("198.18.0.6," +
+                      TestFiles::hex("8354815b836f815b82508d868b40838b815b835e").repeated(2) +
+                      ",\r\n")
+        << QStringList{u"198.18.0.6,"_s + wide20 + u","_s}
+        << QStringList{u"198.18.0.6"_s + blanks(10) + u"|"_s + wide20.left(15) + u"|"_s};
+
+    // Whatever the first line of a ".csv" file holds, it is skipped.
+    for (const QString& name : {u"list.csv"_s, u"LIST.CSV"_s, u"List.Csv"_s}) {
+        QTest::newRow(qPrintable(name))
+            << name << bytes123 << QStringList{row2, row3} << QStringList{disp2, disp3};
+    }
+    QTest::newRow("csv with header only")
+        << u"list.csv"_s << QByteArray("IP,HOST,MAC\r\n") << QStringList{} << QStringList{};
+
+    const QByteArray headerSjis =
+        TestFiles::hex("495083418368838c83582c484f535496bc2c4d414383418368838c8358");
+    for (const QString& name : {u"list.txt"_s, u"list.csvx"_s, u"listcsv"_s}) {
+        QTest::newRow(qPrintable(u"header read as data in "_s + name))
+            << name << QByteArray(headerSjis + "\r\n198.18.0.2,,\r\n")
+            << QStringList{AddressList::csvHeader(), row2}
+            << QStringList{u"IPアドレス"_s + blanks(14) + u"|HOST名"_s + blanks(24) +
+                               u"|MACアドレス"_s,
+                           disp2};
+    }
+
+    // A first field longer than the column no longer ends the load: the line is kept
+    // and its display row is merely pushed to the right.
+    const QString long25 = u"1234567890123456789012345"_s;
+    QTest::newRow("25-character first field in the third line")
+        << u"Netroscope.log"_s
+        << QByteArray("198.18.0.1,pc01,00-11-22-33-44-55\r\n198.18.0.2,,\r\n" + long25.toLatin1() +
+                      ",x,y\r\n198.18.0.2,,\r\n")
+        << QStringList{row1, row2, long25 + u",x,y"_s, row2}
+        << QStringList{disp1, disp2, long25 + u"|x"_s + blanks(29) + u"|y"_s, disp2};
+}
+
+void TestHistoryLog::load() {
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, dat2);
+    QFETCH(QStringList, data);
+
+    const QString file = path(fileName);
+    QVERIFY(TestFiles::writeBytes(file, content));
+    const LoadedList loaded = subListLoad(file);
+    QVERIFY(loaded.opened);
+    QCOMPARE(loaded.lstDat2, withHeader(AddressList::csvHeader(), dat2));
+    QCOMPARE(loaded.lstData, withHeader(AddressList::listHeader(), data));
+}
+
+void TestHistoryLog::loadKeepsEveryLinePast16BitCounter() {
+    constexpr int kLines = 40000;
+    QByteArray content;
+    for (int i = 0; i < kLines; ++i)
+        content += "198.18." + QByteArray::number(i / 256) + '.' + QByteArray::number(i % 256) +
+                   ",h" + QByteArray::number(i) + ",\r\n";
+    const QString log = path(u"Netroscope.log"_s);
+    QVERIFY(TestFiles::writeBytes(log, content));
+
+    const LoadedList loaded = subListLoad(log);
+    QVERIFY(loaded.opened);
+    QCOMPARE(loaded.lstDat2.size(), kLines + 1);
+    QCOMPARE(loaded.lstData.size(), kLines + 1);
+    QCOMPARE(loaded.lstDat2.at(32767), u"198.18.127.254,h32766,"_s);
+    QCOMPARE(loaded.lstDat2.at(32768), u"198.18.127.255,h32767,"_s);
+    QCOMPARE(loaded.lstDat2.last(), u"198.18.156.63,h39999,"_s);
+    QVERIFY(loaded.lstData.last().startsWith(u"198.18.156.63       |h39999"_s));
+
+    // And the next save writes them all back.
+    QVERIFY(subLogSave(loaded.lstDat2, log).ok);
+    QCOMPARE(TestFiles::readBytes(log), content);
+}
+
+void TestHistoryLog::loadOfUnopenablePathReportsIt_data() {
+    QTest::addColumn<QString>("relative");
+    QTest::addColumn<bool>("empty");
+    QTest::newRow("missing file") << u"typed-name.csv"_s << false;
+    QTest::newRow("directory") << u"adir"_s << false;
+    QTest::newRow("empty path") << QString() << true;
+}
+
+void TestHistoryLog::loadOfUnopenablePathReportsIt() {
+    QFETCH(QString, relative);
+    QFETCH(bool, empty);
+    QVERIFY(QDir(m_dir->path()).mkdir(u"adir"_s));
+    const LoadedList loaded = subListLoad(empty ? QString() : path(relative));
+    QVERIFY(!loaded.opened);
+    QVERIFY(!loaded.error.isEmpty());
+    // Header-only lists, which is what start-up wants when there is no log yet.
+    QCOMPARE(loaded.lstDat2, QStringList{AddressList::csvHeader()});
+    QCOMPARE(loaded.lstData, QStringList{AddressList::listHeader()});
+}
+
+void TestHistoryLog::saveThenLoadRoundTrip() {
+    // The lists as a survey builds them.
+    const QList<AddressEntry> entries = {
+        {u"198.18.0.1"_s, u"ルータ"_s, u"00-11-22-33-44-55"_s},
+        {u"198.18.0.2"_s, QString(), QString()},
+        {u"198.18.0.3"_s, u"ｻｰﾊﾞ～\\share"_s, u"AA-BB-CC-DD-EE-FF"_s},
+        {u"198.18.0.4"_s, u"x"_s.repeated(45), QString()},
+    };
+    QStringList lstData{AddressList::listHeader()};
+    QStringList lstDat2{AddressList::csvHeader()};
+    for (const AddressEntry& e : entries) {
+        lstData.append(MakeListRow(e.ip, e.host, e.mac));
+        lstDat2.append(MakeCsvRow(e.ip, e.host, e.mac));
+    }
+    const QString log = path(u"Netroscope.log"_s);
+    QVERIFY(subLogSave(lstDat2, log).ok);
+    const LoadedList loaded = subListLoad(log);
+    QVERIFY(loaded.opened);
+    QCOMPARE(loaded.lstDat2, lstDat2);
+    QCOMPARE(loaded.lstData, lstData);
+}
+
+void TestHistoryLog::logPathInWritableProgramDir() {
+    const QString program = path(u"bin"_s);
+    const QString data = path(u"data"_s);
+    QVERIFY(QDir().mkpath(program));
+    QCOMPARE(historyLogPath(program, data), program + u"/Netroscope.log"_s);
+    // The write test leaves nothing behind, and no data directory is made for nothing.
+    QCOMPARE(QDir(program).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{});
+    QVERIFY(!QFile::exists(data));
+}
+
+void TestHistoryLog::logPathFallsBackWhenProgramDirCannotBeCreated() {
+    // A directory below a regular file can be created by nobody, root included.
+    QVERIFY(TestFiles::writeBytes(path(u"file"_s), "x"));
+    const QString program = path(u"file/bin"_s);
+    const QString data = path(u"home/.local/share/Netroscope"_s);
+
+    const QString log = historyLogPath(program, data);
+    QCOMPARE(log, data + u"/Netroscope.log"_s);
+    QVERIFY(QFileInfo(data).isDir());
+
+    // Shut-down writes there and the next start-up, deciding the same way, reads it.
+    const QStringList lstDat2{AddressList::csvHeader(), u"198.18.0.1,ルータ,"_s};
+    QVERIFY(subLogSave(lstDat2, log).ok);
+    QCOMPARE(subListLoad(historyLogPath(program, data)).lstDat2, lstDat2);
+}
+
+void TestHistoryLog::logPathFallsBackForReadOnlyProgramDir() {
+    const QString program = path(u"bin"_s);
+    const QString data = path(u"data"_s);
+    QVERIFY(QDir().mkpath(program));
+    QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                               QFile::ExeGroup | QFile::ReadOther |
+                                               QFile::ExeOther));
+    const auto restore = qScopeGuard([&] {
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    if (::geteuid() == 0 || TextFile::writeTest(program + u"/probe"_s))
+        QSKIP("Running as root: mode 0555 does not stop root from writing; the fallback is "
+              "covered by logPathFallsBackWhenProgramDirCannotBeCreated");
+
+    const QString log = historyLogPath(program, data);
+    QCOMPARE(log, data + u"/Netroscope.log"_s);
+    const QStringList lstDat2{AddressList::csvHeader(), u"198.18.0.1,a,b"_s};
+    QVERIFY(subLogSave(lstDat2, log).ok);
+    QCOMPARE(subListLoad(historyLogPath(program, data)).lstDat2, lstDat2);
+    QVERIFY(!QFile::exists(program + u"/Netroscope.log"_s));
+}
+
+void TestHistoryLog::logPathForThisRunIsDecidedOnce() {
+    const QString first = historyLogPath();
+    QVERIFY(first.endsWith(u"/Netroscope.log"_s));
+    // The test's own directory is writable, so the log sits beside the executable.
+    QCOMPARE(first, QDir(QCoreApplication::applicationDirPath()).filePath(u"Netroscope.log"_s));
+    QCOMPARE(historyLogPath(), first);
+}
+
+QTEST_GUILESS_MAIN(TestHistoryLog)
+#include "tst_historylog.moc"
