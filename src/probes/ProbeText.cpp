@@ -1,0 +1,82 @@
+#include "probes/ProbeText.h"
+
+namespace ProbeText {
+
+namespace {
+
+bool isFieldChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'.' || c == u'-' || c == u'_';
+}
+
+bool isHexDigit(QChar c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+} // namespace
+
+bool namesAddress(QStringView line, QStringView ip)
+{
+    if (ip.isEmpty())
+        return false;
+    for (qsizetype at = line.indexOf(ip); at >= 0; at = line.indexOf(ip, at + 1)) {
+        const qsizetype end = at + ip.size();
+        const bool openBefore = at == 0 || !isFieldChar(line[at - 1]);
+        const bool openAfter = end == line.size() || !isFieldChar(line[end]);
+        if (openBefore && openAfter)
+            return true;
+    }
+    return false;
+}
+
+QString normaliseMac(QStringView text)
+{
+    if (text.size() != 17)
+        return {};
+    const QChar separator = text[2];
+    if (separator != u':' && separator != u'-')
+        return {};
+    QString mac;
+    mac.reserve(17);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (i % 3 == 2) {
+            if (c != separator)
+                return {};
+            mac += u'-';
+        } else {
+            if (!isHexDigit(c))
+                return {};
+            mac += c.toUpper();
+        }
+    }
+    return mac;
+}
+
+bool isSafeOperand(QStringView text)
+{
+    if (text.isEmpty() || text.startsWith(u'-'))
+        return false;
+    for (QChar c : text) {
+        if (c.isSpace() || c.category() == QChar::Other_Control)
+            return false;
+    }
+    return true;
+}
+
+QString cleanHostName(QStringView name)
+{
+    QString clean;
+    clean.reserve(name.size());
+    for (QChar c : name) {
+        const auto category = c.category();
+        if (c == u',' || category == QChar::Other_Control || category == QChar::Separator_Line ||
+            category == QChar::Separator_Paragraph)
+            continue;
+        clean += c;
+    }
+    return clean.trimmed();
+}
+
+} // namespace ProbeText

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// Text rules shared by the parsers of every platform.
+namespace ProbeText {
+
+// "00-00-00-00-00-00": what the adapter fallback answers when it finds nothing.
+inline constexpr QStringView kZeroMac = u"00-00-00-00-00-00";
+
+// True when the line names `ip` as a whole field: the text is not part of a longer
+// address or name, so a line about 192.168.0.17 does not name 192.168.0.1.
+bool namesAddress(QStringView line, QStringView ip);
+
+// Six groups of two hexadecimal digits joined by ":" or "-" become the program's
+// MAC text (upper case, "-"); anything else gives the empty text.
+QString normaliseMac(QStringView text);
+
+// An address text that may be handed to a tool as its one operand: not empty, not
+// an option (leading "-"), no blanks and no control characters.
+bool isSafeOperand(QStringView text);
+
+// A resolver name made safe for the list rows: commas, line breaks, NUL and other
+// control characters are dropped, as are blanks around the name. Names in
+// two-byte characters stay as they are.
+QString cleanHostName(QStringView name);
+
+} // namespace ProbeText

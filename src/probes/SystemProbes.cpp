@@ -1,0 +1,51 @@
+#include "probes/SystemProbes.h"
+
+#include "probes/MMacGet.h"
+#include "probes/MPCNAME.h"
+#include "probes/MPing.h"
+#include "probes/MacProbe.h"
+#include "probes/PingProbe.h"
+#include "probes/PlatformProfile.h"
+
+SystemProbes::SystemProbes()
+    : SystemProbes(PlatformProfile::system())
+{}
+
+SystemProbes::SystemProbes(const PlatformProfile& profile)
+    : m_profile(profile)
+{}
+
+bool SystemProbes::toolsPresent()
+{
+    return PingDllChk(m_profile);
+}
+
+OwnIdentity SystemProbes::ownIdentity()
+{
+    OwnIdentity me;
+    me.pcName = GetPcName(m_profile);
+    me.myIp = preferredOwnAddress(HostToIp(m_profile, me.pcName), localInterfaces(),
+                                  m_profile.defaultRouteInterface());
+    me.myMac = MacGet(m_profile, me.myIp);
+    return me;
+}
+
+QString SystemProbes::hostToIp(const QString& name)
+{
+    return HostToIp(m_profile, name);
+}
+
+QString SystemProbes::ipToHost(const QString& ip)
+{
+    return IpToHost(m_profile, ip);
+}
+
+PingOutcome SystemProbes::ping(const QString& ip, const StopToken& stop)
+{
+    return subPing(m_profile, ip, stop);
+}
+
+MacOutcome SystemProbes::macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop)
+{
+    return subMacGet(m_profile, ip, me, stop);
+}

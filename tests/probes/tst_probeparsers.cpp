@@ -1,0 +1,322 @@
+#include "probes/LinuxProfile.h"
+#include "probes/ProbeText.h"
+#include "probes/WindowsProfile.h"
+
+#include "TestFiles.h"
+
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Recorded outputs, decoded the way the profile decodes its tools' output.
+QString fixture(const QString& name)
+{
+    const QString path = QStringLiteral(NETROSCOPE_PROBE_FIXTURES "/") + name;
+    const QByteArray bytes = TestFiles::readBytes(path);
+    if (bytes.isEmpty())
+        qFatal("missing fixture %s", qPrintable(path));
+    if (name.startsWith(u"windows/"_s))
+        return WindowsProfile().decodeOutput(bytes);
+    return LinuxProfile(LinuxTools{}).decodeOutput(bytes);
+}
+
+} // namespace
+
+class TestProbeParsers : public QObject {
+    Q_OBJECT
+private slots:
+    void namesAddress_data();
+    void namesAddress();
+    void normaliseMac_data();
+    void normaliseMac();
+    void safeOperand_data();
+    void safeOperand();
+    void cleanHostName_data();
+    void cleanHostName();
+
+    void ping_data();
+    void ping();
+    void arp_data();
+    void arp();
+    void adapterList_data();
+    void adapterList();
+    void defaultRoute();
+
+    void addressIsOneArgumentOfTheToolItself();
+};
+
+void TestProbeParsers::namesAddress_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<bool>("names");
+    QTest::newRow("iputils reply")
+        << u"64 bytes from 198.18.0.11: icmp_seq=1 ttl=64"_s << u"198.18.0.11"_s << true;
+    QTest::newRow(".17 is not .1")
+        << u"64 bytes from 198.18.0.17: icmp_seq=1"_s << u"198.18.0.1"_s << false;
+    QTest::newRow(".1 is not .17")
+        << u"64 bytes from 198.18.0.1: icmp_seq=1"_s << u"198.18.0.17"_s << false;
+    QTest::newRow("longer on the left") << u"from 2198.18.0.1:"_s << u"198.18.0.1"_s << false;
+    QTest::newRow("second occurrence is whole")
+        << u"198.18.0.17 and 198.18.0.1 here"_s << u"198.18.0.1"_s << true;
+    QTest::newRow("in parentheses") << u"PING x (198.18.0.1) 56(84)"_s << u"198.18.0.1"_s << true;
+    QTest::newRow("at line end") << u"Reply from 192.168.0.1"_s << u"192.168.0.1"_s << true;
+    QTest::newRow("followed by Japanese")
+        << u"192.168.0.1 からの応答"_s << u"192.168.0.1"_s << true;
+    QTest::newRow("empty address") << u"anything"_s << QString() << false;
+}
+
+void TestProbeParsers::namesAddress()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, ip);
+    QFETCH(bool, names);
+    QCOMPARE(ProbeText::namesAddress(line, ip), names);
+}
+
+void TestProbeParsers::normaliseMac_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("mac");
+    QTest::newRow("colons lower case") << u"02:4e:53:ab:cd:ef"_s << u"02-4E-53-AB-CD-EF"_s;
+    QTest::newRow("dashes") << u"00-0a-95-01-02-0f"_s << u"00-0A-95-01-02-0F"_s;
+    QTest::newRow("mixed separators") << u"00-0a:95-01-02-0f"_s << QString();
+    QTest::newRow("eight groups") << u"00-00-00-00-00-00-00-E0"_s << QString();
+    QTest::newRow("one digit groups") << u"0-a-95-1-2-f"_s << QString();
+    QTest::newRow("not hex") << u"00-0g-95-01-02-0f"_s << QString();
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestProbeParsers::normaliseMac()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, mac);
+    QCOMPARE(ProbeText::normaliseMac(text), mac);
+}
+
+void TestProbeParsers::safeOperand_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("safe");
+    QTest::newRow("address") << u"198.18.0.1"_s << true;
+    QTest::newRow("name") << u"取得失敗"_s << true;
+    QTest::newRow("option") << u"-f"_s << false;
+    QTest::newRow("option with value") << u"-c100"_s << false;
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("blank inside") << u"127.0.0.1;touch X"_s << false;
+    QTest::newRow("leading blank") << u" 198.18.0.1"_s << false;
+    QTest::newRow("line break") << u"198.18.0.1\n-f"_s << false;
+    QTest::newRow("NUL") << u"198.18.0.1\0x"_s << false;
+}
+
+void TestProbeParsers::safeOperand()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, safe);
+    QCOMPARE(ProbeText::isSafeOperand(text), safe);
+}
+
+void TestProbeParsers::cleanHostName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("clean");
+    QTest::newRow("plain") << u"lab11.example"_s << u"lab11.example"_s;
+    QTest::newRow("comma") << u"a,b"_s << u"ab"_s;
+    QTest::newRow("CR LF") << u"host\r\nx"_s << u"hostx"_s;
+    QTest::newRow("NUL and tab") << QString(u"ho\0st\t"_s) << u"host"_s;
+    QTest::newRow("DEL and C1") << u"ho\u007Fs\u0085t"_s << u"host"_s;
+    QTest::newRow("line separator") << u"ho\u2028st"_s << u"host"_s;
+    QTest::newRow("only separators") << u",\r\n"_s << QString();
+    QTest::newRow("Japanese stays") << u"ラボ１４"_s << u"ラボ１４"_s;
+}
+
+void TestProbeParsers::cleanHostName()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, clean);
+    QCOMPARE(ProbeText::cleanHostName(name), clean);
+}
+
+void TestProbeParsers::ping_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<bool>("answered");
+
+    QTest::newRow("linux reply") << u"linux/ping_reply.txt"_s << u"198.18.0.17"_s << true;
+    QTest::newRow("linux reply from .17 is not .1")
+        << u"linux/ping_reply.txt"_s << u"198.18.0.1"_s << false;
+    QTest::newRow("linux no reply") << u"linux/ping_dead.txt"_s << u"198.18.0.2"_s << false;
+    QTest::newRow("linux own unreachable naming .10 is not .1")
+        << u"linux/ping_unreachable.txt"_s << u"198.18.0.1"_s << false;
+    QTest::newRow("linux unreachable is no reply of the own address")
+        << u"linux/ping_unreachable.txt"_s << u"198.18.0.10"_s << false;
+
+    for (const QString& lang : {u"en"_s, u"ja"_s}) {
+        const QString at = u"windows/ping_"_s + lang;
+        QTest::addRow("windows %s reply", qPrintable(lang))
+            << at + u"_reply.txt"_s << u"192.168.0.1"_s << true;
+        QTest::addRow("windows %s reply of .1 is not .10", qPrintable(lang))
+            << at + u"_reply.txt"_s << u"192.168.0.10"_s << false;
+        QTest::addRow("windows %s time-out", qPrintable(lang))
+            << at + u"_timeout.txt"_s << u"192.168.0.7"_s << false;
+        // The PC's own "Destination host unreachable" names 192.168.0.10.
+        QTest::addRow("windows %s unreachable", qPrintable(lang))
+            << at + u"_unreachable.txt"_s << u"192.168.0.1"_s << false;
+        QTest::addRow("windows %s unreachable own address", qPrintable(lang))
+            << at + u"_unreachable.txt"_s << u"192.168.0.10"_s << false;
+        // An error line that repeats the argument is no answer.
+        QTest::addRow("windows %s unknown host", qPrintable(lang))
+            << at + u"_unknown_host.txt"_s << u"nohost"_s << false;
+    }
+}
+
+void TestProbeParsers::ping()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, ip);
+    QFETCH(bool, answered);
+    const QString output = fixture(file);
+    if (file.startsWith(u"windows/"_s))
+        QCOMPARE(WindowsProfile::parsePing(output, ip), answered);
+    else
+        QCOMPARE(LinuxProfile::parsePing(output, ip), answered);
+}
+
+void TestProbeParsers::arp_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("output"); // used when file is empty
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<QString>("mac");
+    QTest::addColumn<bool>("malformed");
+
+    const QString lab = u"linux/arp_lab.txt"_s;
+    QTest::newRow("linux .17") << lab << QString() << u"198.18.0.17"_s << u"02-4E-53-00-00-11"_s
+                               << false;
+    QTest::newRow("linux .1 after the row of .17")
+        << lab << QString() << u"198.18.0.1"_s << u"02-4E-53-00-00-01"_s << false;
+    QTest::newRow("linux lower case comes back upper")
+        << lab << QString() << u"198.18.0.12"_s << u"02-4E-53-AB-CD-EF"_s << false;
+    QTest::newRow("linux incomplete entry")
+        << lab << QString() << u"198.18.0.2"_s << QString() << false;
+    QTest::newRow("linux not in table")
+        << lab << QString() << u"198.18.0.11"_s << QString() << false;
+    QTest::newRow("linux unreadable address")
+        << QString()
+        << u"IP address HW type Flags HW address Mask Device\n198.18.0.5 0x1 0x2 zz:zz * eth0\n"_s
+        << u"198.18.0.5"_s << QString() << true;
+    QTest::newRow("linux complete all-zero")
+        << QString() << u"198.18.0.5 0x1 0x2 00:00:00:00:00:00 * eth0\n"_s << u"198.18.0.5"_s
+        << QString() << false;
+
+    for (const QString& lang : {u"en"_s, u"ja"_s}) {
+        const QString file = u"windows/arp_"_s + lang + u".txt"_s;
+        QTest::addRow("windows %s .1 after the row of .17", qPrintable(lang))
+            << file << QString() << u"192.168.0.1"_s << u"00-1A-2B-3C-4D-5E"_s << false;
+        QTest::addRow("windows %s .17", qPrintable(lang))
+            << file << QString() << u"192.168.0.17"_s << u"00-AA-BB-CC-DD-11"_s << false;
+        QTest::addRow("windows %s interface line is never taken", qPrintable(lang))
+            << file << QString() << u"192.168.0.10"_s << QString() << false;
+        QTest::addRow("windows %s invalid entry", qPrintable(lang))
+            << file << QString() << u"192.168.0.9"_s << QString() << false;
+        QTest::addRow("windows %s not in table", qPrintable(lang))
+            << file << QString() << u"192.168.0.2"_s << QString() << false;
+    }
+    QTest::newRow("windows second interface") << u"windows/arp_en.txt"_s << QString()
+                                              << u"10.20.0.1"_s << u"00-15-5D-AA-00-01"_s << false;
+    QTest::newRow("windows row without physical address")
+        << QString() << u"  192.168.0.5           -     dynamic\r\n"_s << u"192.168.0.5"_s
+        << QString() << true;
+    QTest::newRow("windows row with the address alone")
+        << QString() << u"  192.168.0.5\r\n"_s << u"192.168.0.5"_s << QString() << true;
+}
+
+void TestProbeParsers::arp()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, output);
+    QFETCH(QString, ip);
+    QFETCH(QString, mac);
+    QFETCH(bool, malformed);
+    const bool windows = QByteArrayView(QTest::currentDataTag()).startsWith("windows");
+    const QString text = file.isEmpty() ? output : fixture(file);
+    const ArpMatch match =
+        windows ? WindowsProfile::parseArp(text, ip) : LinuxProfile::parseArpTable(text, ip);
+    QCOMPARE(match.mac, mac);
+    QCOMPARE(match.malformed, malformed);
+}
+
+void TestProbeParsers::adapterList_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("mac");
+
+    QTest::newRow("linux ip -o link")
+        << u"linux/ip_o_link.txt"_s << QString() << u"02-4E-53-00-00-0A"_s;
+    QTest::newRow("linux loopback only")
+        << QString()
+        << u"1: lo: <LOOPBACK,UP> mtu 65536\\    link/loopback 00:00:00:00:00:00 brd 00:00:00:00:00:00\n"_s
+        << QString();
+    QTest::newRow("windows en first adapter decides")
+        << u"windows/ipconfig_en.txt"_s << QString() << u"00-1A-2B-3C-4D-5E"_s;
+    QTest::newRow("windows ja tunnel's eight groups are passed over")
+        << u"windows/ipconfig_ja.txt"_s << QString() << u"00-1A-2B-3C-4D-5E"_s;
+    QTest::newRow("windows no key") << u"windows/ipconfig_none.txt"_s << QString() << QString();
+    // The older layouts, with the keys exactly as they were.
+    QTest::newRow("windows old Japanese layout")
+        << QString() << u"        物理アドレス. . . . . . : 00-0a-95-01-02-0f\r\n"_s
+        << u"00-0A-95-01-02-0F"_s;
+    QTest::newRow("windows old English layout")
+        << QString() << u"        Physical Address. . . . . . . . . : 00-0A-95-01-02-0F\r\n"_s
+        << u"00-0A-95-01-02-0F"_s;
+    QTest::newRow("windows key without its colon")
+        << QString() << u"Physical Address 00-0A-95-01-02-0F\r\n"_s << QString();
+}
+
+void TestProbeParsers::adapterList()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, output);
+    QFETCH(QString, mac);
+    const bool windows = QByteArrayView(QTest::currentDataTag()).startsWith("windows");
+    const QString text = file.isEmpty() ? output : fixture(file);
+    QCOMPARE(windows ? WindowsProfile::parseIpconfig(text) : LinuxProfile::parseLinkList(text),
+             mac);
+}
+
+void TestProbeParsers::defaultRoute()
+{
+    QCOMPARE(LinuxProfile::parseDefaultRoute(fixture(u"linux/route_lab.txt"_s)), u"eth0"_s);
+    // A route table whose only default route is down, then one without any.
+    QCOMPARE(LinuxProfile::parseDefaultRoute(
+                 u"Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\n"
+                 "eth1\t00000000\t010012C6\t0000\t0\t0\t0\t00000000\n"
+                 "eth0\t000012C6\t00000000\t0001\t0\t0\t0\t00FFFFFF\n"_s),
+             QString());
+}
+
+void TestProbeParsers::addressIsOneArgumentOfTheToolItself()
+{
+    const QString text = u"127.0.0.1;touch${IFS}X"_s;
+    LinuxTools tools;
+    tools.ping = u"/usr/bin/ping"_s;
+    const CommandLine linux = LinuxProfile(tools).pingCommand(text);
+    QCOMPARE(linux.program, tools.ping);
+    QCOMPARE(linux.arguments.count(text), 1);
+    QCOMPARE(linux.arguments.last(), text);
+
+    const CommandLine windows = WindowsProfile().pingCommand(text);
+    QVERIFY(windows.program.endsWith(u"ping.exe"_s));
+    QCOMPARE(windows.arguments, (QStringList{u"-n"_s, u"1"_s, text}));
+    for (const CommandLine& other :
+         {WindowsProfile().arpSource().command, WindowsProfile().adapterListCommand()}) {
+        QVERIFY(!other.program.contains(u"cmd"_s) && !other.program.contains(u"command.com"_s));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestProbeParsers)
+#include "tst_probeparsers.moc"

@@ -1,0 +1,438 @@
+#include "probes/LinuxProfile.h"
+#include "probes/MMacGet.h"
+#include "probes/MPing.h"
+#include "probes/MacProbe.h"
+#include "probes/PingProbe.h"
+#include "probes/SystemProbes.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <thread>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString kFixtures = QStringLiteral(NETROSCOPE_PROBE_FIXTURES);
+
+// A resolver that answers from a script and counts what it was asked.
+class ScriptedResolverProfile : public PlatformProfile {
+public:
+    QString name;
+    mutable std::atomic_int reverseCalls{0};
+    mutable quint32 lastAddress = 0;
+
+    QStringList requiredTools() const override { return m_real.requiredTools(); }
+    QString findTool(const QString& tool) const override { return m_real.findTool(tool); }
+    QString windowsDirectory() const override { return m_real.windowsDirectory(); }
+    QString computerName() const override { return m_real.computerName(); }
+    CommandLine pingCommand(const QString& ip) const override { return m_real.pingCommand(ip); }
+    ArpSource arpSource() const override { return m_real.arpSource(); }
+    CommandLine adapterListCommand() const override { return m_real.adapterListCommand(); }
+    QString decodeOutput(QByteArrayView bytes) const override { return m_real.decodeOutput(bytes); }
+    bool pingAnswered(const QString& output, const QString& ip) const override
+    {
+        return m_real.pingAnswered(output, ip);
+    }
+    ArpMatch arpMac(const QString& output, const QString& ip) const override
+    {
+        return m_real.arpMac(output, ip);
+    }
+    QString adapterListMac(const QString& output) const override
+    {
+        return m_real.adapterListMac(output);
+    }
+    std::optional<quint32> parseAddress(const QString& text) const override
+    {
+        return m_real.parseAddress(text);
+    }
+    QString reverseName(quint32 address) const override
+    {
+        ++reverseCalls;
+        lastAddress = address;
+        return name;
+    }
+    QString forwardAddress(const QString& host) const override
+    {
+        return m_real.forwardAddress(host);
+    }
+    QString defaultRouteInterface() const override { return {}; }
+
+private:
+    LinuxProfile m_real{LinuxTools{}};
+};
+
+} // namespace
+
+class TestProbes : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+
+    void pingReadsTheToolsReply();
+    void refusedOperandsRunNothing_data();
+    void refusedOperandsRunNothing();
+    void shellTextsReachNoShell_data();
+    void shellTextsReachNoShell();
+    void pingToolMissingIsAnError();
+    void hungPingIsKilledByStop();
+
+    void macFromTheTable();
+    void ownAddressConsultsNothing();
+    void unreadableTableIsAnError();
+    void malformedRowIsAnError();
+
+    void adapterListFallback();
+    void toolsPresent();
+
+    void ipToHost_data();
+    void ipToHost();
+    void hostToIpOfLocalNames();
+
+    void preferredOwnAddress_data();
+    void preferredOwnAddress();
+    void adapterMacFor();
+
+private:
+    // A stand-in tool: logs its arguments one per line, then prints `output`.
+    QString standIn(const QString& name, const QString& outputFile, const QString& extra = {});
+    QString argLog(const QString& name) const { return m_dir->filePath(name + u".args"_s); }
+    QStringList loggedArgs(const QString& name) const;
+    LinuxTools tools() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestProbes::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+QString TestProbes::standIn(const QString& name, const QString& outputFile, const QString& extra)
+{
+    const QString path = m_dir->filePath(name);
+    QFile script(path);
+    if (!script.open(QIODevice::WriteOnly))
+        return {};
+    QString text = u"#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '"_s +
+                   argLog(name) + u"'\n"_s + extra;
+    if (!outputFile.isEmpty())
+        text += u"cat '"_s + outputFile + u"'\n"_s;
+    script.write(text.toUtf8());
+    script.close();
+    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return path;
+}
+
+QStringList TestProbes::loggedArgs(const QString& name) const
+{
+    QFile log(argLog(name));
+    if (!log.open(QIODevice::ReadOnly))
+        return {u"<not run>"_s};
+    QStringList args = QString::fromUtf8(log.readAll()).split(u'\n');
+    if (!args.isEmpty() && args.last().isEmpty())
+        args.removeLast();
+    return args;
+}
+
+LinuxTools TestProbes::tools() const
+{
+    LinuxTools t;
+    t.ping = m_dir->filePath(u"ping"_s);
+    t.ip = m_dir->filePath(u"ip"_s);
+    t.arpTable = kFixtures + u"/linux/arp_lab.txt"_s;
+    t.routeTable = kFixtures + u"/linux/route_lab.txt"_s;
+    return t;
+}
+
+void TestProbes::pingReadsTheToolsReply()
+{
+    standIn(u"ping"_s, kFixtures + u"/linux/ping_reply.txt"_s);
+    const LinuxProfile profile(tools());
+
+    const PingOutcome live = subPing(profile, u"198.18.0.17"_s, StopToken());
+    QVERIFY(live.answered);
+    QVERIFY(!live.error);
+    QCOMPARE(loggedArgs(u"ping"_s),
+             (QStringList{u"-n"_s, u"-c"_s, u"1"_s, u"-W"_s, QString::number(kPingWaitSeconds),
+                          u"198.18.0.17"_s}));
+
+    // The same reply does not answer for an address that is a prefix of it.
+    const PingOutcome other = subPing(profile, u"198.18.0.1"_s, StopToken());
+    QVERIFY(!other.answered);
+    QVERIFY(!other.error);
+}
+
+void TestProbes::refusedOperandsRunNothing_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("option") << u"-f"_s;
+    QTest::newRow("option with count") << u"-c100"_s;
+    QTest::newRow("empty") << QString();
+    QTest::newRow("two words") << u"127.0.0.1;touch X"_s;
+    QTest::newRow("line break") << u"198.18.0.17\n-f"_s;
+}
+
+void TestProbes::refusedOperandsRunNothing()
+{
+    QFETCH(QString, text);
+    standIn(u"ping"_s, kFixtures + u"/linux/ping_reply.txt"_s);
+    const LinuxProfile profile(tools());
+    const PingOutcome outcome = subPing(profile, text, StopToken());
+    QVERIFY(!outcome.answered);
+    QVERIFY(!outcome.error);
+    QCOMPARE(loggedArgs(u"ping"_s), QStringList{u"<not run>"_s});
+
+    const MacOutcome mac = subMacGet(profile, text, OwnIdentity(), StopToken());
+    QVERIFY(mac.mac.isEmpty());
+    QVERIFY(!mac.error);
+}
+
+void TestProbes::shellTextsReachNoShell_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("semicolon") << u"127.0.0.1;touch${IFS}%1"_s;
+    QTest::newRow("command substitution") << u"$(touch${IFS}%1)"_s;
+    QTest::newRow("backquotes") << u"`touch${IFS}%1`"_s;
+    QTest::newRow("pipe") << u"127.0.0.1|touch${IFS}%1"_s;
+    QTest::newRow("and") << u"127.0.0.1&&touch${IFS}%1"_s;
+}
+
+void TestProbes::shellTextsReachNoShell()
+{
+    QFETCH(QString, text);
+    const QString marker = m_dir->filePath(u"X"_s);
+    text = text.arg(marker);
+    standIn(u"ping"_s, kFixtures + u"/linux/ping_reply.txt"_s);
+    const PingOutcome outcome = subPing(LinuxProfile(tools()), text, StopToken());
+    QVERIFY(!outcome.answered);
+    QVERIFY(!outcome.error);
+    // The tool got the text as its one operand, and no shell ever read it.
+    QCOMPARE(loggedArgs(u"ping"_s).last(), text);
+    QCOMPARE(loggedArgs(u"ping"_s).size(), 6);
+    QVERIFY(!QFileInfo::exists(marker));
+}
+
+void TestProbes::pingToolMissingIsAnError()
+{
+    LinuxTools missing = tools();
+    missing.ping = m_dir->filePath(u"no-ping"_s);
+    const PingOutcome outcome = subPing(LinuxProfile(missing), u"198.18.0.17"_s, StopToken());
+    QVERIFY(outcome.error);
+    QVERIFY(!outcome.answered);
+}
+
+void TestProbes::hungPingIsKilledByStop()
+{
+    const QString pidFile = m_dir->filePath(u"ping.pid"_s);
+    standIn(u"ping"_s, {}, u"echo $$ > '"_s + pidFile + u"'\nexec sleep 30\n"_s);
+    const LinuxProfile profile(tools());
+    StopToken stop;
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stop.requestStop();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const PingOutcome outcome = subPing(profile, u"198.18.0.17"_s, stop);
+    const qint64 elapsed = clock.elapsed();
+    canceller.join();
+    QVERIFY(!outcome.answered);
+    QVERIFY(!outcome.error);
+    QVERIFY2(elapsed < 5000, qPrintable(QString::number(elapsed)));
+    QFile file(pidFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const pid_t pid = pid_t(file.readAll().trimmed().toLongLong());
+    QVERIFY(pid > 0);
+    QVERIFY(::kill(pid, 0) == -1 && errno == ESRCH);
+}
+
+void TestProbes::macFromTheTable()
+{
+    const LinuxProfile profile(tools());
+    const OwnIdentity me{u"pc"_s, u"198.18.0.10"_s, u"02-4E-53-00-00-0A"_s};
+    QCOMPARE(subMacGet(profile, u"198.18.0.1"_s, me, StopToken()).mac, u"02-4E-53-00-00-01"_s);
+    QCOMPARE(subMacGet(profile, u"198.18.0.12"_s, me, StopToken()).mac, u"02-4E-53-AB-CD-EF"_s);
+    const MacOutcome incomplete = subMacGet(profile, u"198.18.0.2"_s, me, StopToken());
+    QVERIFY(incomplete.mac.isEmpty());
+    QVERIFY(!incomplete.error);
+}
+
+void TestProbes::ownAddressConsultsNothing()
+{
+    LinuxTools none;
+    none.arpTable = m_dir->filePath(u"no-table"_s);
+    const OwnIdentity me{u"pc"_s, u"198.18.0.10"_s, u"02-4E-53-00-00-0A"_s};
+    const MacOutcome own = subMacGet(LinuxProfile(none), me.myIp, me, StopToken());
+    QCOMPARE(own.mac, me.myMac);
+    QVERIFY(!own.error);
+    // Without an own address there is no shortcut, not even for the empty text.
+    const MacOutcome empty = subMacGet(LinuxProfile(none), QString(), OwnIdentity(), StopToken());
+    QVERIFY(empty.mac.isEmpty());
+    QVERIFY(!empty.error);
+}
+
+void TestProbes::unreadableTableIsAnError()
+{
+    LinuxTools broken = tools();
+    broken.arpTable = m_dir->filePath(u"no-table"_s);
+    const MacOutcome outcome =
+        subMacGet(LinuxProfile(broken), u"198.18.0.1"_s, OwnIdentity(), StopToken());
+    QVERIFY(outcome.error);
+    QVERIFY(outcome.mac.isEmpty());
+}
+
+void TestProbes::malformedRowIsAnError()
+{
+    const QString table = m_dir->filePath(u"arp"_s);
+    QFile file(table);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("IP address       HW type     Flags       HW address            Mask     Device\n"
+               "198.18.0.5       0x1         0x2         02:4e:53              *        eth0\n");
+    file.close();
+    LinuxTools t = tools();
+    t.arpTable = table;
+    const MacOutcome outcome =
+        subMacGet(LinuxProfile(t), u"198.18.0.5"_s, OwnIdentity(), StopToken());
+    QVERIFY(outcome.error);
+    QVERIFY(outcome.mac.isEmpty());
+}
+
+void TestProbes::adapterListFallback()
+{
+    standIn(u"ip"_s, kFixtures + u"/linux/ip_o_link.txt"_s);
+    QCOMPARE(MacGetIpconfig(LinuxProfile(tools())), u"02-4E-53-00-00-0A"_s);
+    QCOMPARE(loggedArgs(u"ip"_s), (QStringList{u"-o"_s, u"link"_s}));
+
+    standIn(u"ip"_s, kFixtures + u"/linux/ping_dead.txt"_s); // holds no adapter
+    QCOMPARE(MacGetIpconfig(LinuxProfile(tools())), u"00-00-00-00-00-00"_s);
+
+    LinuxTools missing = tools();
+    missing.ip = m_dir->filePath(u"no-ip"_s);
+    QCOMPARE(MacGetIpconfig(LinuxProfile(missing)), u"00-00-00-00-00-00"_s);
+}
+
+void TestProbes::toolsPresent()
+{
+    standIn(u"ping"_s, {});
+    standIn(u"ip"_s, {});
+    QVERIFY(PingDllChk(LinuxProfile(tools())));
+
+    LinuxTools noPing = tools();
+    noPing.ping.clear();
+    QVERIFY(!PingDllChk(LinuxProfile(noPing)));
+    LinuxTools noTable = tools();
+    noTable.arpTable = m_dir->filePath(u"no-table"_s);
+    QVERIFY(!PingDllChk(LinuxProfile(noTable)));
+    LinuxTools noIp = tools();
+    noIp.ip = m_dir->filePath(u"no-ip"_s);
+    QVERIFY(!SystemProbes(LinuxProfile(noIp)).toolsPresent());
+}
+
+void TestProbes::ipToHost_data()
+{
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<QString>("resolverName");
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<quint32>("address");
+    QTest::addColumn<QString>("host");
+
+    QTest::newRow("address") << u"198.18.0.11"_s << u"lab11"_s << 1 << 0xC612000Bu << u"lab11"_s;
+    QTest::newRow("comma and line break dropped")
+        << u"198.18.0.11"_s << u"lab,11\r\n"_s << 1 << 0xC612000Bu << u"lab11"_s;
+    QTest::newRow("Japanese name stays")
+        << u"198.18.0.14"_s << u"ラボ14"_s << 1 << 0xC612000Eu << u"ラボ14"_s;
+    QTest::newRow("no name") << u"198.18.0.2"_s << QString() << 1 << 0xC6120002u << QString();
+    QTest::newRow("short form as inet_addr reads it")
+        << u"198.18.2"_s << u"x"_s << 1 << 0xC6120002u << u"x"_s;
+    QTest::newRow("host name is not asked") << u"lab11"_s << u"x"_s << 0 << 0u << QString();
+    QTest::newRow("broadcast is not asked")
+        << u"255.255.255.255"_s << u"x"_s << 0 << 0u << QString();
+    QTest::newRow("failure text") << u"取得失敗"_s << u"x"_s << 0 << 0u << QString();
+    QTest::newRow("empty") << QString() << u"x"_s << 0 << 0u << QString();
+    QTest::newRow("octet out of range") << u"198.18.0.256"_s << u"x"_s << 0 << 0u << QString();
+}
+
+void TestProbes::ipToHost()
+{
+    QFETCH(QString, ip);
+    QFETCH(QString, resolverName);
+    QFETCH(int, asked);
+    QFETCH(quint32, address);
+    QFETCH(QString, host);
+    ScriptedResolverProfile profile;
+    profile.name = resolverName;
+    QCOMPARE(IpToHost(profile, ip), host);
+    QCOMPARE(profile.reverseCalls.load(), asked);
+    if (asked)
+        QCOMPARE(profile.lastAddress, address);
+}
+
+void TestProbes::hostToIpOfLocalNames()
+{
+    // Answered from /etc/hosts and the literal itself: no lookup leaves the machine.
+    const LinuxProfile profile(LinuxTools{});
+    QCOMPARE(HostToIp(profile, u"localhost"_s), u"127.0.0.1"_s);
+    QCOMPARE(HostToIp(profile, u"198.18.0.5"_s), u"198.18.0.5"_s);
+    QCOMPARE(HostToIp(profile, QString()), QString());
+}
+
+void TestProbes::preferredOwnAddress_data()
+{
+    QTest::addColumn<QString>("resolved");
+    QTest::addColumn<QString>("defaultRoute");
+    QTest::addColumn<QString>("own");
+
+    QTest::newRow("Debian's 127.0.1.1, default route first")
+        << u"127.0.1.1"_s << u"eth1"_s << u"198.18.1.20"_s;
+    QTest::newRow("no default route: first up interface")
+        << u"127.0.1.1"_s << QString() << u"198.18.0.10"_s;
+    QTest::newRow("default route on a down interface")
+        << u"127.0.0.1"_s << u"eth9"_s << u"198.18.0.10"_s;
+    QTest::newRow("a real address stays") << u"198.18.5.5"_s << u"eth1"_s << u"198.18.5.5"_s;
+    QTest::newRow("unresolved stays empty") << QString() << u"eth1"_s << QString();
+}
+
+void TestProbes::preferredOwnAddress()
+{
+    QFETCH(QString, resolved);
+    QFETCH(QString, defaultRoute);
+    QFETCH(QString, own);
+    const QList<LocalInterface> interfaces = {
+        {u"lo"_s, {u"127.0.0.1"_s}, QString(), true, true},
+        {u"eth9"_s, {u"198.18.9.9"_s}, u"02-00-00-00-00-09"_s, false, false},
+        {u"eth0"_s, {u"198.18.0.10"_s}, u"02-00-00-00-00-0A"_s, true, false},
+        {u"eth1"_s, {u"198.18.1.20"_s}, u"02-00-00-00-00-14"_s, true, false},
+    };
+    QCOMPARE(::preferredOwnAddress(resolved, interfaces, defaultRoute), own);
+
+    const QList<LocalInterface> loopbackOnly = {{u"lo"_s, {u"127.0.0.1"_s}, {}, true, true}};
+    QCOMPARE(::preferredOwnAddress(u"127.0.1.1"_s, loopbackOnly, u"lo"_s), u"127.0.1.1"_s);
+}
+
+void TestProbes::adapterMacFor()
+{
+    const QList<LocalInterface> interfaces = {
+        {u"lo"_s, {u"127.0.0.1"_s}, u"00-00-00-00-00-00"_s, true, true},
+        {u"eth0"_s, {u"198.18.0.10"_s}, u"02-00-00-00-00-0A"_s, true, false},
+        {u"eth1"_s, {u"198.18.1.20"_s}, u"02-00-00-00-00-14"_s, true, false},
+        {u"tun0"_s, {u"198.18.2.2"_s}, QString(), true, false},
+    };
+    QCOMPARE(::adapterMacFor(u"198.18.1.20"_s, interfaces, u"eth0"_s), u"02-00-00-00-00-14"_s);
+    // An interface without a hardware address falls back to the default route's.
+    QCOMPARE(::adapterMacFor(u"198.18.2.2"_s, interfaces, u"eth1"_s), u"02-00-00-00-00-14"_s);
+    QCOMPARE(::adapterMacFor(QString(), interfaces, QString()), u"02-00-00-00-00-0A"_s);
+    QCOMPARE(::adapterMacFor(u"127.0.0.1"_s, {interfaces.first()}, u"lo"_s), QString());
+}
+
+QTEST_GUILESS_MAIN(TestProbes)
+#include "tst_probes.moc"
