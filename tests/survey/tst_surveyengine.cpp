@@ -1,0 +1,743 @@
+#include "FakeProbes.h"
+#include "survey/AddressList.h"
+#include "survey/SurveyEngine.h"
+#include "survey/SurveyLists.h"
+
+#include <QEventLoop>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString kPrefix = u"198.18.0."_s;
+
+QString ip(int last)
+{
+    return kPrefix + QString::number(last);
+}
+
+OwnIdentity me()
+{
+    return {u"mypc"_s, ip(3), u"0A-0B-0C-0D-0E-0F"_s};
+}
+
+FakeProbes::Script answering(const QString& host, const QString& mac, int delayMs = 0)
+{
+    FakeProbes::Script script;
+    script.host = host;
+    script.answered = true;
+    script.mac = mac;
+    script.delayMs = delayMs;
+    return script;
+}
+
+FakeProbes::Script silent(const QString& host = {}, int delayMs = 0)
+{
+    FakeProbes::Script script;
+    script.host = host;
+    script.delayMs = delayMs;
+    return script;
+}
+
+// Everything a window would see of one run, in the order it saw it.
+struct Recorder {
+    QStringList events;
+    int finished = 0;
+    int probesRunningAtFinish = -1;
+
+    Recorder(SurveyEngine& engine, SurveyLists& lists, FakeProbes* fake = nullptr)
+    {
+        QObject::connect(&engine, &SurveyEngine::probeError, &engine,
+                         [this](const QString& name) { events << u"error "_s + name; });
+        QObject::connect(&engine, &SurveyEngine::captionChanged, &engine,
+                         [this](const QString& caption) { events << u"caption "_s + caption; });
+        QObject::connect(&engine, &SurveyEngine::selectRow, &engine,
+                         [this](int row) { events << u"select "_s + QString::number(row); });
+        QObject::connect(&engine, &SurveyEngine::finished, &engine, [this, fake] {
+            ++finished;
+            events << u"finished"_s;
+            if (fake)
+                probesRunningAtFinish = fake->running();
+        });
+        QObject::connect(lists.lstData(), &QAbstractItemModel::rowsInserted, &engine,
+                         [this, &lists](const QModelIndex&, int first, int) {
+                             const QString row = lists.lstDataRows().at(first);
+                             events << u"row "_s + row.left(row.indexOf(u'|')).trimmed();
+                         });
+    }
+};
+
+QStringList dat2(std::initializer_list<QString> rows)
+{
+    QStringList list{AddressList::csvHeader()};
+    list.append(QStringList(rows));
+    return list;
+}
+
+// Lists as the loader leaves them, from data rows.
+void load(SurveyLists& lists, const QStringList& dataRows)
+{
+    QStringList display;
+    for (const QString& row : dataRows) {
+        const AddressEntry entry = SplitCsvRow(row);
+        display << MakeListRow(entry.ip, entry.host, entry.mac);
+    }
+    display[0] = AddressList::listHeader();
+    lists.replace(display, dataRows);
+}
+
+QStringList rebuilt(const QStringList& dataRows)
+{
+    QStringList rows{dataRows.first()};
+    for (qsizetype i = 1; i < dataRows.size(); ++i) {
+        const AddressEntry entry = SplitCsvRow(dataRows.at(i));
+        rows << MakeCsvRow(entry.ip, entry.host, entry.mac);
+    }
+    return rows;
+}
+
+// Runs a real event loop until the run is over: a run takes one turn of the loop per
+// row, which a polling wait would stretch.
+bool waitFinished(SurveyEngine& engine, const Recorder& recorder)
+{
+    if (recorder.finished == 0) {
+        QEventLoop loop;
+        QObject::connect(&engine, &SurveyEngine::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return recorder.finished > 0;
+}
+
+} // namespace
+
+class TestSurveyEngine : public QObject {
+    Q_OBJECT
+private slots:
+    void newSurvey_data();
+    void newSurvey();
+    void startAfterEndSurveysNothing();
+    void startReturnsBeforeAnyRow();
+    void resurveyRules_data();
+    void resurveyRules();
+    void resurveyCaptionsCountEntries();
+    void resurveyWithNothingToDo();
+    void cancelNewSurveyAtRowBoundary_data();
+    void cancelNewSurveyAtRowBoundary();
+    void cancelNewSurveyStopsHeldProbe();
+    void cancelResurveyCarriesTheRestOver_data();
+    void cancelResurveyCarriesTheRestOver();
+    void cancelResurveyStopsHeldProbe();
+    void clickBetweenRowsIsHandledBeforeTheNextRow();
+    void errorsComeJustBeforeTheirRow();
+    void modalBoxHoldsTheNextRow();
+    void inFlightBound();
+    void sequentialAndParallelRunsAgree_data();
+    void sequentialAndParallelRunsAgree();
+    void deletingTheEngineMidRun();
+    void deletingTheEngineFromAnErrorBox();
+};
+
+void TestSurveyEngine::newSurvey_data()
+{
+    QTest::addColumn<int>("inFlight");
+    QTest::newRow("sequential") << 1;
+    QTest::newRow("parallel") << 32;
+}
+
+void TestSurveyEngine::newSurvey()
+{
+    QFETCH(int, inFlight);
+    auto fake = std::make_shared<FakeProbes>();
+    fake->setScript(ip(1), answering(u"alpha"_s, u"00-00-00-00-00-01"_s, 5));
+    fake->setScript(ip(2), silent(u"beta"_s));
+    fake->setScript(ip(4), answering(QString(), u"00-00-00-00-00-04"_s));
+    // .5 has no script: nobody there.
+    SurveyLists lists;
+    load(lists, dat2({u"9.9.9.9,old,"_s}));
+    SurveyEngine engine(fake, lists);
+    engine.setMaxInFlight(inFlight);
+    Recorder recorder(engine, lists, fake.get());
+
+    engine.startNew(kPrefix, 1, 5, me());
+    QVERIFY(engine.isRunning());
+    QVERIFY(waitFinished(engine, recorder));
+    QVERIFY(!engine.isRunning());
+
+    QCOMPARE(lists.lstDat2(), dat2({
+                                  ip(1) + u",alpha,00-00-00-00-00-01"_s,
+                                  ip(2) + u",beta,"_s,
+                                  ip(3) + u",mypc,0A-0B-0C-0D-0E-0F"_s,
+                                  ip(4) + u",,00-00-00-00-00-04"_s,
+                                  ip(5) + u",,"_s,
+                              }));
+    QCOMPARE(lists.lstDataRows().first(), AddressList::listHeader());
+    QCOMPARE(lists.lstDataRows().at(3), MakeListRow(ip(3), u"mypc"_s, u"0A-0B-0C-0D-0E-0F"_s));
+
+    QStringList expected;
+    for (int i = 1; i <= 5; ++i)
+        expected << u"row "_s + ip(i) << u"caption %1/5"_s.arg(i) << u"select %1"_s.arg(i);
+    expected << u"finished"_s;
+    QCOMPARE(recorder.events, expected);
+    QCOMPARE(recorder.probesRunningAtFinish, 0);
+
+    // The own address is never probed; the name is asked of every other address, the
+    // MAC only of those that answered.
+    QCOMPARE(fake->callCount(FakeProbes::kIpToHost, ip(3)), 0);
+    QCOMPARE(fake->callCount(FakeProbes::kPing, ip(3)), 0);
+    QCOMPARE(fake->callCount(FakeProbes::kMacOf, ip(3)), 0);
+    QCOMPARE(fake->callCount(FakeProbes::kIpToHost), 4);
+    QCOMPARE(fake->callCount(FakeProbes::kPing), 4);
+    QCOMPARE(fake->argumentsOf(FakeProbes::kMacOf).size(), 2);
+    QCOMPARE(fake->callCount(FakeProbes::kMacOf, ip(1)), 1);
+    QCOMPARE(fake->callCount(FakeProbes::kMacOf, ip(4)), 1);
+    // Each address: name first, then ping, then MAC.
+    QStringList perAddress;
+    for (const FakeProbes::Call& call : fake->calls()) {
+        if (call.argument == ip(1))
+            perAddress << call.procedure;
+    }
+    QCOMPARE(perAddress,
+             (QStringList{FakeProbes::kIpToHost, FakeProbes::kPing, FakeProbes::kMacOf}));
+}
+
+void TestSurveyEngine::startAfterEndSurveysNothing()
+{
+    auto fake = std::make_shared<FakeProbes>();
+    SurveyLists lists;
+    load(lists, dat2({u"1.1.1.1,a,b"_s}));
+    SurveyEngine engine(fake, lists);
+    Recorder recorder(engine, lists, fake.get());
+
+    engine.startNew(kPrefix, 200, 100, me());
+    QVERIFY(waitFinished(engine, recorder));
+    QCOMPARE(recorder.events, QStringList{u"finished"_s});
+    QCOMPARE(lists.lstDat2(), QStringList{AddressList::csvHeader()});
+    QCOMPARE(lists.lstDataRows(), QStringList{AddressList::listHeader()});
+    QVERIFY(fake->calls().isEmpty());
+    // Once only.
+    QTest::qWait(20);
+    QCOMPARE(recorder.finished, 1);
+}
+
+void TestSurveyEngine::startReturnsBeforeAnyRow()
+{
+    auto fake = std::make_shared<FakeProbes>();
+    SurveyLists lists;
+    load(lists, dat2({u"1.1.1.1,a,b"_s}));
+    SurveyEngine engine(fake, lists);
+    QSignalSpy finished(&engine, &SurveyEngine::finished);
+    QSignalSpy captions(&engine, &SurveyEngine::captionChanged);
+
+    engine.startNew(kPrefix, 1, 1, me());
+    // The lists are cleared at once, but the first row waits for the event loop.
+    QCOMPARE(lists.count(), 1);
+    QCOMPARE(captions.count(), 0);
+    QCOMPARE(finished.count(), 0);
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(lists.entryCount(), 1);
+
+    // The same holds when there is nothing to do.
+    engine.startResurvey(me());
+    QCOMPARE(finished.count(), 1);
+    QTRY_COMPARE(finished.count(), 2);
+}
+
+void TestSurveyEngine::resurveyRules_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<FakeProbes::Script>("script");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<bool>("probed");
+
+    const QString mac = u"00-11-22-33-44-55"_s;
+    const QString newMac = u"66-77-88-99-AA-BB"_s;
+    QTest::newRow("both known: carried over without probes")
+        << ip(1) + u",host,"_s + mac << answering(u"other"_s, newMac) << ip(1) + u",host,"_s + mac
+        << false;
+    QTest::newRow("host only, nothing found: keeps the host")
+        << ip(1) + u",host,"_s << silent() << ip(1) + u",host,"_s << true;
+    QTest::newRow("mac only, nothing found: keeps the mac")
+        << ip(1) + u",,"_s + mac << silent() << ip(1) + u",,"_s + mac << true;
+    QTest::newRow("host only, MAC found without a name: the name is lost")
+        << ip(1) + u",host,"_s << answering(QString(), newMac) << ip(1) + u",,"_s + newMac << true;
+    QTest::newRow("host only, a new name without MAC: both replaced")
+        << ip(1) + u",host,"_s << silent(u"renamed"_s) << ip(1) + u",renamed,"_s << true;
+    QTest::newRow("blank entry, both found") << ip(1) + u",,"_s << answering(u"found"_s, newMac)
+                                             << ip(1) + u",found,"_s + newMac << true;
+    QTest::newRow("blank entry, nothing found")
+        << ip(1) + u",,"_s << silent() << ip(1) + u",,"_s << true;
+    QTest::newRow("own address with blanks: own name and MAC, no probes")
+        << ip(3) + u",,"_s << answering(u"x"_s, newMac) << ip(3) + u",mypc,0A-0B-0C-0D-0E-0F"_s
+        << false;
+    QTest::newRow("own address fully known: carried over as it is")
+        << ip(3) + u",oldname,"_s + mac << silent() << ip(3) + u",oldname,"_s + mac << false;
+    QTest::newRow("fields beyond the third are dropped")
+        << ip(1) + u",host,"_s + mac + u",extra,more"_s << silent() << ip(1) + u",host,"_s + mac
+        << false;
+    QTest::newRow("missing fields of an imported line")
+        << ip(1) << answering(u"h"_s, newMac) << ip(1) + u",h,"_s + newMac << true;
+}
+
+void TestSurveyEngine::resurveyRules()
+{
+    QFETCH(QString, before);
+    QFETCH(FakeProbes::Script, script);
+    QFETCH(QString, after);
+    QFETCH(bool, probed);
+
+    auto fake = std::make_shared<FakeProbes>();
+    fake->setDefaultScript(script);
+    SurveyLists lists;
+    // A neighbour entry on either side shows that only this row changes.
+    const QString first = u"198.18.0.100,keep,00-00-00-00-00-64"_s;
+    const QString last = u"198.18.0.101,,"_s;
+    fake->setScript(u"198.18.0.101"_s, silent());
+    const QStringList old = dat2({first, before, last});
+    load(lists, old);
+    SurveyEngine engine(fake, lists);
+    Recorder recorder(engine, lists, fake.get());
+
+    engine.startResurvey(me());
+    QVERIFY(waitFinished(engine, recorder));
+
+    QCOMPARE(lists.lstDat2(), dat2({first, after, last}));
+    QCOMPARE(lists.lstDat3(), old);
+    for (int k = 1; k < lists.count(); ++k) {
+        const AddressEntry entry = SplitCsvRow(lists.lstDat2().at(k));
+        QCOMPARE(lists.lstDataRows().at(k), MakeListRow(entry.ip, entry.host, entry.mac));
+    }
+    const QString address = SplitCsvRow(before).ip;
+    QCOMPARE(fake->callCount(FakeProbes::kIpToHost, address), probed ? 1 : 0);
+    QCOMPARE(fake->callCount(FakeProbes::kPing, address), probed ? 1 : 0);
+    QCOMPARE(fake->callCount(FakeProbes::kIpToHost, u"198.18.0.100"_s), 0);
+    QCOMPARE(recorder.events,
+             (QStringList{u"row 198.18.0.100"_s, u"caption 1/3"_s, u"select 1"_s,
+                          u"row "_s + address, u"caption 2/3"_s, u"select 2"_s,
+                          u"row 198.18.0.101"_s, u"caption 3/3"_s, u"select 3"_s, u"finished"_s}));
+}
+
+void TestSurveyEngine::resurveyCaptionsCountEntries()
+{
+    auto fake = std::make_shared<FakeProbes>();
+    SurveyLists lists;
+    QStringList rows{AddressList::csvHeader()};
+    for (int i = 1; i <= 10; ++i)
+        rows << ip(100 + i) + u",,"_s;
+    load(lists, rows);
+    SurveyEngine engine(fake, lists);
+    QSignalSpy captions(&engine, &SurveyEngine::captionChanged);
+    QSignalSpy finished(&engine, &SurveyEngine::finished);
+
+    engine.startResurvey(me());
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(captions.count(), 10);
+    for (int i = 0; i < 10; ++i)
+        QCOMPARE(captions.at(i).at(0).toString(), u"%1/10"_s.arg(i + 1));
+}
+
+void TestSurveyEngine::resurveyWithNothingToDo()
+{
+    auto fake = std::make_shared<FakeProbes>();
+    SurveyLists lists;
+    // lstDat3 keeps the copy of an earlier re-survey.
+    load(lists, dat2({ip(1) + u",a,"_s}));
+    SurveyEngine engine(fake, lists);
+    QSignalSpy finished(&engine, &SurveyEngine::finished);
+    engine.startResurvey(me());
+    QTRY_COMPARE(finished.count(), 1);
+    const QStringList earlierCopy = lists.lstDat3();
+
+    lists.resetToHeaders();
+    const QStringList dataRows = lists.lstDataRows();
+    Recorder recorder(engine, lists, fake.get());
+    fake->clearCalls();
+    engine.startResurvey(me());
+    QVERIFY(waitFinished(engine, recorder));
+    QCOMPARE(recorder.events, QStringList{u"finished"_s});
+    QCOMPARE(lists.lstDat2(), QStringList{AddressList::csvHeader()});
+    QCOMPARE(lists.lstDataRows(), dataRows);
+    QCOMPARE(lists.lstDat3(), earlierCopy);
+    QVERIFY(fake->calls().isEmpty());
+}
+
+void TestSurveyEngine::cancelNewSurveyAtRowBoundary_data()
+{
+    QTest::addColumn<int>("inFlight");
+    QTest::newRow("sequential") << 1;
+    QTest::newRow("parallel") << 8;
+}
+
+void TestSurveyEngine::cancelNewSurveyAtRowBoundary()
+{
+    QFETCH(int, inFlight);
+    auto fake = std::make_shared<FakeProbes>();
+    fake->setDefaultScript(answering(u"h"_s, u"00-00-00-00-00-01"_s, 3));
+    SurveyLists lists;
+    SurveyEngine engine(fake, lists);
+    engine.setMaxInFlight(inFlight);
+    Recorder recorder(engine, lists, fake.get());
+    // The click lands while the third row is shown.
+    connect(&engine, &SurveyEngine::captionChanged, &engine, [&](const QString& caption) {
+        if (caption == u"12/30"_s)
+            engine.cancel();
+    });
+
+    engine.startNew(kPrefix, 10, 30, me());
+    QVERIFY(waitFinished(engine, recorder));
+    QCOMPARE(lists.entryCount(), 3);
+    QCOMPARE(lists.lstDat2().last(), ip(12) + u",h,00-00-00-00-00-01"_s);
+    QCOMPARE(recorder.events.mid(recorder.events.size() - 4),
+             (QStringList{u"select 2"_s, u"row "_s + ip(12), u"caption 12/30"_s, u"finished"_s}));
+    QCOMPARE(recorder.probesRunningAtFinish, 0);
+    QVERIFY(engine.cancelRequested());
+    for (const StopToken& token : fake->stopTokens())
+        QVERIFY(token.stopRequested());
+}
+
+void TestSurveyEngine::cancelNewSurveyStopsHeldProbe()
+{
+    auto fake = std::make_shared<FakeProbes>();
+    fake->hold(FakeProbes::kPing, ip(3 + 1)); // .3 is the own address
+    SurveyLists lists;
+    SurveyEngine engine(fake, lists);
+    Recorder recorder(engine, lists, fake.get());
+
+    engine.startNew(kPrefix, 1, 8, me());
+    QTRY_COMPARE(fake->waitingCount(), 1);
+    QTRY_COMPARE(lists.entryCount(), 3);
+    QCOMPARE(recorder.finished, 0);
+    engine.cancel();
+    QVERIFY(waitFinished(engine, recorder));
+
+    // Rows already appended stay; the address being probed gets none.
+    QCOMPARE(lists.entryCount(), 3);
+    QVERIFY(fake->stoppedCount() >= 1);
+    QCOMPARE(recorder.probesRunningAtFinish, 0);
+    const QList<StopToken> tokens = fake->stopTokens();
+    QVERIFY(!tokens.isEmpty());
+    for (const StopToken& token : tokens)
+        QVERIFY(token.stopRequested());
+}
+
+void TestSurveyEngine::cancelResurveyCarriesTheRestOver_data()
+{
+    QTest::addColumn<int>("inFlight");
+    QTest::newRow("sequential") << 1;
+    QTest::newRow("parallel") << 8;
+}
+
+void TestSurveyEngine::cancelResurveyCarriesTheRestOver()
+{
+    QFETCH(int, inFlight);
+    auto fake = std::make_shared<FakeProbes>();
+    fake->setDefaultScript(answering(u"new"_s, u"00-00-00-00-00-99"_s, 2));
+    SurveyLists lists;
+    const QStringList old =
+        dat2({ip(1) + u",,"_s, ip(2) + u",a,"_s, ip(4) + u",,00-00-00-00-00-04"_s,
+              ip(5) + u",,,x"_s, ip(6) + u",f,00-00-00-00-00-06"_s, ip(7) + u",,"_s});
+    load(lists, old);
+    SurveyEngine engine(fake, lists);
+    engine.setMaxInFlight(inFlight);
+    Recorder recorder(engine, lists, fake.get());
+    connect(&engine, &SurveyEngine::captionChanged, &engine, [&](const QString& caption) {
+        if (caption == u"2/6"_s)
+            engine.cancel();
+    });
+
+    engine.startResurvey(me());
+    QVERIFY(waitFinished(engine, recorder));
+
+    QStringList expected = rebuilt(old);
+    expected[1] = ip(1) + u",new,00-00-00-00-00-99"_s;
+    expected[2] = ip(2) + u",new,00-00-00-00-00-99"_s;
+    QCOMPARE(lists.lstDat2(), expected);
+    QCOMPARE(lists.lstDataRows().size(), expected.size());
+    QCOMPARE(lists.lstDataRows().last(), MakeListRow(ip(7), QString(), QString()));
+    // No caption and no selection once cancelled; every entry is still there.
+    QCOMPARE(recorder.events.filter(u"caption"_s),
+             (QStringList{u"caption 1/6"_s, u"caption 2/6"_s}));
+    QCOMPARE(recorder.events.filter(u"select"_s), QStringList{u"select 1"_s});
+    QCOMPARE(recorder.events.filter(u"row"_s).size(), 6);
+    QCOMPARE(recorder.probesRunningAtFinish, 0);
+}
+
+void TestSurveyEngine::cancelResurveyStopsHeldProbe()
+{
+    auto fake = std::make_shared<FakeProbes>();
+    fake->setDefaultScript(answering(u"new"_s, u"00-00-00-00-00-99"_s));
+    fake->hold(FakeProbes::kPing, ip(2));
+    SurveyLists lists;
+    const QStringList old = dat2({ip(1) + u",,"_s, ip(2) + u",half,"_s, ip(4) + u",,"_s});
+    load(lists, old);
+    SurveyEngine engine(fake, lists);
+    Recorder recorder(engine, lists, fake.get());
+
+    engine.startResurvey(me());
+    QTRY_COMPARE(fake->waitingCount(), 1);
+    QTRY_COMPARE(lists.entryCount(), 1);
+    engine.cancel();
+    QVERIFY(waitFinished(engine, recorder));
+
+    // The entry whose probe was stopped keeps its old values, like all after it.
+    QStringList expected = old;
+    expected[1] = ip(1) + u",new,00-00-00-00-00-99"_s;
+    QCOMPARE(lists.lstDat2(), expected);
+    QVERIFY(fake->stoppedCount() >= 1);
+    QCOMPARE(recorder.probesRunningAtFinish, 0);
+}
+
+void TestSurveyEngine::clickBetweenRowsIsHandledBeforeTheNextRow()
+{
+    // All probes answer at once, yet a click queued while row 1 is shown is handled
+    // before row 2 is appended: the run hands control back after every row.
+    auto fake = std::make_shared<FakeProbes>();
+    SurveyLists lists;
+    SurveyEngine engine(fake, lists);
+    QSignalSpy finished(&engine, &SurveyEngine::finished);
+    connect(&engine, &SurveyEngine::captionChanged, &engine, [&](const QString& caption) {
+        if (caption == u"1/50"_s)
+            QMetaObject::invokeMethod(&engine, &SurveyEngine::cancel, Qt::QueuedConnection);
+    });
+    engine.startNew(u"127.0.0."_s, 1, 50, me());
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(lists.entryCount(), 1);
+}
+
+void TestSurveyEngine::errorsComeJustBeforeTheirRow()
+{
+    auto fake = std::make_shared<FakeProbes>();
+    FakeProbes::Script pingError = silent(u"p"_s, 20);
+    pingError.pingError = true;
+    FakeProbes::Script macError = answering(u"m"_s, QString());
+    macError.macError = true;
+    fake->setScript(ip(2), pingError);
+    fake->setScript(ip(4), macError);
+    fake->setScript(ip(5), pingError);
+    fake->setScript(ip(6), answering(u"ok"_s, u"00-00-00-00-00-06"_s));
+    SurveyLists lists;
+    SurveyEngine engine(fake, lists);
+    Recorder recorder(engine, lists, fake.get());
+
+    engine.startNew(kPrefix, 1, 6, me());
+    QVERIFY(waitFinished(engine, recorder));
+    QCOMPARE(recorder.events.filter(u"error"_s),
+             (QStringList{u"error subPing"_s, u"error subMacGet"_s, u"error subPing"_s}));
+    auto before = [&](const QString& row) {
+        return recorder.events.at(recorder.events.indexOf(u"row "_s + row) - 1);
+    };
+    QCOMPARE(before(ip(2)), u"error subPing"_s);
+    QCOMPARE(before(ip(4)), u"error subMacGet"_s);
+    QCOMPARE(before(ip(5)), u"error subPing"_s);
+    QCOMPARE(before(ip(6)), u"select 5"_s);
+    // A failed probe is an empty field; a failed ping asks no MAC.
+    QCOMPARE(lists.lstDat2().at(2), ip(2) + u",p,"_s);
+    QCOMPARE(lists.lstDat2().at(4), ip(4) + u",m,"_s);
+    QCOMPARE(fake->callCount(FakeProbes::kMacOf, ip(2)), 0);
+}
+
+void TestSurveyEngine::modalBoxHoldsTheNextRow()
+{
+    auto fake = std::make_shared<FakeProbes>();
+    FakeProbes::Script pingError;
+    pingError.pingError = true;
+    fake->setDefaultScript(pingError);
+    SurveyLists lists;
+    SurveyEngine engine(fake, lists);
+    engine.setMaxInFlight(16);
+    QSignalSpy finished(&engine, &SurveyEngine::finished);
+    int boxes = 0;
+    int rowsAddedDuringBox = 0;
+    // Each box runs its own event loop until every other probe has reported, as a
+    // modal message box would while the user reads it.
+    connect(&engine, &SurveyEngine::probeError, &engine, [&] {
+        ++boxes;
+        const int before = lists.count();
+        QEventLoop loop;
+        QTimer::singleShot(30, &loop, &QEventLoop::quit);
+        loop.exec();
+        rowsAddedDuringBox += lists.count() - before;
+    });
+
+    engine.startNew(kPrefix, 10, 17, me());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+    QCOMPARE(boxes, 8);
+    QCOMPARE(rowsAddedDuringBox, 0);
+    QCOMPARE(lists.entryCount(), 8);
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(SplitCsvRow(lists.lstDat2().at(i + 1)).ip, ip(10 + i));
+}
+
+void TestSurveyEngine::inFlightBound()
+{
+    auto fake = std::make_shared<FakeProbes>();
+    fake->hold(FakeProbes::kPing);
+    SurveyLists lists;
+    SurveyEngine engine(fake, lists);
+    QCOMPARE(engine.maxInFlight(), SurveyEngine::kDefaultMaxInFlight);
+    engine.setMaxInFlight(0);
+    QCOMPARE(engine.maxInFlight(), 1);
+    engine.setMaxInFlight(4);
+    QSignalSpy finished(&engine, &SurveyEngine::finished);
+
+    engine.startNew(kPrefix, 100, 120, me());
+    QTRY_COMPARE(fake->waitingCount(), 4);
+    // No fifth address starts while four are held, and no row can be appended.
+    QTest::qWait(30);
+    QCOMPARE(fake->waitingCount(), 4);
+    QCOMPARE(fake->callCount(FakeProbes::kIpToHost), 4);
+    QCOMPARE(lists.entryCount(), 0);
+    fake->releaseAll();
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(lists.entryCount(), 21);
+    QCOMPARE(fake->maxConcurrent(), 4);
+
+    // One in flight is the sequential run.
+    fake->clearCalls();
+    fake->hold(FakeProbes::kPing);
+    engine.setMaxInFlight(1);
+    engine.startNew(kPrefix, 100, 103, me());
+    QTRY_COMPARE(fake->waitingCount(), 1);
+    QTest::qWait(30);
+    QCOMPARE(fake->callCount(FakeProbes::kIpToHost), 1);
+    fake->releaseAll();
+    QTRY_COMPARE(finished.count(), 2);
+    QCOMPARE(fake->maxConcurrent(), 1);
+    QCOMPARE(fake->argumentsOf(FakeProbes::kPing),
+             (QStringList{ip(100), ip(101), ip(102), ip(103)}));
+}
+
+void TestSurveyEngine::sequentialAndParallelRunsAgree_data()
+{
+    QTest::addColumn<bool>("resurvey");
+    QTest::addColumn<QString>("cancelAt");
+    QTest::newRow("new survey") << false << QString();
+    QTest::newRow("new survey cancelled") << false << u"25/60"_s;
+    QTest::newRow("re-survey") << true << QString();
+    QTest::newRow("re-survey cancelled") << true << u"20/60"_s;
+}
+
+void TestSurveyEngine::sequentialAndParallelRunsAgree()
+{
+    QFETCH(bool, resurvey);
+    QFETCH(QString, cancelAt);
+
+    // One script for every run: random answers, errors and delays, so that parallel
+    // probes finish in an order of their own.
+    QRandomGenerator random(20240611);
+    auto script = [&](int i) {
+        FakeProbes::Script s;
+        s.host = random.bounded(3) ? u"host%1"_s.arg(i) : QString();
+        s.answered = random.bounded(2);
+        s.mac = random.bounded(4) ? u"00-00-00-00-00-%1"_s.arg(i, 2, 16, QChar(u'0')).toUpper()
+                                  : QString();
+        s.pingError = random.bounded(10) == 0;
+        s.macError = random.bounded(10) == 0;
+        s.delayMs = int(random.bounded(6));
+        return s;
+    };
+    QList<FakeProbes::Script> scripts;
+    QStringList old{AddressList::csvHeader()};
+    for (int i = 1; i <= 60; ++i) {
+        scripts << script(i);
+        const int kind = int(random.bounded(4));
+        old << ip(i) + (kind == 0   ? u",,"_s
+                        : kind == 1 ? u",known,"_s
+                        : kind == 2 ? u",,00-00-00-00-00-01"_s
+                                    : u",known,00-00-00-00-00-01"_s);
+    }
+
+    struct Outcome {
+        QStringList events;
+        QStringList data;
+        QStringList dat2;
+    };
+    auto run = [&](int inFlight) {
+        auto fake = std::make_shared<FakeProbes>();
+        for (int i = 1; i <= 60; ++i)
+            fake->setScript(ip(i), scripts.at(i - 1));
+        SurveyLists lists;
+        load(lists, old);
+        SurveyEngine engine(fake, lists);
+        engine.setMaxInFlight(inFlight);
+        Recorder recorder(engine, lists, fake.get());
+        connect(&engine, &SurveyEngine::captionChanged, &engine, [&](const QString& caption) {
+            if (caption == cancelAt)
+                engine.cancel();
+        });
+        if (resurvey)
+            engine.startResurvey(me());
+        else
+            engine.startNew(kPrefix, 1, 60, me());
+        [&] {
+            QVERIFY(waitFinished(engine, recorder));
+        }();
+        return Outcome{recorder.events, lists.lstDataRows(), lists.lstDat2()};
+    };
+
+    const Outcome sequential = run(1);
+    if (cancelAt.isEmpty()) {
+        QVERIFY(sequential.events.contains(u"error subPing"_s));
+        QVERIFY(sequential.events.contains(u"error subMacGet"_s));
+    } else {
+        QVERIFY(sequential.events.contains(u"caption "_s + cancelAt));
+    }
+    for (int inFlight : {4, 32}) {
+        const Outcome parallel = run(inFlight);
+        QCOMPARE(parallel.events, sequential.events);
+        QCOMPARE(parallel.data, sequential.data);
+        QCOMPARE(parallel.dat2, sequential.dat2);
+    }
+}
+
+void TestSurveyEngine::deletingTheEngineMidRun()
+{
+    auto fake = std::make_shared<FakeProbes>();
+    fake->hold(FakeProbes::kPing);
+    fake->hold(FakeProbes::kMacOf);
+    SurveyLists lists;
+    auto* engine = new SurveyEngine(fake, lists);
+    engine->setMaxInFlight(6);
+    int signalsAfterDelete = 0;
+    engine->startNew(kPrefix, 1, 40, me());
+    QTRY_COMPARE(fake->waitingCount(), 6);
+    QObject guard;
+    connect(engine, &SurveyEngine::captionChanged, &guard, [&] { ++signalsAfterDelete; });
+    delete engine;
+
+    // Every probe was stopped and has returned; nothing is left to report.
+    QCOMPARE(fake->running(), 0);
+    QCOMPARE(fake->stoppedCount(), 6);
+    for (const StopToken& token : fake->stopTokens())
+        QVERIFY(token.stopRequested());
+    QTest::qWait(20);
+    QCOMPARE(signalsAfterDelete, 0);
+    QCOMPARE(lists.entryCount(), 0);
+}
+
+void TestSurveyEngine::deletingTheEngineFromAnErrorBox()
+{
+    // The window may close while a box is up: the engine goes away inside its own signal.
+    auto fake = std::make_shared<FakeProbes>();
+    FakeProbes::Script pingError;
+    pingError.pingError = true;
+    fake->setDefaultScript(pingError);
+    SurveyLists lists;
+    QPointer<SurveyEngine> engine = new SurveyEngine(fake, lists);
+    connect(engine, &SurveyEngine::probeError, engine, [&] { delete engine.data(); });
+    engine->startNew(kPrefix, 1, 10, me());
+    QTRY_VERIFY(engine.isNull());
+    QTest::qWait(20);
+    QCOMPARE(lists.entryCount(), 0);
+    QCOMPARE(fake->running(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestSurveyEngine)
+#include "tst_surveyengine.moc"
