@@ -11,15 +11,18 @@ namespace OctetValue {
 
 namespace {
 
-bool isBlank(QChar c) {
+bool isBlank(QChar c)
+{
     return c == u' ' || c == u'\t' || c == u'\n';
 }
 
-bool isDigit(QChar c) {
+bool isDigit(QChar c)
+{
     return c >= u'0' && c <= u'9';
 }
 
-int digitValue(QChar c, int radix) {
+int digitValue(QChar c, int radix)
+{
     int d = -1;
     if (isDigit(c))
         d = c.unicode() - u'0';
@@ -31,7 +34,8 @@ int digitValue(QChar c, int radix) {
 }
 
 // Val reads &H and &O numbers as the smallest signed integer type they fit.
-double radixValue(const std::u16string& s, std::size_t pos, int radix) {
+double radixValue(const std::u16string& s, std::size_t pos, int radix)
+{
     std::uint64_t value = 0;
     bool overflow = false;
     for (; pos < s.size(); ++pos) {
@@ -53,7 +57,8 @@ double radixValue(const std::u16string& s, std::size_t pos, int radix) {
 
 } // namespace
 
-double Val(QStringView text) {
+double Val(QStringView text)
+{
     std::u16string s;
     s.reserve(std::size_t(text.size()));
     for (QChar c : text) {
@@ -108,26 +113,30 @@ double Val(QStringView text) {
     return value == 0.0 ? 0.0 : value; // no negative zero: "-0" is written as 0
 }
 
-double roundHalfEven(double value) {
+double roundHalfEven(double value)
+{
     // The default floating-point rounding mode is to nearest, ties to even.
     return std::nearbyint(value);
 }
 
-int octetNumber(QStringView text) {
+int octetNumber(QStringView text)
+{
     const double value = roundHalfEven(Val(text));
     if (!(value >= -2147483648.0 && value <= 2147483647.0))
         return 0;
     return int(value);
 }
 
-bool inRange(int index, double value) {
+bool inRange(int index, double value)
+{
     const bool lastOctet = index == 3 || index == 7;
     const double low = lastOctet ? 1 : 0;
     const double high = lastOctet ? 254 : 255;
     return value >= low && value <= high && value == std::floor(value);
 }
 
-int firstOutOfRange(const QStringList& boxes) {
+int firstOutOfRange(const QStringList& boxes)
+{
     for (int index = 0; index < 8; ++index) {
         const QString text = index < boxes.size() ? boxes.at(index) : QString();
         if (!inRange(index, Val(text)))
@@ -136,18 +145,21 @@ int firstOutOfRange(const QStringList& boxes) {
     return -1;
 }
 
-QString shortestDecimal(double value) {
+QString shortestDecimal(double value)
+{
     if (value == 0.0)
         return QStringLiteral("0");
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
-QString prefixText(QStringView box0, QStringView box1, QStringView box2) {
+QString prefixText(QStringView box0, QStringView box1, QStringView box2)
+{
     return shortestDecimal(Val(box0)) + u'.' + shortestDecimal(Val(box1)) + u'.' +
            shortestDecimal(Val(box2)) + u'.';
 }
 
-QString rangeMessage() {
+QString rangeMessage()
+{
     return QStringLiteral(u"アドレスの入力は以下の範囲にして下さい\r\n"
                           u"\r\n"
                           u"　　第１キー：０～２５５\r\n"

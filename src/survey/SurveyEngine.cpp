@@ -11,11 +11,13 @@ SurveyEngine::SurveyEngine(std::shared_ptr<NetworkProbes> probes, SurveyLists& l
                            QObject* parent)
     : QObject(parent)
     , m_probes(std::move(probes))
-    , m_lists(lists) {
+    , m_lists(lists)
+{
     m_pool.setMaxThreadCount(m_maxInFlight);
 }
 
-SurveyEngine::~SurveyEngine() {
+SurveyEngine::~SurveyEngine()
+{
     // Probes still running see the stop and kill their child processes; tasks not yet
     // started are dropped. Their queued reports die with this object.
     m_stop.requestStop();
@@ -23,11 +25,13 @@ SurveyEngine::~SurveyEngine() {
     m_pool.waitForDone();
 }
 
-void SurveyEngine::setMaxInFlight(int count) {
+void SurveyEngine::setMaxInFlight(int count)
+{
     m_maxInFlight = std::max(1, count);
 }
 
-void SurveyEngine::startNew(const QString& prefix, int first, int last, const OwnIdentity& me) {
+void SurveyEngine::startNew(const QString& prefix, int first, int last, const OwnIdentity& me)
+{
     if (m_running)
         return;
     m_lists.resetToHeaders();
@@ -44,7 +48,8 @@ void SurveyEngine::startNew(const QString& prefix, int first, int last, const Ow
     begin(me, false, last);
 }
 
-void SurveyEngine::startResurvey(const OwnIdentity& me) {
+void SurveyEngine::startResurvey(const OwnIdentity& me)
+{
     if (m_running)
         return;
     m_jobs.clear();
@@ -68,7 +73,8 @@ void SurveyEngine::startResurvey(const OwnIdentity& me) {
     begin(me, true, int(m_jobs.size()));
 }
 
-void SurveyEngine::begin(const OwnIdentity& me, bool resurvey, int captionEnd) {
+void SurveyEngine::begin(const OwnIdentity& me, bool resurvey, int captionEnd)
+{
     m_me = me;
     m_resurvey = resurvey;
     m_captionEnd = captionEnd;
@@ -89,7 +95,8 @@ void SurveyEngine::begin(const OwnIdentity& me, bool resurvey, int captionEnd) {
     schedulePump();
 }
 
-void SurveyEngine::cancel() {
+void SurveyEngine::cancel()
+{
     if (!m_running || m_cancel)
         return;
     m_cancel = true;
@@ -97,7 +104,8 @@ void SurveyEngine::cancel() {
     schedulePump();
 }
 
-void SurveyEngine::schedulePump() {
+void SurveyEngine::schedulePump()
+{
     if (m_pumpQueued)
         return;
     m_pumpQueued = true;
@@ -106,7 +114,8 @@ void SurveyEngine::schedulePump() {
 
 // One row per call. Each call comes from the event loop, so between two rows the window
 // paints and a cancel click is handled.
-void SurveyEngine::pump() {
+void SurveyEngine::pump()
+{
     m_pumpQueued = false;
     // A modal box shown for the row being committed runs its own event loop: the row
     // after it has to wait until that commit is complete.
@@ -139,7 +148,8 @@ void SurveyEngine::pump() {
     // Otherwise the row's probes are still running; their report schedules the next call.
 }
 
-void SurveyEngine::dispatch() {
+void SurveyEngine::dispatch()
+{
     while (m_dispatched < m_jobs.size() && m_outstanding < m_maxInFlight) {
         const std::size_t index = m_dispatched++;
         const Job& job = m_jobs[index];
@@ -168,7 +178,8 @@ void SurveyEngine::dispatch() {
     }
 }
 
-void SurveyEngine::probed(std::size_t index, const ProbeResult& result) {
+void SurveyEngine::probed(std::size_t index, const ProbeResult& result)
+{
     --m_unreported;
     if (m_stopping) {
         finishWhenIdle();
@@ -180,7 +191,8 @@ void SurveyEngine::probed(std::size_t index, const ProbeResult& result) {
         schedulePump();
 }
 
-bool SurveyEngine::commitNext() {
+bool SurveyEngine::commitNext()
+{
     const std::size_t index = m_next;
     const Job& job = m_jobs[index];
     QString host;
@@ -234,14 +246,16 @@ bool SurveyEngine::commitNext() {
     return true;
 }
 
-void SurveyEngine::carryOverRest() {
+void SurveyEngine::carryOverRest()
+{
     for (; m_next < m_jobs.size(); ++m_next) {
         const Job& job = m_jobs[m_next];
         m_lists.append(job.ip, job.oldHost, job.oldMac);
     }
 }
 
-void SurveyEngine::finishWhenIdle() {
+void SurveyEngine::finishWhenIdle()
+{
     // No child process outlives the run: finished waits for every stopped probe.
     if (!m_running || !m_stopping || m_unreported > 0)
         return;

@@ -20,7 +20,7 @@ class SurveyLists;
 // of the list, while the rows are still appended strictly in address order, one per
 // turn of the event loop, each followed by its caption. With one address in flight the
 // run is the plain sequential one. start*() returns at once; finished() follows, once,
-// from the event loop.
+// from the event loop. A start while a run is in progress is ignored.
 class SurveyEngine : public QObject {
     Q_OBJECT
 public:

@@ -9,54 +9,64 @@ namespace {
 constexpr int kPollMs = 2;
 } // namespace
 
-void FakeProbes::setScript(const QString& ip, const Script& script) {
+void FakeProbes::setScript(const QString& ip, const Script& script)
+{
     QMutexLocker lock(&m_mutex);
     m_scripts.insert(ip, script);
 }
 
-void FakeProbes::setDefaultScript(const Script& script) {
+void FakeProbes::setDefaultScript(const Script& script)
+{
     QMutexLocker lock(&m_mutex);
     m_default = script;
 }
 
-void FakeProbes::setToolsPresent(bool present) {
+void FakeProbes::setToolsPresent(bool present)
+{
     QMutexLocker lock(&m_mutex);
     m_toolsPresent = present;
 }
 
-void FakeProbes::setOwnIdentity(const OwnIdentity& me) {
+void FakeProbes::setOwnIdentity(const OwnIdentity& me)
+{
     QMutexLocker lock(&m_mutex);
     m_me = me;
 }
 
-void FakeProbes::setHostToIp(const QString& name, const QString& ip) {
+void FakeProbes::setHostToIp(const QString& name, const QString& ip)
+{
     QMutexLocker lock(&m_mutex);
     m_hostToIp.insert(name, ip);
 }
 
-void FakeProbes::hold(const QString& procedure, const QString& argument) {
+void FakeProbes::hold(const QString& procedure, const QString& argument)
+{
     QMutexLocker lock(&m_mutex);
     m_holds.append({procedure, argument});
 }
 
-void FakeProbes::release(const QString& procedure, const QString& argument) {
+void FakeProbes::release(const QString& procedure, const QString& argument)
+{
     QMutexLocker lock(&m_mutex);
     m_holds.removeAll(QPair<QString, QString>(procedure, argument));
     m_changed.wakeAll();
 }
 
-void FakeProbes::releaseAll() {
+void FakeProbes::releaseAll()
+{
     QMutexLocker lock(&m_mutex);
     m_holds.clear();
     m_changed.wakeAll();
 }
 
-int FakeProbes::waitingCount() const {
+int FakeProbes::waitingCount() const
+{
     QMutexLocker lock(&m_mutex);
     return m_waiting;
 }
 
-bool FakeProbes::waitForWaiting(int count, int timeoutMs) const {
+bool FakeProbes::waitForWaiting(int count, int timeoutMs) const
+{
     QDeadlineTimer deadline(timeoutMs);
     QMutexLocker lock(&m_mutex);
     while (m_waiting < count) {
@@ -66,19 +76,22 @@ bool FakeProbes::waitForWaiting(int count, int timeoutMs) const {
     return true;
 }
 
-QList<FakeProbes::Call> FakeProbes::calls() const {
+QList<FakeProbes::Call> FakeProbes::calls() const
+{
     QMutexLocker lock(&m_mutex);
     return m_calls;
 }
 
-int FakeProbes::callCount(const QString& procedure, const QString& argument) const {
+int FakeProbes::callCount(const QString& procedure, const QString& argument) const
+{
     QMutexLocker lock(&m_mutex);
     return int(std::count_if(m_calls.cbegin(), m_calls.cend(), [&](const Call& call) {
         return call.procedure == procedure && (argument.isEmpty() || call.argument == argument);
     }));
 }
 
-QStringList FakeProbes::argumentsOf(const QString& procedure) const {
+QStringList FakeProbes::argumentsOf(const QString& procedure) const
+{
     QMutexLocker lock(&m_mutex);
     QStringList arguments;
     for (const Call& call : m_calls) {
@@ -88,27 +101,32 @@ QStringList FakeProbes::argumentsOf(const QString& procedure) const {
     return arguments;
 }
 
-QList<StopToken> FakeProbes::stopTokens() const {
+QList<StopToken> FakeProbes::stopTokens() const
+{
     QMutexLocker lock(&m_mutex);
     return m_tokens;
 }
 
-int FakeProbes::stoppedCount() const {
+int FakeProbes::stoppedCount() const
+{
     QMutexLocker lock(&m_mutex);
     return m_stopped;
 }
 
-int FakeProbes::maxConcurrent() const {
+int FakeProbes::maxConcurrent() const
+{
     QMutexLocker lock(&m_mutex);
     return m_maxConcurrent;
 }
 
-int FakeProbes::running() const {
+int FakeProbes::running() const
+{
     QMutexLocker lock(&m_mutex);
     return m_running;
 }
 
-void FakeProbes::clearCalls() {
+void FakeProbes::clearCalls()
+{
     QMutexLocker lock(&m_mutex);
     m_calls.clear();
     m_tokens.clear();
@@ -116,33 +134,38 @@ void FakeProbes::clearCalls() {
     m_maxConcurrent = m_running;
 }
 
-bool FakeProbes::toolsPresent() {
+bool FakeProbes::toolsPresent()
+{
     QMutexLocker lock(&m_mutex);
     m_calls.append({kToolsPresent, {}});
     return m_toolsPresent;
 }
 
-OwnIdentity FakeProbes::ownIdentity() {
+OwnIdentity FakeProbes::ownIdentity()
+{
     QMutexLocker lock(&m_mutex);
     m_calls.append({kOwnIdentity, {}});
     return m_me;
 }
 
-QString FakeProbes::hostToIp(const QString& name) {
+QString FakeProbes::hostToIp(const QString& name)
+{
     enter(kHostToIp, name, 0, nullptr);
     leave();
     QMutexLocker lock(&m_mutex);
     return m_hostToIp.value(name);
 }
 
-QString FakeProbes::ipToHost(const QString& ip) {
+QString FakeProbes::ipToHost(const QString& ip)
+{
     const Script script = scriptFor(ip);
     enter(kIpToHost, ip, script.delayMs, nullptr);
     leave();
     return script.host;
 }
 
-PingOutcome FakeProbes::ping(const QString& ip, const StopToken& stop) {
+PingOutcome FakeProbes::ping(const QString& ip, const StopToken& stop)
+{
     const Script script = scriptFor(ip);
     const bool completed = enter(kPing, ip, script.delayMs, &stop);
     leave();
@@ -151,7 +174,8 @@ PingOutcome FakeProbes::ping(const QString& ip, const StopToken& stop) {
     return {script.answered && !script.pingError, script.pingError};
 }
 
-MacOutcome FakeProbes::macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop) {
+MacOutcome FakeProbes::macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop)
+{
     const Script script = scriptFor(ip);
     const bool completed = enter(kMacOf, ip, script.delayMs, &stop);
     leave();
@@ -164,19 +188,22 @@ MacOutcome FakeProbes::macOf(const QString& ip, const OwnIdentity& me, const Sto
     return {script.mac, false};
 }
 
-FakeProbes::Script FakeProbes::scriptFor(const QString& ip) const {
+FakeProbes::Script FakeProbes::scriptFor(const QString& ip) const
+{
     QMutexLocker lock(&m_mutex);
     return m_scripts.value(ip, m_default);
 }
 
-bool FakeProbes::heldLocked(const QString& procedure, const QString& argument) const {
+bool FakeProbes::heldLocked(const QString& procedure, const QString& argument) const
+{
     return std::any_of(m_holds.cbegin(), m_holds.cend(), [&](const QPair<QString, QString>& h) {
         return h.first == procedure && (h.second.isEmpty() || h.second == argument);
     });
 }
 
 bool FakeProbes::enter(const QString& procedure, const QString& argument, int delayMs,
-                       const StopToken* stop) {
+                       const StopToken* stop)
+{
     QMutexLocker lock(&m_mutex);
     m_calls.append({procedure, argument});
     if (stop)
@@ -206,7 +233,8 @@ bool FakeProbes::enter(const QString& procedure, const QString& argument, int de
     return true;
 }
 
-void FakeProbes::leave() {
+void FakeProbes::leave()
+{
     QMutexLocker lock(&m_mutex);
     --m_running;
 }

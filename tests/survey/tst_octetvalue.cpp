@@ -22,7 +22,8 @@ private slots:
     void rangeMessageText();
 };
 
-void TestOctetValue::val_data() {
+void TestOctetValue::val_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("value");
 
@@ -65,13 +66,15 @@ void TestOctetValue::val_data() {
     QTest::newRow("initial box text") << u"999"_s << 999.0;
 }
 
-void TestOctetValue::val() {
+void TestOctetValue::val()
+{
     QFETCH(QString, text);
     QFETCH(double, value);
     QCOMPARE(Val(text), value);
 }
 
-void TestOctetValue::valOfHugeNumbersIsOutOfEveryRange() {
+void TestOctetValue::valOfHugeNumbersIsOutOfEveryRange()
+{
     QVERIFY(std::isinf(Val(u"1e999"_s)));
     QCOMPARE(Val(u"&H1FFFFFFFF"_s), 8589934591.0);
     QCOMPARE(OctetValue::firstOutOfRange({u"1e999"_s}), 0);
@@ -80,7 +83,8 @@ void TestOctetValue::valOfHugeNumbersIsOutOfEveryRange() {
     QVERIFY(!std::signbit(Val(u"-0"_s)));
 }
 
-void TestOctetValue::rounding_data() {
+void TestOctetValue::rounding_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("number");
 
@@ -96,14 +100,16 @@ void TestOctetValue::rounding_data() {
     QTest::newRow("hexadecimal") << u"&HFE"_s << 254;
 }
 
-void TestOctetValue::rounding() {
+void TestOctetValue::rounding()
+{
     QFETCH(QString, text);
     QFETCH(int, number);
     QCOMPARE(octetNumber(text), number);
     QCOMPARE(roundHalfEven(Val(text)), double(number));
 }
 
-void TestOctetValue::firstOutOfRange_data() {
+void TestOctetValue::firstOutOfRange_data()
+{
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<int>("index");
 
@@ -141,13 +147,15 @@ void TestOctetValue::firstOutOfRange_data() {
     QTest::newRow("fewer than eight boxes") << QStringList{u"1"_s, u"2"_s, u"3"_s} << 3;
 }
 
-void TestOctetValue::firstOutOfRange() {
+void TestOctetValue::firstOutOfRange()
+{
     QFETCH(QStringList, boxes);
     QFETCH(int, index);
     QCOMPARE(OctetValue::firstOutOfRange(boxes), index);
 }
 
-void TestOctetValue::prefix_data() {
+void TestOctetValue::prefix_data()
+{
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QString>("prefix");
 
@@ -160,13 +168,15 @@ void TestOctetValue::prefix_data() {
         << QStringList{u"1.50"_s, u"2"_s, u"3"_s} << u"1.5.2.3."_s;
 }
 
-void TestOctetValue::prefix() {
+void TestOctetValue::prefix()
+{
     QFETCH(QStringList, boxes);
     QFETCH(QString, prefix);
     QCOMPARE(prefixText(boxes.at(0), boxes.at(1), boxes.at(2)), prefix);
 }
 
-void TestOctetValue::rangeMessageText() {
+void TestOctetValue::rangeMessageText()
+{
     const QString text = rangeMessage();
     const QStringList lines = text.split(u"\r\n"_s);
     QCOMPARE(lines, (QStringList{u"アドレスの入力は以下の範囲にして下さい"_s, QString(),

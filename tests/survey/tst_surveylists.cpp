@@ -18,7 +18,8 @@ private slots:
     void modelData();
 };
 
-void TestSurveyLists::resetGivesBothHeaders() {
+void TestSurveyLists::resetGivesBothHeaders()
+{
     SurveyLists lists;
     QCOMPARE(lists.count(), 0);
     QCOMPARE(lists.entryCount(), 0);
@@ -32,7 +33,8 @@ void TestSurveyLists::resetGivesBothHeaders() {
     QCOMPARE(lists.lstData()->rowCount(), 1);
 }
 
-void TestSurveyLists::appendKeepsListsPaired() {
+void TestSurveyLists::appendKeepsListsPaired()
+{
     SurveyLists lists;
     lists.resetToHeaders();
     lists.append(u"198.18.0.1"_s, u"pc01"_s, u"00-11-22-33-44-55"_s);
@@ -50,7 +52,8 @@ void TestSurveyLists::appendKeepsListsPaired() {
     QCOMPARE(lists.lstDat2().at(2), u"198.18.0.2,,"_s);
 }
 
-void TestSurveyLists::appendInsertsOneRowWithoutReset() {
+void TestSurveyLists::appendInsertsOneRowWithoutReset()
+{
     // A view of a long list must only hear of the one new row, never a reset or a
     // layout change, or every append would cost the whole list.
     SurveyLists lists;
@@ -78,7 +81,8 @@ void TestSurveyLists::appendInsertsOneRowWithoutReset() {
     QCOMPARE(model->rowCount(), 1);
 }
 
-void TestSurveyLists::replaceTakesLoadedRowsAsTheyAre() {
+void TestSurveyLists::replaceTakesLoadedRowsAsTheyAre()
+{
     SurveyLists lists;
     lists.resetToHeaders();
     const QStringList dat2{AddressList::csvHeader(), u"1.2.3.4,h,m,extra"_s, u"short"_s};
@@ -92,14 +96,16 @@ void TestSurveyLists::replaceTakesLoadedRowsAsTheyAre() {
     QCOMPARE(lists.entryCount(), 2);
 }
 
-void TestSurveyLists::replaceKeepsPairingWhenCountsDiffer() {
+void TestSurveyLists::replaceKeepsPairingWhenCountsDiffer()
+{
     SurveyLists lists;
     lists.replace({u"h"_s, u"a"_s, u"b"_s}, {u"H"_s, u"A"_s});
     QCOMPARE(lists.lstDataRows(), (QStringList{u"h"_s, u"a"_s}));
     QCOMPARE(lists.lstDat2(), (QStringList{u"H"_s, u"A"_s}));
 }
 
-void TestSurveyLists::dat3KeepsItsCopy() {
+void TestSurveyLists::dat3KeepsItsCopy()
+{
     SurveyLists lists;
     lists.resetToHeaders();
     lists.append(u"1.1.1.1"_s, u"a"_s, QString());
@@ -110,7 +116,8 @@ void TestSurveyLists::dat3KeepsItsCopy() {
     QCOMPARE(lists.lstDat3(), copy);
 }
 
-void TestSurveyLists::modelData() {
+void TestSurveyLists::modelData()
+{
     SurveyLists lists;
     lists.resetToHeaders();
     lists.append(u"1.1.1.1"_s, u"a"_s, QString());
