@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QSysInfo>
 
@@ -29,18 +28,6 @@ const QStringList& toolDirectories()
                                             u"/usr/sbin"_s,       u"/usr/bin"_s,
                                             u"/sbin"_s,           u"/bin"_s};
     return directories;
-}
-
-QStringList splitFields(QStringView line)
-{
-    static const QRegularExpression blanks(u"\\s+"_s);
-    return line.toString().split(blanks, Qt::SkipEmptyParts);
-}
-
-QStringList splitLines(const QString& text)
-{
-    static const QRegularExpression breaks(u"\r\n|\r|\n"_s);
-    return text.split(breaks);
 }
 
 // The ATF_COM flag of the kernel's ARP table: the entry holds a resolved address.
@@ -135,7 +122,7 @@ QString LinuxProfile::adapterListMac(const QString& output) const
 
 bool LinuxProfile::parsePing(const QString& output, const QString& ip)
 {
-    const QStringList lines = splitLines(output);
+    const QStringList lines = ProbeText::lines(output);
     for (const QString& line : lines) {
         if (!ProbeText::namesAddress(line, ip))
             continue;
@@ -154,9 +141,9 @@ bool LinuxProfile::parsePing(const QString& output, const QString& ip)
 ArpMatch LinuxProfile::parseArpTable(const QString& output, const QString& ip)
 {
     ArpMatch match;
-    const QStringList lines = splitLines(output);
+    const QStringList lines = ProbeText::lines(output);
     for (const QString& line : lines) {
-        const QStringList fields = splitFields(line);
+        const QStringList fields = ProbeText::fields(line);
         // IP address, HW type, Flags, HW address, Mask, Device
         if (fields.isEmpty() || fields.first() != ip)
             continue;
@@ -180,12 +167,12 @@ ArpMatch LinuxProfile::parseArpTable(const QString& output, const QString& ip)
 QString LinuxProfile::parseLinkList(const QString& output)
 {
     const QString key = u"link/ether "_s;
-    const QStringList lines = splitLines(output);
+    const QStringList lines = ProbeText::lines(output);
     for (const QString& line : lines) {
         const qsizetype at = line.indexOf(key);
         if (at < 0)
             continue;
-        const QStringList rest = splitFields(QStringView(line).mid(at + key.size()));
+        const QStringList rest = ProbeText::fields(QStringView(line).mid(at + key.size()));
         if (rest.isEmpty())
             continue;
         const QString mac = ProbeText::normaliseMac(rest.first());
@@ -197,10 +184,10 @@ QString LinuxProfile::parseLinkList(const QString& output)
 
 QString LinuxProfile::parseDefaultRoute(const QString& routeTable)
 {
-    const QStringList lines = splitLines(routeTable);
+    const QStringList lines = ProbeText::lines(routeTable);
     for (const QString& line : lines) {
         // Iface Destination Gateway Flags RefCnt Use Metric Mask ...
-        const QStringList fields = splitFields(line);
+        const QStringList fields = ProbeText::fields(line);
         if (fields.size() < 8)
             continue;
         bool ok = false;

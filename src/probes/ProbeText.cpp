@@ -16,6 +16,39 @@ bool isHexDigit(QChar c)
 
 } // namespace
 
+QStringList lines(QStringView text)
+{
+    QStringList result;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\r' && text[i] != u'\n')
+            continue;
+        result.append(text.mid(start, i - start).toString());
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        result.append(text.mid(start).toString());
+    return result;
+}
+
+QStringList fields(QStringView line)
+{
+    QStringList result;
+    qsizetype start = -1;
+    for (qsizetype i = 0; i <= line.size(); ++i) {
+        const bool blank = i == line.size() || line[i].isSpace();
+        if (blank && start >= 0) {
+            result.append(line.mid(start, i - start).toString());
+            start = -1;
+        } else if (!blank && start < 0) {
+            start = i;
+        }
+    }
+    return result;
+}
+
 bool namesAddress(QStringView line, QStringView ip)
 {
     if (ip.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 // Text rules shared by the parsers of every platform.
@@ -8,6 +9,12 @@ namespace ProbeText {
 
 // "00-00-00-00-00-00": what the adapter fallback answers when it finds nothing.
 inline constexpr QStringView kZeroMac = u"00-00-00-00-00-00";
+
+// The lines of a tool's output; a line ends at CR LF, LF or CR.
+QStringList lines(QStringView text);
+
+// The blank-separated fields of a line (blanks, tabs), empty ones dropped.
+QStringList fields(QStringView line);
 
 // True when the line names `ip` as a whole field: the text is not part of a longer
 // address or name, so a line about 192.168.0.17 does not name 192.168.0.1.

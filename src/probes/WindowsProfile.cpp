@@ -3,23 +3,9 @@
 #include "probes/ProbeText.h"
 #include "survey/Cp932.h"
 
-#include <QRegularExpression>
-
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-QStringList splitFields(QStringView line)
-{
-    static const QRegularExpression blanks(u"\\s+"_s);
-    return line.toString().split(blanks, Qt::SkipEmptyParts);
-}
-
-QStringList splitLines(const QString& text)
-{
-    static const QRegularExpression breaks(u"\r\n|\r|\n"_s);
-    return text.split(breaks);
-}
 
 // The value after an ipconfig key: the key is followed by its dot leader
 // (". . . :" in the older layout, ". . . .:" in the current one) and a colon.
@@ -95,7 +81,7 @@ QString WindowsProfile::defaultRouteInterface() const
 
 bool WindowsProfile::parsePing(const QString& output, const QString& ip)
 {
-    const QStringList lines = splitLines(output);
+    const QStringList lines = ProbeText::lines(output);
     for (const QString& line : lines) {
         if (!ProbeText::namesAddress(line, ip))
             continue;
@@ -110,11 +96,11 @@ bool WindowsProfile::parsePing(const QString& output, const QString& ip)
 ArpMatch WindowsProfile::parseArp(const QString& output, const QString& ip)
 {
     ArpMatch match;
-    const QStringList lines = splitLines(output);
+    const QStringList lines = ProbeText::lines(output);
     for (const QString& line : lines) {
         if (line.contains(u"Interface"_s) || line.contains(u"インターフェイス"_s))
             continue;
-        const QStringList fields = splitFields(line);
+        const QStringList fields = ProbeText::fields(line);
         // Internet Address, Physical Address, Type
         if (fields.isEmpty() || fields.first() != ip)
             continue;
@@ -134,7 +120,7 @@ ArpMatch WindowsProfile::parseArp(const QString& output, const QString& ip)
 QString WindowsProfile::parseIpconfig(const QString& output)
 {
     static const QStringList keys = {u"物理アドレス"_s, u"Physical Address"_s};
-    const QStringList lines = splitLines(output);
+    const QStringList lines = ProbeText::lines(output);
     for (const QString& line : lines) {
         for (const QString& key : keys) {
             const auto value = valueAfterKey(line, key);
@@ -142,7 +128,7 @@ QString WindowsProfile::parseIpconfig(const QString& output)
                 continue;
             // Tunnel adapters list eight groups, and an adapter without one lists
             // zeros: neither is an adapter address, so the search goes on.
-            const QStringList fields = splitFields(*value);
+            const QStringList fields = ProbeText::fields(*value);
             const QString mac = fields.isEmpty() ? QString() : ProbeText::normaliseMac(fields[0]);
             if (!mac.isEmpty() && mac != ProbeText::kZeroMac)
                 return mac;

@@ -27,6 +27,7 @@ QString fixture(const QString& name)
 class TestProbeParsers : public QObject {
     Q_OBJECT
 private slots:
+    void linesAndFields();
     void namesAddress_data();
     void namesAddress();
     void normaliseMac_data();
@@ -46,6 +47,16 @@ private slots:
 
     void addressIsOneArgumentOfTheToolItself();
 };
+
+void TestProbeParsers::linesAndFields()
+{
+    QCOMPARE(ProbeText::lines(u"a\r\nb\rc\n\nd"_s),
+             (QStringList{u"a"_s, u"b"_s, u"c"_s, QString(), u"d"_s}));
+    QCOMPARE(ProbeText::lines(u"a\r\n"_s), QStringList{u"a"_s});
+    QCOMPARE(ProbeText::fields(u" eth0\t00000000  0001 "_s),
+             (QStringList{u"eth0"_s, u"00000000"_s, u"0001"_s}));
+    QCOMPARE(ProbeText::fields(u"\t "_s), QStringList());
+}
 
 void TestProbeParsers::namesAddress_data()
 {
