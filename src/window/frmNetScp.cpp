@@ -1,7 +1,232 @@
+// Start-up, shut-down and the focus behaviour of the main window.
 #include "window/frmNetScp.h"
 
-frmNetScp::frmNetScp(QWidget* parent)
-    : QMainWindow(parent)
+#include "store/HistoryLog.h"
+#include "survey/SurveyEngine.h"
+#include "survey/SurveyLists.h"
+#include "window/MessageBoxes.h"
+
+#include <QCloseEvent>
+#include <QFutureWatcher>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QScreen>
+#include <QSessionManager>
+#include <QtConcurrent>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct StartupData {
+    OwnIdentity identity;
+    LoadedList log;
+};
+
+// The octet texts of an address: the text between its dots, or nothing where a dot
+// is missing (no own address leaves the boxes as they were).
+QStringList octetTexts(const QString& ip)
 {
-    setWindowTitle(QStringLiteral("Netroscope"));
+    const qsizetype d1 = ip.indexOf(u'.');
+    if (d1 < 0)
+        return {};
+    const qsizetype d2 = ip.indexOf(u'.', d1 + 1);
+    if (d2 < 0)
+        return {};
+    const qsizetype d3 = ip.indexOf(u'.', d2 + 1);
+    if (d3 < 0)
+        return {};
+    return {ip.left(d1), ip.mid(d1 + 1, d2 - d1 - 1), ip.mid(d2 + 1, d3 - d2 - 1)};
+}
+
+} // namespace
+
+frmNetScp::frmNetScp(WindowServices services, QWidget* parent)
+    : QMainWindow(parent)
+    , m_services(std::move(services))
+    , m_lists(std::make_unique<SurveyLists>())
+{
+    setWindowTitle(u"Netroscope"_s);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    buildControls();
+    buildMenu();
+    applyTabOrder();
+    adjustSize();
+    setFixedSize(sizeHint());
+
+    m_engine = new SurveyEngine(m_services.probes, *m_lists, this);
+    connect(m_engine, &SurveyEngine::probeError, this, &frmNetScp::showProbeError);
+    connect(m_engine, &SurveyEngine::captionChanged, this, &QWidget::setWindowTitle);
+    connect(m_engine, &SurveyEngine::selectRow, this,
+            [this](int row) { lstData->setCurrentIndex(m_lists->lstData()->index(row, 0)); });
+    connect(m_engine, &SurveyEngine::finished, this, &frmNetScp::finishRun);
+
+    // A session that ends closes the window whatever it is doing; the list is saved
+    // as it stands.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(app, &QGuiApplication::commitDataRequest, this, &frmNetScp::commitSessionData);
+}
+
+frmNetScp::~frmNetScp()
+{
+    for (const StopToken& stop : m_panelStops)
+        stop.requestStop();
+}
+
+bool frmNetScp::blnCancel() const
+{
+    return m_engine->cancelRequested();
+}
+
+bool frmNetScp::Form_Load()
+{
+    if (!m_services.probes->toolsPresent()) {
+        m_services.boxes->show(
+            this, u"必要なＤＬＬがありません\r\n申し訳ありませんがこのパソコンでは使用できません"_s,
+            u"終了"_s, MessageBoxes::OkCritical);
+        return false;
+    }
+    txtPing1->setText(u"-"_s);
+    txtPing2->setText(u"-"_s);
+
+    // The identity asks the resolver and may run a command; the log may be long.
+    // Neither happens on the GUI thread.
+    auto probes = m_services.probes;
+    const QString logPath = m_services.historyLogPath;
+    auto* watcher = new QFutureWatcher<StartupData>(this);
+    connect(watcher, &QFutureWatcher<StartupData>::finished, this, [this, watcher] {
+        const StartupData startup = watcher->result();
+        watcher->deleteLater();
+        applyStartup(startup.identity);
+        m_lists->replace(startup.log.lstData, startup.log.lstDat2);
+        emit loaded();
+    });
+    watcher->setFuture(QtConcurrent::run([probes, logPath] {
+        StartupData startup;
+        startup.identity = probes->ownIdentity();
+        startup.log = subListLoad(logPath);
+        return startup;
+    }));
+    return true;
+}
+
+void frmNetScp::applyStartup(const OwnIdentity& me)
+{
+    m_identity = me;
+    txtHost1->setText(me.pcName);
+    txtHost2->setText(me.pcName);
+    txtIp1->setText(me.myIp);
+    txtIp2->setText(me.myIp);
+    txtMac1->setText(me.myMac);
+    txtMac2->setText(me.myMac);
+
+    const QStringList octets = octetTexts(me.myIp);
+    for (qsizetype k = 0; k < octets.size(); ++k)
+        txtIP[k]->setText(octets[k]);
+    txtIP[3]->setText(u"1"_s);
+    for (int k = 0; k < 3; ++k)
+        txtIP[k + 4]->setText(txtIP[k]->text());
+    txtIP[7]->setText(u"254"_s);
+
+    if (txtHost1->hasFocus())
+        txtHost1->selectAll();
+}
+
+void frmNetScp::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_firstShow)
+        return;
+    m_firstShow = false;
+    if (QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    txtHost1->setFocus(Qt::OtherFocusReason);
+    txtHost1->selectAll();
+}
+
+bool frmNetScp::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* box = qobject_cast<QLineEdit*>(watched);
+    if (box && event->type() == QEvent::FocusIn) {
+        // Select the whole text so that typing replaces it. Queued, because a mouse
+        // press that brought the focus would otherwise place the cursor afterwards.
+        QMetaObject::invokeMethod(box, &QLineEdit::selectAll, Qt::QueuedConnection);
+        box->selectAll();
+    } else if (box && event->type() == QEvent::FocusOut) {
+        for (int k = 0; k < 3; ++k) {
+            if (box == txtIP[k])
+                txtIP[k + 4]->setText(txtIP[k]->text());
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmNetScp::setBusy(bool busy)
+{
+    const QList<QWidget*> controls{txtHost1, txtIp2,      cmd11,       cmd12,    cmd21,
+                                   cmd22,    txtIP[0],    txtIP[1],    txtIP[2], txtIP[3],
+                                   txtIP[7], cmdStart[0], cmdStart[1], cmdSave};
+    for (QWidget* w : controls)
+        w->setEnabled(!busy);
+    if (busy) {
+        mnuInport->setEnabled(false);
+        mnuHelp->setEnabled(false);
+        mnuVer->setEnabled(false);
+        cmdCancel->setEnabled(true);
+    } else {
+        cmdCancel->setEnabled(false);
+        mnuInport->setEnabled(true);
+        mnuHelp->setEnabled(true);
+        mnuVer->setEnabled(true);
+    }
+}
+
+bool frmNetScp::Form_QueryUnload()
+{
+    if (m_sessionEnding)
+        return true;
+    // A running survey holds the start button disabled; the close waits for it.
+    return cmdStart[0]->isEnabled();
+}
+
+void frmNetScp::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_engine->cancel();
+    for (const StopToken& stop : m_panelStops)
+        stop.requestStop();
+    const TextFile::WriteResult saved = subLogSave(m_lists->lstDat2(), m_services.historyLogPath);
+    if (!saved.ok && !m_sessionEnding) {
+        // The list goes with the window; the user must at least learn that it did
+        // not reach the disk, and where it should have gone.
+        m_services.boxes->show(this,
+                               u"履歴ファイルを保存できませんでした。\r\n"_s +
+                                   m_services.historyLogPath + u"\r\n"_s + saved.error,
+                               u"履歴保存"_s, MessageBoxes::OkExclamation);
+    }
+}
+
+void frmNetScp::closeEvent(QCloseEvent* event)
+{
+    if (!Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+}
+
+void frmNetScp::commitSessionData(QSessionManager& manager)
+{
+    Q_UNUSED(manager);
+    m_sessionEnding = true;
+    subLogSave(m_lists->lstDat2(), m_services.historyLogPath);
 }

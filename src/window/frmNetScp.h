@@ -1,9 +1,129 @@
 #pragma once
 
-#include <QMainWindow>
+#include "probes/NetworkProbes.h"
 
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+class QSessionManager;
+class FileDialogs;
+class MessageBoxes;
+class SurveyEngine;
+class SurveyLists;
+
+// What the main window needs from outside; tests put fakes in every slot.
+struct WindowServices {
+    std::shared_ptr<NetworkProbes> probes;
+    MessageBoxes* boxes = nullptr;  // not owned
+    FileDialogs* dialogs = nullptr; // not owned
+    QString programDirectory;       // initial folder of the file dialogs
+    QString historyLogPath;         // where the log is read at start and written at exit
+};
+
+// The main window: the two check panels, the address survey and the menu.
 class frmNetScp : public QMainWindow {
     Q_OBJECT
 public:
-    explicit frmNetScp(QWidget* parent = nullptr);
+    explicit frmNetScp(WindowServices services, QWidget* parent = nullptr);
+    ~frmNetScp() override;
+
+    // Start-up. Returns false when the library check failed: the message has been
+    // shown and the caller ends the program without showing the window. Otherwise
+    // the identity and the log are read off the GUI thread and `loaded` follows.
+    bool Form_Load();
+
+    const OwnIdentity& identity() const { return m_identity; }
+    SurveyLists& lists() { return *m_lists; }
+    bool blnCancel() const;
+
+    // Controls, named and indexed as the rest of the program refers to them.
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QGroupBox* Frame5 = nullptr;
+    QGroupBox* Frame6 = nullptr;
+    std::array<QGroupBox*, 2> Frame4{};
+    std::array<QLabel*, 8> Label4{};
+    std::array<QLabel*, 6> Label1{};
+    QLabel* Label2 = nullptr;
+    QLineEdit* txtHost1 = nullptr;
+    QLineEdit* txtIp1 = nullptr;
+    QLineEdit* txtPing1 = nullptr;
+    QLineEdit* txtMac1 = nullptr;
+    QLineEdit* txtIp2 = nullptr;
+    QLineEdit* txtHost2 = nullptr;
+    QLineEdit* txtPing2 = nullptr;
+    QLineEdit* txtMac2 = nullptr;
+    QPushButton* cmd11 = nullptr;
+    QPushButton* cmd12 = nullptr;
+    QPushButton* cmd21 = nullptr;
+    QPushButton* cmd22 = nullptr;
+    std::array<QLineEdit*, 8> txtIP{};
+    std::array<QPushButton*, 2> cmdStart{};
+    QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdSave = nullptr;
+    QListView* lstData = nullptr;
+    QAction* mnuInport = nullptr;
+    QAction* mnuHelp = nullptr;
+    QAction* mnuVer = nullptr;
+
+signals:
+    // Start-up has filled the panels, the range and the list.
+    void loaded();
+    // A survey run has ended and the window is idle again.
+    void surveyFinished();
+    // A check-panel operation has written its result.
+    void checkFinished();
+
+public slots:
+    void cmdStart_Click(int Index);
+    void cmdCancel_Click();
+    void cmd11_Click();
+    void cmd12_Click();
+    void cmd21_Click();
+    void cmd22_Click();
+    void cmdSave_Click();
+    void mnuInport_Click();
+    void mnuHelp_Click();
+    void mnuVer_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenu();
+    void applyTabOrder();
+    void setBusy(bool busy);
+    void applyStartup(const OwnIdentity& me);
+    void finishRun();
+    void runLookup(QLineEdit* input, QLineEdit* output, bool forward, int panel);
+    void runPing(QLineEdit* input, QLineEdit* address, QLineEdit* pingBox, QLineEdit* macBox,
+                 int panel);
+    bool inputMissing(QLineEdit* box, const QString& message);
+    void showProbeError(const QString& procedureName);
+    bool Form_QueryUnload();
+    void Form_Unload();
+    void commitSessionData(QSessionManager& manager);
+
+    WindowServices m_services;
+    OwnIdentity m_identity;
+    std::unique_ptr<SurveyLists> m_lists;
+    SurveyEngine* m_engine = nullptr;
+    std::array<bool, 2> m_panelBusy{};
+    std::array<StopToken, 2> m_panelStops;
+    bool m_firstShow = true;
+    bool m_sessionEnding = false;
+    bool m_unloaded = false;
 };

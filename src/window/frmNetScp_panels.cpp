@@ -1,0 +1,140 @@
+// The two check panels: host name to address, address to host name, ping and MAC.
+#include "window/frmNetScp.h"
+
+#include "window/MessageBoxes.h"
+
+#include <QFutureWatcher>
+#include <QLineEdit>
+#include <QPointer>
+#include <QtConcurrent>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString kRunning = u"実行中"_s;
+
+struct PingResult {
+    PingOutcome ping;
+    MacOutcome mac;
+};
+
+// Runs `job` on the global pool and hands its result to `done` on the GUI thread,
+// unless the window has gone by then.
+template <typename Result, typename Job, typename Done>
+void runThen(QObject* context, Job job, Done done)
+{
+    auto* watcher = new QFutureWatcher<Result>(context);
+    QObject::connect(watcher, &QFutureWatcher<Result>::finished, context, [watcher, done] {
+        watcher->deleteLater();
+        done(watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run(std::move(job)));
+}
+
+} // namespace
+
+bool frmNetScp::inputMissing(QLineEdit* box, const QString& message)
+{
+    if (!box->text().isEmpty())
+        return false;
+    m_services.boxes->show(this, message, u"入力ミス"_s, MessageBoxes::OkInformation);
+    return true;
+}
+
+void frmNetScp::cmd11_Click()
+{
+    runLookup(txtHost1, txtIp1, true, 0);
+}
+
+void frmNetScp::cmd21_Click()
+{
+    runLookup(txtIp2, txtHost2, false, 1);
+}
+
+void frmNetScp::cmd12_Click()
+{
+    runPing(txtHost1, txtIp1, txtPing1, txtMac1, 0);
+}
+
+void frmNetScp::cmd22_Click()
+{
+    runPing(txtIp2, txtIp2, txtPing2, txtMac2, 1);
+}
+
+void frmNetScp::runLookup(QLineEdit* input, QLineEdit* output, bool forward, int panel)
+{
+    // One operation per panel at a time: a second click while it runs is ignored.
+    if (m_panelBusy[panel])
+        return;
+    const QString message =
+        panel == 0 ? u"HOST名を入れてくれよ～"_s : u"IPアドレスを入れてくれよ～"_s;
+    if (inputMissing(input, message))
+        return;
+    m_panelBusy[panel] = true;
+    output->setText(kRunning);
+
+    auto probes = m_services.probes;
+    const QString text = input->text();
+    QPointer<QLineEdit> target = output;
+    runThen<QString>(
+        this,
+        [probes, text, forward] {
+            return forward ? probes->hostToIp(text) : probes->ipToHost(text);
+        },
+        [this, target, panel](const QString& result) {
+            m_panelBusy[panel] = false;
+            if (target)
+                target->setText(result.isEmpty() ? u"取得失敗"_s : result);
+            emit checkFinished();
+        });
+}
+
+void frmNetScp::runPing(QLineEdit* input, QLineEdit* address, QLineEdit* pingBox, QLineEdit* macBox,
+                        int panel)
+{
+    if (m_panelBusy[panel])
+        return;
+    const QString message =
+        panel == 0 ? u"HOST名を入れてくれよ～"_s : u"IPアドレスを入れてくれよ～"_s;
+    if (inputMissing(input, message))
+        return;
+    m_panelBusy[panel] = true;
+    macBox->clear();
+    pingBox->setText(kRunning);
+
+    auto probes = m_services.probes;
+    const QString ip = address->text();
+    const OwnIdentity me = m_identity;
+    m_panelStops[panel] = StopToken();
+    const StopToken stop = m_panelStops[panel];
+    runThen<PingResult>(
+        this,
+        [probes, ip, me, stop] {
+            PingResult r;
+            r.ping = probes->ping(ip, stop);
+            if (r.ping.answered)
+                r.mac = probes->macOf(ip, me, stop);
+            return r;
+        },
+        [this, pingBox, macBox, panel](const PingResult& r) {
+            m_panelBusy[panel] = false;
+            if (r.ping.error)
+                showProbeError(u"subPing"_s);
+            if (r.mac.error)
+                showProbeError(u"subMacGet"_s);
+            if (r.ping.answered) {
+                macBox->setText(r.mac.mac);
+                pingBox->setText(u"成功"_s);
+            } else {
+                pingBox->setText(u"失敗"_s);
+            }
+            emit checkFinished();
+        });
+}
+
+void frmNetScp::showProbeError(const QString& procedureName)
+{
+    m_services.boxes->show(this, u"何かエラーになりました。"_s, u"エラー "_s + procedureName,
+                           MessageBoxes::OkExclamation);
+}

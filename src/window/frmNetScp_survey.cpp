@@ -1,0 +1,57 @@
+// The survey buttons: validation, confirmation and the busy state around a run.
+#include "window/frmNetScp.h"
+
+#include "survey/OctetValue.h"
+#include "survey/SurveyEngine.h"
+#include "survey/SurveyLists.h"
+#include "window/MessageBoxes.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace Qt::Literals::StringLiterals;
+
+void frmNetScp::cmdStart_Click(int Index)
+{
+    QStringList boxes;
+    for (QLineEdit* box : txtIP)
+        boxes.append(box->text());
+    const int bad = OctetValue::firstOutOfRange(boxes);
+    if (bad >= 0) {
+        m_services.boxes->show(this, OctetValue::rangeMessage(), u"調査中止"_s,
+                               MessageBoxes::OkInformation);
+        txtIP[bad]->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+
+    if (Index == 0 && m_lists->count() > 1) {
+        const int answer =
+            m_services.boxes->show(this, u"今まで調査した履歴がなくなりますが、よろしいですか？"_s,
+                                   u"新規調査"_s, MessageBoxes::YesNoQuestion);
+        if (answer != MessageBoxes::Yes)
+            return;
+    }
+
+    setBusy(true);
+    if (Index == 0) {
+        const QString prefix = OctetValue::prefixText(boxes.at(0), boxes.at(1), boxes.at(2));
+        m_engine->startNew(prefix, OctetValue::octetNumber(boxes.at(3)),
+                           OctetValue::octetNumber(boxes.at(7)), m_identity);
+    } else {
+        m_engine->startResurvey(m_identity);
+    }
+}
+
+void frmNetScp::cmdCancel_Click()
+{
+    m_engine->cancel();
+}
+
+void frmNetScp::finishRun()
+{
+    setBusy(false);
+    setWindowTitle(u"Netroscope"_s);
+    QApplication::beep();
+    emit surveyFinished();
+}

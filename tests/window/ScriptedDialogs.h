@@ -1,0 +1,56 @@
+#pragma once
+
+#include "window/FileDialogs.h"
+#include "window/MessageBoxes.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Message boxes that answer from a script and remember what they were asked.
+class ScriptedMessageBoxes : public MessageBoxes {
+public:
+    struct Asked {
+        QString text;
+        QString title;
+        int style = 0;
+    };
+
+    int show(QWidget*, const QString& text, const QString& title, int style) override
+    {
+        asked.append({text, title, style});
+        if (!answers.isEmpty())
+            return answers.takeFirst();
+        return (style & 0x0F) == 4 ? Yes : Ok;
+    }
+
+    QList<Asked> asked;
+    QList<int> answers; // next answers; a Yes/No box with none scripted answers Yes
+};
+
+// File dialogs that return scripted paths (empty: cancelled).
+class ScriptedFileDialogs : public FileDialogs {
+public:
+    struct Asked {
+        QString title;
+        QString directory;
+        QString filter;
+        QString defaultSuffix;
+    };
+
+    QString saveFileName(QWidget*, const QString& title, const QString& directory,
+                         const QString& filter, const QString& defaultSuffix) override
+    {
+        asked.append({title, directory, filter, defaultSuffix});
+        return paths.isEmpty() ? QString() : paths.takeFirst();
+    }
+    QString openFileName(QWidget*, const QString& title, const QString& directory,
+                         const QString& filter) override
+    {
+        asked.append({title, directory, filter, {}});
+        return paths.isEmpty() ? QString() : paths.takeFirst();
+    }
+
+    QList<Asked> asked;
+    QStringList paths;
+};

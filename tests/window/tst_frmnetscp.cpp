@@ -1,0 +1,658 @@
+#include "FakeProbes.h"
+#include "ScriptedDialogs.h"
+#include "TestFiles.h"
+
+#include "store/HistoryLog.h"
+#include "survey/AddressList.h"
+#include "survey/OctetValue.h"
+#include "survey/SurveyLists.h"
+#include "window/frmNetScp.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString kOwnIp = u"198.18.0.1"_s;
+const QString kOwnMac = u"02-00-00-00-00-01"_s;
+
+// One window with scripted probes, boxes and dialogs, and its log in a temp folder.
+struct Harness {
+    QTemporaryDir dir;
+    std::shared_ptr<FakeProbes> probes = std::make_shared<FakeProbes>();
+    ScriptedMessageBoxes boxes;
+    ScriptedFileDialogs dialogs;
+    std::unique_ptr<frmNetScp> window;
+
+    explicit Harness(const QString& ownIp = kOwnIp)
+    {
+        probes->setOwnIdentity({u"scanner"_s, ownIp, kOwnMac});
+    }
+
+    QString logPath() const { return dir.filePath(u"Netroscope.log"_s); }
+
+    frmNetScp& create()
+    {
+        WindowServices services;
+        services.probes = probes;
+        services.boxes = &boxes;
+        services.dialogs = &dialogs;
+        services.programDirectory = dir.path();
+        services.historyLogPath = logPath();
+        window = std::make_unique<frmNetScp>(services);
+        return *window;
+    }
+
+    // Start-up as the program runs it; false when the window must not be shown.
+    bool load()
+    {
+        frmNetScp& w = create();
+        QSignalSpy loaded(&w, &frmNetScp::loaded);
+        if (!w.Form_Load())
+            return false;
+        if (!loaded.wait(5000))
+            return false;
+        w.show();
+        return QTest::qWaitForWindowExposed(&w);
+    }
+
+    void setRange(const QStringList& octets)
+    {
+        for (int k = 0; k < 8; ++k)
+            window->txtIP[k]->setText(octets.at(k));
+    }
+
+    void runSurvey(int index)
+    {
+        QSignalSpy done(window.get(), &frmNetScp::surveyFinished);
+        window->cmdStart[index]->click();
+        QVERIFY(done.wait(5000));
+    }
+
+    QStringList dat2() const { return window->lists().lstDat2(); }
+};
+
+QStringList range(const QString& a, const QString& b, const QString& c, const QString& first,
+                  const QString& last)
+{
+    return {a, b, c, first, a, b, c, last};
+}
+
+} // namespace
+
+class TestFrmNetScp : public QObject {
+    Q_OBJECT
+private slots:
+    void startupFillsPanelsAndRange_data();
+    void startupFillsPanelsAndRange();
+    void startupReloadsTheLog();
+    void missingToolsEndBeforeTheWindow();
+    void idleStateAndFocusAfterStartup();
+    void layoutFollowsTheFixedClientArea();
+    void validationRefusesFirstBadBoxInOrder_data();
+    void validationRefusesFirstBadBoxInOrder();
+    void confirmationGuardsAnExistingList();
+    void newSurveyFillsListAndRestoresIdle();
+    void busyStateShutsOutEverythingButCancel();
+    void cancelDuringNewSurveyKeepsEarlierRows();
+    void resurveyProbesOnlyBlankRows();
+    void probeErrorsAreShownAsBoxes();
+    void closeIsRefusedWhileBusyAndSavesAfter();
+    void closeWithEmptyListDeletesTheLog();
+    void panelInputChecks();
+    void panelLookups();
+    void panelPingShowsRunningThenResult();
+    void panelIgnoresSecondClickWhileRunning();
+    void octetFocusCopiesStartIntoEnd();
+    void exportWritesTheListAndReportsFailure();
+    void importPathsThatChangeNothing();
+    void importReplacesTheList();
+};
+
+void TestFrmNetScp::startupFillsPanelsAndRange_data()
+{
+    QTest::addColumn<QString>("ownIp");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("lab address") << u"198.18.0.1"_s
+                                 << QStringList{u"198"_s, u"18"_s, u"0"_s, u"1"_s,
+                                                u"198"_s, u"18"_s, u"0"_s, u"254"_s};
+    QTest::newRow("octets of different lengths")
+        << u"172.16.200.9"_s
+        << QStringList{u"172"_s, u"16"_s, u"200"_s, u"1"_s, u"172"_s, u"16"_s, u"200"_s, u"254"_s};
+    QTest::newRow("no own address")
+        << QString() << QStringList{u"999"_s, u"999"_s, u"999"_s, u"1"_s,
+                                    u"999"_s, u"999"_s, u"999"_s, u"254"_s};
+}
+
+void TestFrmNetScp::startupFillsPanelsAndRange()
+{
+    QFETCH(QString, ownIp);
+    QFETCH(QStringList, boxes);
+    Harness h(ownIp);
+    QVERIFY(h.load());
+    frmNetScp& w = *h.window;
+    for (int k = 0; k < 8; ++k)
+        QCOMPARE(w.txtIP[k]->text(), boxes.at(k));
+    QCOMPARE(w.txtHost1->text(), u"scanner"_s);
+    QCOMPARE(w.txtHost2->text(), u"scanner"_s);
+    QCOMPARE(w.txtIp1->text(), ownIp);
+    QCOMPARE(w.txtIp2->text(), ownIp);
+    QCOMPARE(w.txtMac1->text(), kOwnMac);
+    QCOMPARE(w.txtMac2->text(), kOwnMac);
+    QCOMPARE(w.txtPing1->text(), u"-"_s);
+    QCOMPARE(w.txtPing2->text(), u"-"_s);
+    QCOMPARE(w.lists().lstDat2(), QStringList{AddressList::csvHeader()});
+    QCOMPARE(w.lists().lstDataRows(), QStringList{AddressList::listHeader()});
+    QVERIFY(h.boxes.asked.isEmpty());
+}
+
+void TestFrmNetScp::startupReloadsTheLog()
+{
+    Harness h;
+    QVERIFY(TestFiles::writeBytes(h.logPath(), "198.18.0.5,pc05,00-11-22-33-44-55\r\n"
+                                               "198.18.0.6,,\r\n"));
+    QVERIFY(h.load());
+    QCOMPARE(h.dat2(), (QStringList{AddressList::csvHeader(),
+                                    u"198.18.0.5,pc05,00-11-22-33-44-55"_s, u"198.18.0.6,,"_s}));
+    QCOMPARE(h.window->lists().lstDataRows().at(1),
+             MakeListRow(u"198.18.0.5"_s, u"pc05"_s, u"00-11-22-33-44-55"_s));
+}
+
+void TestFrmNetScp::missingToolsEndBeforeTheWindow()
+{
+    Harness h;
+    const QByteArray log = "198.18.0.5,pc05,\r\n";
+    QVERIFY(TestFiles::writeBytes(h.logPath(), log));
+    h.probes->setToolsPresent(false);
+    frmNetScp& w = h.create();
+    QVERIFY(!w.Form_Load());
+    QCOMPARE(h.boxes.asked.size(), 1);
+    QCOMPARE(h.boxes.asked[0].text,
+             u"必要なＤＬＬがありません\r\n申し訳ありませんがこのパソコンでは使用できません"_s);
+    QCOMPARE(h.boxes.asked[0].title, u"終了"_s);
+    QCOMPARE(h.boxes.asked[0].style, 16);
+    QVERIFY(!w.isVisible());
+    QCOMPARE(h.probes->callCount(FakeProbes::kOwnIdentity), 0);
+    // The program ends without unloading: the log is neither read nor written.
+    h.window.reset();
+    QCOMPARE(TestFiles::readBytes(h.logPath()), log);
+}
+
+void TestFrmNetScp::idleStateAndFocusAfterStartup()
+{
+    Harness h;
+    QVERIFY(h.load());
+    frmNetScp& w = *h.window;
+    QVERIFY(!w.cmdCancel->isEnabled());
+    for (QWidget* c : QList<QWidget*>{w.txtHost1, w.txtIp2, w.cmd11, w.cmd12, w.cmd21, w.cmd22,
+                                      w.cmdStart[0], w.cmdStart[1], w.cmdSave, w.lstData})
+        QVERIFY(c->isEnabled());
+    QVERIFY(w.mnuInport->isEnabled() && w.mnuHelp->isEnabled() && w.mnuVer->isEnabled());
+    QCOMPARE(w.windowTitle(), u"Netroscope"_s);
+    QTRY_VERIFY(w.txtHost1->hasFocus());
+    QTRY_COMPARE(w.txtHost1->selectedText(), u"scanner"_s);
+}
+
+void TestFrmNetScp::layoutFollowsTheFixedClientArea()
+{
+    Harness h;
+    QVERIFY(h.load());
+    frmNetScp& w = *h.window;
+    QCOMPARE(w.centralWidget()->size(), QSize(530, 517));
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(w.cmdStart[0]->geometry(), QRect(392, 24, 97, 33));
+    QCOMPARE(w.lstData->geometry(), QRect(8, 152, 497, 196));
+    QCOMPARE(w.cmdStart[1]->toolTip(),
+             u"アドレス一覧作成\u3000リストのHOST,MACに空欄があるIPアドレスのみ再調査"_s);
+    QCOMPARE(w.txtIP[0]->accessibleName(), u"開始アドレス 第1オクテット"_s);
+    QCOMPARE(w.cmd11->accessibleDescription(), u"HOST名をIPアドレスに変換"_s);
+    QVERIFY(w.txtIp1->isReadOnly() && w.txtIP[5]->isReadOnly());
+    QVERIFY(!w.txtIP[7]->isReadOnly());
+    QCOMPARE(w.txtIP[3]->maxLength(), 3);
+}
+
+void TestFrmNetScp::validationRefusesFirstBadBoxInOrder_data()
+{
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<int>("focus");
+    QTest::newRow("all 999: the first box") << QStringList(8, u"999"_s) << 0;
+    QTest::newRow("fourth octet 0") << range(u"198"_s, u"18"_s, u"0"_s, u"0"_s, u"254"_s) << 3;
+    QTest::newRow("end octet 255") << range(u"198"_s, u"18"_s, u"0"_s, u"1"_s, u"255"_s) << 7;
+    QTest::newRow("copy box checked too")
+        << QStringList{u"198"_s, u"18"_s, u"0"_s, u"1"_s, u"198"_s, u"256"_s, u"0"_s, u"254"_s}
+        << 5;
+    QTest::newRow("a fraction is no octet")
+        << range(u"198"_s, u"1.5"_s, u"0"_s, u"1"_s, u"254"_s) << 1;
+}
+
+void TestFrmNetScp::validationRefusesFirstBadBoxInOrder()
+{
+    QFETCH(QStringList, boxes);
+    QFETCH(int, focus);
+    Harness h;
+    QVERIFY(h.load());
+    h.setRange(boxes);
+    h.window->cmdStart[0]->click();
+    QCOMPARE(h.boxes.asked.size(), 1);
+    QCOMPARE(h.boxes.asked[0].text, OctetValue::rangeMessage());
+    QCOMPARE(h.boxes.asked[0].title, u"調査中止"_s);
+    QCOMPARE(h.boxes.asked[0].style, 64);
+    QTRY_VERIFY(h.window->txtIP[focus]->hasFocus());
+    QVERIFY(h.window->cmdStart[0]->isEnabled());
+    QCOMPARE(h.probes->callCount(FakeProbes::kIpToHost), 0);
+}
+
+void TestFrmNetScp::confirmationGuardsAnExistingList()
+{
+    Harness h;
+    QVERIFY(TestFiles::writeBytes(h.logPath(), "198.18.0.5,pc05,\r\n"));
+    QVERIFY(h.load());
+    h.setRange(range(u"198"_s, u"18"_s, u"0"_s, u"10"_s, u"11"_s));
+    const QStringList before = h.dat2();
+    h.boxes.answers = {MessageBoxes::No};
+    h.window->cmdStart[0]->click();
+    QCOMPARE(h.boxes.asked.size(), 1);
+    QCOMPARE(h.boxes.asked[0].text, u"今まで調査した履歴がなくなりますが、よろしいですか？"_s);
+    QCOMPARE(h.boxes.asked[0].title, u"新規調査"_s);
+    QCOMPARE(h.boxes.asked[0].style, 36);
+    QCOMPARE(h.dat2(), before);
+    QVERIFY(h.window->cmdStart[0]->isEnabled());
+
+    h.boxes.answers = {MessageBoxes::Yes};
+    h.runSurvey(0);
+    QCOMPARE(h.dat2(),
+             (QStringList{AddressList::csvHeader(), u"198.18.0.10,,"_s, u"198.18.0.11,,"_s}));
+}
+
+void TestFrmNetScp::newSurveyFillsListAndRestoresIdle()
+{
+    Harness h;
+    QVERIFY(h.load());
+    h.probes->setScript(u"198.18.0.2"_s, {u"printer"_s, true, u"00-11-22-33-44-55"_s});
+    h.probes->setScript(u"198.18.0.3"_s, {u"nas"_s, false, {}});
+    h.setRange(range(u"198"_s, u"018"_s, u"0"_s, u"1"_s, u"4"_s));
+    QSignalSpy titles(h.window.get(), &QWidget::windowTitleChanged);
+    h.runSurvey(0);
+    QVERIFY(h.boxes.asked.isEmpty()); // header-only list: no question
+    QCOMPARE(h.dat2(), (QStringList{AddressList::csvHeader(), u"198.18.0.1,scanner,"_s + kOwnMac,
+                                    u"198.18.0.2,printer,00-11-22-33-44-55"_s, u"198.18.0.3,nas,"_s,
+                                    u"198.18.0.4,,"_s}));
+    QCOMPARE(h.window->lists().lstDataRows().at(2),
+             MakeListRow(u"198.18.0.2"_s, u"printer"_s, u"00-11-22-33-44-55"_s));
+    QStringList seen;
+    for (const QList<QVariant>& args : titles)
+        seen.append(args.at(0).toString());
+    QCOMPARE(seen, (QStringList{u"1/4"_s, u"2/4"_s, u"3/4"_s, u"4/4"_s, u"Netroscope"_s}));
+    // The own address is answered from the identity; no probe runs for it.
+    QCOMPARE(h.probes->callCount(FakeProbes::kIpToHost, kOwnIp), 0);
+    QCOMPARE(h.probes->callCount(FakeProbes::kMacOf, u"198.18.0.3"_s), 0);
+    QVERIFY(h.window->cmdStart[0]->isEnabled());
+    QVERIFY(!h.window->cmdCancel->isEnabled());
+    QCOMPARE(h.window->lstData->currentIndex().row(), 4);
+}
+
+void TestFrmNetScp::busyStateShutsOutEverythingButCancel()
+{
+    Harness h;
+    QVERIFY(h.load());
+    h.setRange(range(u"198"_s, u"18"_s, u"0"_s, u"2"_s, u"3"_s));
+    h.probes->hold(FakeProbes::kPing);
+    frmNetScp& w = *h.window;
+    w.cmdStart[0]->click();
+    QTRY_VERIFY(h.probes->waitingCount() >= 1);
+    const QList<QWidget*> shut{w.txtHost1, w.txtIp2,      w.cmd11,       w.cmd12,    w.cmd21,
+                               w.cmd22,    w.txtIP[0],    w.txtIP[1],    w.txtIP[2], w.txtIP[3],
+                               w.txtIP[7], w.cmdStart[0], w.cmdStart[1], w.cmdSave};
+    for (QWidget* c : shut)
+        QVERIFY2(!c->isEnabled(), qPrintable(c->accessibleName()));
+    QVERIFY(!w.mnuInport->isEnabled() && !w.mnuHelp->isEnabled() && !w.mnuVer->isEnabled());
+    QVERIFY(w.cmdCancel->isEnabled());
+    QVERIFY(w.lstData->isEnabled());
+
+    // Tab from the cancel button never lands on a disabled control.
+    w.cmdCancel->setFocus();
+    for (int i = 0; i < 6; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() && QApplication::focusWidget()->isEnabled());
+    }
+    QSignalSpy done(&w, &frmNetScp::surveyFinished);
+    h.probes->releaseAll();
+    QVERIFY(done.wait(5000));
+    for (QWidget* c : shut)
+        QVERIFY(c->isEnabled());
+    QVERIFY(w.mnuInport->isEnabled());
+}
+
+void TestFrmNetScp::cancelDuringNewSurveyKeepsEarlierRows()
+{
+    Harness h;
+    QVERIFY(h.load());
+    h.setRange(range(u"198"_s, u"18"_s, u"0"_s, u"2"_s, u"40"_s));
+    h.probes->hold(FakeProbes::kPing, u"198.18.0.5"_s);
+    frmNetScp& w = *h.window;
+    QSignalSpy done(&w, &frmNetScp::surveyFinished);
+    w.cmdStart[0]->click();
+    QTRY_COMPARE(w.lists().lstDat2().size(), 4); // header, .2, .3, .4
+    w.cmdCancel->click();
+    QVERIFY(w.blnCancel());
+    QVERIFY(done.wait(5000));
+    QCOMPARE(w.lists().lstDat2().size(), 4);
+    QCOMPARE(w.lists().lstDat2().last(), u"198.18.0.4,,"_s);
+    QCOMPARE(w.windowTitle(), u"Netroscope"_s);
+    QTRY_COMPARE(h.probes->running(), 0);
+}
+
+void TestFrmNetScp::resurveyProbesOnlyBlankRows()
+{
+    Harness h;
+    QVERIFY(TestFiles::writeBytes(h.logPath(), "198.18.0.5,pc05,00-00-00-00-00-05\r\n"
+                                               "198.18.0.6,pc06,\r\n"
+                                               "198.18.0.7,,\r\n"
+                                               "198.18.0.8,,,extra\r\n"));
+    QVERIFY(h.load());
+    h.probes->setScript(u"198.18.0.7"_s, {{}, true, u"00-00-00-00-00-07"_s});
+    QSignalSpy titles(h.window.get(), &QWidget::windowTitleChanged);
+    h.runSurvey(1);
+    QVERIFY(h.boxes.asked.isEmpty());
+    QCOMPARE(h.dat2(), (QStringList{AddressList::csvHeader(),
+                                    u"198.18.0.5,pc05,00-00-00-00-00-05"_s, u"198.18.0.6,pc06,"_s,
+                                    u"198.18.0.7,,00-00-00-00-00-07"_s, u"198.18.0.8,,"_s}));
+    QCOMPARE(h.probes->callCount(FakeProbes::kIpToHost, u"198.18.0.5"_s), 0);
+    QStringList seen;
+    for (const QList<QVariant>& args : titles)
+        seen.append(args.at(0).toString());
+    // Progress counts against the entries of the list, not the end octet box.
+    QCOMPARE(seen, (QStringList{u"1/4"_s, u"2/4"_s, u"3/4"_s, u"4/4"_s, u"Netroscope"_s}));
+}
+
+void TestFrmNetScp::probeErrorsAreShownAsBoxes()
+{
+    Harness h;
+    QVERIFY(h.load());
+    FakeProbes::Script broken;
+    broken.pingError = true;
+    h.probes->setScript(u"198.18.0.3"_s, broken);
+    FakeProbes::Script noArp{u"h4"_s, true, {}};
+    noArp.macError = true;
+    h.probes->setScript(u"198.18.0.4"_s, noArp);
+    h.setRange(range(u"198"_s, u"18"_s, u"0"_s, u"2"_s, u"5"_s));
+    h.runSurvey(0);
+    QCOMPARE(h.boxes.asked.size(), 2);
+    QCOMPARE(h.boxes.asked[0].text, u"何かエラーになりました。"_s);
+    QCOMPARE(h.boxes.asked[0].title, u"エラー subPing"_s);
+    QCOMPARE(h.boxes.asked[0].style, 48);
+    QCOMPARE(h.boxes.asked[1].title, u"エラー subMacGet"_s);
+    QCOMPARE(h.dat2().at(2), u"198.18.0.3,,"_s);
+    QCOMPARE(h.dat2().at(3), u"198.18.0.4,h4,"_s);
+}
+
+void TestFrmNetScp::closeIsRefusedWhileBusyAndSavesAfter()
+{
+    Harness h;
+    QVERIFY(h.load());
+    h.setRange(range(u"198"_s, u"18"_s, u"0"_s, u"2"_s, u"3"_s));
+    h.probes->hold(FakeProbes::kPing);
+    frmNetScp& w = *h.window;
+    QSignalSpy done(&w, &frmNetScp::surveyFinished);
+    w.cmdStart[0]->click();
+    QTRY_VERIFY(h.probes->waitingCount() >= 1);
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible());
+    QVERIFY(h.boxes.asked.isEmpty());
+    QVERIFY(!QFile::exists(h.logPath()));
+    h.probes->releaseAll();
+    QVERIFY(done.wait(5000));
+    QVERIFY(w.close());
+    QCOMPARE(TestFiles::readBytes(h.logPath()), QByteArray("198.18.0.2,,\r\n198.18.0.3,,\r\n"));
+}
+
+void TestFrmNetScp::closeWithEmptyListDeletesTheLog()
+{
+    Harness h;
+    QVERIFY(TestFiles::writeBytes(h.logPath(), "198.18.0.5,pc05,\r\n"));
+    QVERIFY(h.load());
+    h.setRange(range(u"198"_s, u"18"_s, u"0"_s, u"9"_s, u"8"_s)); // start after end: no rows
+    h.boxes.answers = {MessageBoxes::Yes};
+    h.runSurvey(0);
+    QCOMPARE(h.dat2(), QStringList{AddressList::csvHeader()});
+    QVERIFY(h.window->close());
+    QVERIFY(!QFile::exists(h.logPath()));
+}
+
+void TestFrmNetScp::panelInputChecks()
+{
+    Harness h;
+    QVERIFY(h.load());
+    frmNetScp& w = *h.window;
+    w.txtPing2->setText(u"成功"_s);
+    w.txtMac2->setText(u"AA"_s);
+    w.txtIp2->clear();
+    w.cmd22->click();
+    w.cmd21->click();
+    w.txtHost1->clear();
+    w.cmd11->click();
+    w.cmd12->click();
+    QCOMPARE(h.boxes.asked.size(), 4);
+    QCOMPARE(h.boxes.asked[0].text, u"IPアドレスを入れてくれよ～"_s);
+    QCOMPARE(h.boxes.asked[1].text, u"IPアドレスを入れてくれよ～"_s);
+    QCOMPARE(h.boxes.asked[2].text, u"HOST名を入れてくれよ～"_s);
+    QCOMPARE(h.boxes.asked[3].text, u"HOST名を入れてくれよ～"_s);
+    for (const auto& asked : h.boxes.asked) {
+        QCOMPARE(asked.title, u"入力ミス"_s);
+        QCOMPARE(asked.style, 64);
+    }
+    QCOMPARE(w.txtPing2->text(), u"成功"_s);
+    QCOMPARE(w.txtMac2->text(), u"AA"_s);
+    for (const QString& probe : {FakeProbes::kHostToIp, FakeProbes::kIpToHost, FakeProbes::kPing})
+        QCOMPARE(h.probes->callCount(probe), 0);
+}
+
+void TestFrmNetScp::panelLookups()
+{
+    Harness h;
+    QVERIFY(h.load());
+    frmNetScp& w = *h.window;
+    h.probes->setHostToIp(u"printer"_s, u"198.18.0.2"_s);
+    h.probes->setScript(u"198.18.0.2"_s, {u"printer.lab"_s, true, {}});
+    QSignalSpy checked(&w, &frmNetScp::checkFinished);
+
+    w.txtHost1->setText(u"printer"_s);
+    w.cmd11->click();
+    QVERIFY(checked.wait(5000));
+    QCOMPARE(w.txtIp1->text(), u"198.18.0.2"_s);
+
+    w.txtHost1->setText(u"nobody"_s);
+    w.cmd11->click();
+    QVERIFY(checked.wait(5000));
+    QCOMPARE(w.txtIp1->text(), u"取得失敗"_s);
+
+    w.txtIp2->setText(u"198.18.0.2"_s);
+    w.cmd21->click();
+    QVERIFY(checked.wait(5000));
+    QCOMPARE(w.txtHost2->text(), u"printer.lab"_s);
+
+    w.txtIp2->setText(u"198.18.0.99"_s);
+    w.cmd21->click();
+    QVERIFY(checked.wait(5000));
+    QCOMPARE(w.txtHost2->text(), u"取得失敗"_s);
+}
+
+void TestFrmNetScp::panelPingShowsRunningThenResult()
+{
+    Harness h;
+    QVERIFY(h.load());
+    frmNetScp& w = *h.window;
+    h.probes->setScript(u"198.18.0.2"_s, {u"p"_s, true, u"00-11-22-33-44-55"_s});
+    QSignalSpy checked(&w, &frmNetScp::checkFinished);
+
+    // Right after start-up the host panel pings the own address shown in txtIp1.
+    h.probes->hold(FakeProbes::kPing);
+    w.cmd12->click();
+    QCOMPARE(w.txtPing1->text(), u"実行中"_s);
+    QCOMPARE(w.txtMac1->text(), QString());
+    QTRY_COMPARE(h.probes->waitingCount(), 1);
+    QCOMPARE(h.probes->argumentsOf(FakeProbes::kPing), QStringList{kOwnIp});
+    h.probes->releaseAll();
+    QVERIFY(checked.wait(5000));
+    QCOMPARE(w.txtPing1->text(), u"失敗"_s); // the fake's own address does not answer
+
+    w.txtIp2->setText(u"198.18.0.2"_s);
+    w.cmd22->click();
+    QVERIFY(checked.wait(5000));
+    QCOMPARE(w.txtPing2->text(), u"成功"_s);
+    QCOMPARE(w.txtMac2->text(), u"00-11-22-33-44-55"_s);
+
+    w.txtIp2->setText(u"198.18.0.77"_s);
+    w.cmd22->click();
+    QVERIFY(checked.wait(5000));
+    QCOMPARE(w.txtPing2->text(), u"失敗"_s);
+    QCOMPARE(w.txtMac2->text(), QString());
+    QVERIFY(h.boxes.asked.isEmpty());
+}
+
+void TestFrmNetScp::panelIgnoresSecondClickWhileRunning()
+{
+    Harness h;
+    QVERIFY(h.load());
+    frmNetScp& w = *h.window;
+    h.probes->hold(FakeProbes::kPing);
+    QSignalSpy checked(&w, &frmNetScp::checkFinished);
+    w.txtIp2->setText(u"198.18.0.2"_s);
+    w.cmd22->click();
+    QTRY_COMPARE(h.probes->waitingCount(), 1);
+    w.cmd22->click();
+    w.cmd21->click();
+    // The other panel and the survey stay usable meanwhile.
+    QVERIFY(w.cmd11->isEnabled() && w.cmdStart[0]->isEnabled());
+    h.probes->setHostToIp(u"scanner"_s, kOwnIp);
+    w.cmd11->click();
+    QVERIFY(checked.wait(5000));
+    QCOMPARE(w.txtIp1->text(), kOwnIp);
+    h.probes->releaseAll();
+    QVERIFY(checked.wait(5000));
+    QCOMPARE(h.probes->callCount(FakeProbes::kPing), 1);
+    QCOMPARE(h.probes->callCount(FakeProbes::kIpToHost), 0);
+}
+
+void TestFrmNetScp::octetFocusCopiesStartIntoEnd()
+{
+    Harness h;
+    QVERIFY(h.load());
+    frmNetScp& w = *h.window;
+    w.txtIP[1]->setFocus();
+    QTRY_VERIFY(w.txtIP[1]->hasFocus());
+    QTRY_COMPARE(w.txtIP[1]->selectedText(), u"18"_s); // entering selects the whole text
+    QTest::keyClicks(w.txtIP[1], u"10"_s);
+    QCOMPARE(w.txtIP[1]->text(), u"10"_s);
+    QTest::keyClick(w.txtIP[1], Qt::Key_Tab);
+    QTRY_VERIFY(w.txtIP[2]->hasFocus());
+    QCOMPARE(w.txtIP[5]->text(), u"10"_s);
+
+    QTest::keyClicks(w.txtIP[2], u"7"_s);
+    QTest::keyClick(w.txtIP[2], Qt::Key_Tab); // to txtIP(3)
+    QTRY_VERIFY(w.txtIP[3]->hasFocus());
+    QCOMPARE(w.txtIP[6]->text(), u"7"_s);
+    QTest::keyClicks(w.txtIP[3], u"9"_s);
+    QTest::keyClick(w.txtIP[3], Qt::Key_Tab);
+    QCOMPARE(w.txtIP[7]->text(), u"254"_s); // the fourth octet copies nothing
+    QTest::keyClicks(w.txtIP[7], u"1234"_s);
+    QCOMPARE(w.txtIP[7]->text().size(), 3);
+}
+
+void TestFrmNetScp::exportWritesTheListAndReportsFailure()
+{
+    Harness h;
+    QVERIFY(TestFiles::writeBytes(h.logPath(), "198.18.0.5,\x83\x8B\x81\x5B\x83\x5E,\r\n"));
+    QVERIFY(h.load());
+    const QString target = h.dir.filePath(u"out.csv"_s);
+    h.dialogs.paths = {target};
+    h.window->cmdSave->click();
+    QCOMPARE(h.dialogs.asked.size(), 1);
+    QCOMPARE(h.dialogs.asked[0].title, u"保存ﾌｧｲﾙを指定してください。"_s);
+    QCOMPARE(h.dialogs.asked[0].filter, u"CSVファイル    (*.csv)"_s);
+    QCOMPARE(h.dialogs.asked[0].directory, h.dir.path());
+    QCOMPARE(h.dialogs.asked[0].defaultSuffix, u".csv"_s);
+    QCOMPARE(
+        TestFiles::readBytes(target),
+        QByteArray("IP\x83\x41\x83\x68\x83\x8C\x83\x58,HOST\x96\xBC,MAC\x83\x41\x83\x68\x83\x8C"
+                   "\x83\x58\r\n198.18.0.5,\x83\x8B\x81\x5B\x83\x5E,\r\n"));
+    QVERIFY(h.boxes.asked.isEmpty());
+
+    // Cancelled: nothing written, nothing said.
+    h.window->cmdSave->click();
+    QVERIFY(h.boxes.asked.isEmpty());
+
+    // A folder where the file should go cannot be written: say so, keep the list.
+    h.dialogs.paths = {h.dir.path()};
+    h.window->cmdSave->click();
+    QCOMPARE(h.boxes.asked.size(), 1);
+    QCOMPARE(h.boxes.asked[0].title, u"CSV保存"_s);
+    QCOMPARE(h.boxes.asked[0].style, 48);
+    QCOMPARE(h.dat2().size(), 2);
+}
+
+void TestFrmNetScp::importPathsThatChangeNothing()
+{
+    Harness h;
+    QVERIFY(TestFiles::writeBytes(h.logPath(), "198.18.0.5,pc05,\r\n"));
+    QVERIFY(h.load());
+    const QStringList before = h.dat2();
+
+    h.boxes.answers = {MessageBoxes::No};
+    h.window->mnuInport->trigger();
+    QCOMPARE(h.boxes.asked.size(), 1);
+    QCOMPARE(
+        h.boxes.asked[0].text,
+        u"＜＜機能説明＞＞\r\nCSV保存で保存したアドレス一覧を、経歴として使用するようにします\r\n"
+        u"Ver.1.XXで作成済みのCSVファイルを、経歴にしたい場合に使用します\r\n"
+        u"尚、インポートを行うと、今までの経歴は全て破棄されます\r\n\r\nインポートを続行しますか？"_s);
+    QCOMPARE(h.boxes.asked[0].title, u"インポート"_s);
+    QCOMPARE(h.boxes.asked[0].style, 36);
+    QVERIFY(h.dialogs.asked.isEmpty());
+    QCOMPARE(h.dat2(), before);
+
+    h.boxes.answers = {MessageBoxes::Yes}; // then the dialog is cancelled
+    h.window->mnuInport->trigger();
+    QCOMPARE(h.dialogs.asked.size(), 1);
+    QCOMPARE(h.dialogs.asked[0].title, u"開くﾌｧｲﾙを指定してください。"_s);
+    QCOMPARE(h.dat2(), before);
+
+    h.boxes.answers = {MessageBoxes::Yes};
+    h.dialogs.paths = {h.dir.filePath(u"missing.csv"_s)};
+    h.window->mnuInport->trigger();
+    QCOMPARE(h.boxes.asked.size(), 4);
+    QCOMPARE(h.boxes.asked[3].title, u"インポート"_s);
+    QCOMPARE(h.boxes.asked[3].style, 48);
+    QCOMPARE(h.dat2(), before);
+    QVERIFY(h.window->close());
+    QCOMPARE(TestFiles::readBytes(h.logPath()), QByteArray("198.18.0.5,pc05,\r\n"));
+}
+
+void TestFrmNetScp::importReplacesTheList()
+{
+    Harness h;
+    QVERIFY(h.load());
+    const QString file = h.dir.filePath(u"list.CSV"_s);
+    QVERIFY(TestFiles::writeBytes(file, "anything,at,all\r\n198.18.0.9,nine,,more\r\n"));
+    h.boxes.answers = {MessageBoxes::Yes};
+    h.dialogs.paths = {file};
+    h.window->mnuInport->trigger();
+    QCOMPARE(h.dat2(), (QStringList{AddressList::csvHeader(), u"198.18.0.9,nine,,more"_s}));
+    QCOMPARE(h.window->lists().lstDataRows().at(1), MakeListRow(u"198.18.0.9"_s, u"nine"_s, {}));
+    QVERIFY(h.window->close());
+    QCOMPARE(TestFiles::readBytes(h.logPath()), QByteArray("198.18.0.9,nine,,more\r\n"));
+}
+
+QTEST_MAIN(TestFrmNetScp)
+#include "tst_frmnetscp.moc"
