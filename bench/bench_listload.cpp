@@ -15,7 +15,8 @@
 
 namespace {
 
-QStringList makeList(int rows) {
+QStringList makeList(int rows)
+{
     QStringList list{AddressList::csvHeader()};
     list.reserve(rows + 1);
     for (int i = 0; i < rows; ++i) {
@@ -48,7 +49,8 @@ QStringList makeList(int rows) {
     return list;
 }
 
-void report(const char* what, std::vector<double> ms) {
+void report(const char* what, std::vector<double> ms)
+{
     std::sort(ms.begin(), ms.end());
     std::printf("%-12s min %8.1f ms   median %8.1f ms   max %8.1f ms\n", what, ms.front(),
                 ms[ms.size() / 2], ms.back());
@@ -56,7 +58,8 @@ void report(const char* what, std::vector<double> ms) {
 
 } // namespace
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int rows = args.size() > 1 ? args.at(1).toInt() : 100000;

@@ -37,8 +37,8 @@ public:
     // Start-up: the PC's name, address and adapter MAC (GetPcName, HostToIp, MacGet).
     virtual OwnIdentity ownIdentity() = 0;
 
-    virtual QString hostToIp(const QString& name) = 0;          // HostToIp
-    virtual QString ipToHost(const QString& ip) = 0;            // IpToHost
+    virtual QString hostToIp(const QString& name) = 0;                      // HostToIp
+    virtual QString ipToHost(const QString& ip) = 0;                        // IpToHost
     virtual PingOutcome ping(const QString& ip, const StopToken& stop) = 0; // subPing
     // subMacGet; `me` gives the own-address shortcut.
     virtual MacOutcome macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop) = 0;

@@ -9,8 +9,7 @@ class StopToken {
 public:
     StopToken()
         : m_flag(std::make_shared<std::atomic_bool>(false))
-    {
-    }
+    {}
     void requestStop() const { m_flag->store(true, std::memory_order_relaxed); }
     bool stopRequested() const { return m_flag->load(std::memory_order_relaxed); }
 

@@ -2,7 +2,8 @@
 
 #include "survey/AddressList.h"
 
-TextFile::WriteResult writeCsvExport(const QStringList& lstDat2, const QString& path) {
+TextFile::WriteResult writeCsvExport(const QStringList& lstDat2, const QString& path)
+{
     // The list always holds its header; an empty one still makes a readable file.
     if (lstDat2.isEmpty())
         return TextFile::write(path, {AddressList::csvHeader()});

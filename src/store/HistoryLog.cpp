@@ -10,13 +10,15 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-bool isCsvPath(const QString& path) {
+bool isCsvPath(const QString& path)
+{
     return path.right(4).compare(u".csv"_s, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
 
-LoadedList subListLoad(const QString& path) {
+LoadedList subListLoad(const QString& path)
+{
     LoadedList result;
     result.lstData.append(AddressList::listHeader());
     result.lstDat2.append(AddressList::csvHeader());
@@ -43,7 +45,8 @@ LoadedList subListLoad(const QString& path) {
     return result;
 }
 
-TextFile::WriteResult subLogSave(const QStringList& lstDat2, const QString& logPath) {
+TextFile::WriteResult subLogSave(const QStringList& lstDat2, const QString& logPath)
+{
     if (lstDat2.size() <= 1) {
         TextFile::WriteResult result;
         result.ok = TextFile::remove(logPath);
@@ -54,7 +57,8 @@ TextFile::WriteResult subLogSave(const QStringList& lstDat2, const QString& logP
     return TextFile::write(logPath, lstDat2.mid(1));
 }
 
-QString historyLogPath(const QString& programDir, const QString& dataDir) {
+QString historyLogPath(const QString& programDir, const QString& dataDir)
+{
     // The probe file has a name of its own: writing the test into the log itself
     // would destroy the history it is about to read.
     const QDir program(programDir);
@@ -68,7 +72,8 @@ QString historyLogPath(const QString& programDir, const QString& dataDir) {
     return QDir(dataDir).filePath(QString::fromUtf16(kHistoryLogName));
 }
 
-QString historyLogPath() {
+QString historyLogPath()
+{
     static const QString path =
         historyLogPath(QCoreApplication::applicationDirPath(),
                        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));

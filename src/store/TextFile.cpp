@@ -8,7 +8,8 @@
 
 namespace TextFile {
 
-QStringList splitLines(QStringView text) {
+QStringList splitLines(QStringView text)
+{
     QStringList lines;
     qsizetype begin = 0;
     const qsizetype n = text.size();
@@ -26,7 +27,8 @@ QStringList splitLines(QStringView text) {
     return lines;
 }
 
-ReadResult read(const QString& path) {
+ReadResult read(const QString& path)
+{
     ReadResult result;
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
@@ -43,7 +45,8 @@ ReadResult read(const QString& path) {
     return result;
 }
 
-WriteResult write(const QString& path, const QStringList& lines) {
+WriteResult write(const QString& path, const QStringList& lines)
+{
     WriteResult result;
     QString text;
     qsizetype size = 0;
@@ -70,7 +73,8 @@ WriteResult write(const QString& path, const QStringList& lines) {
     return result;
 }
 
-bool remove(const QString& path) {
+bool remove(const QString& path)
+{
     if (path.isEmpty())
         return true;
     QFile::remove(path);
@@ -79,7 +83,8 @@ bool remove(const QString& path) {
     return !info.exists() && !info.isSymLink();
 }
 
-bool writeTest(const QString& path) {
+bool writeTest(const QString& path)
+{
     if (path.isEmpty())
         return false;
     // Deliberately not a QSaveFile: the question is whether this very path can be

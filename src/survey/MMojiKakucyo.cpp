@@ -16,7 +16,8 @@ QString AnsiMidB(QStringView text, int start, int count)
         start = 1;
     if (count <= 0 || start > bytes.size())
         return {};
-    return Cp932::decode(QByteArrayView(bytes).sliced(start - 1, std::min<qsizetype>(count, bytes.size() - (start - 1))));
+    return Cp932::decode(QByteArrayView(bytes).sliced(
+        start - 1, std::min<qsizetype>(count, bytes.size() - (start - 1))));
 }
 
 } // namespace MMojiKakucyo

@@ -6,7 +6,8 @@
 
 // A large, realistic lstDat2 shared by the kill test and its child process, so both
 // know the exact bytes a complete save produces.
-inline QStringList bigLogList(int rows) {
+inline QStringList bigLogList(int rows)
+{
     QStringList list{AddressList::csvHeader()};
     list.reserve(rows + 1);
     for (int i = 0; i < rows; ++i) {

@@ -17,7 +17,8 @@ const QByteArray kHeaderLine =
     TestFiles::hex("495083418368838c83582c484f535496bc2c4d414383418368838c8358") + "\r\n";
 
 // The lists as a survey leaves them, plus one imported row of four fields.
-void surveyLists(QStringList& lstData, QStringList& lstDat2) {
+void surveyLists(QStringList& lstData, QStringList& lstDat2)
+{
     const QList<AddressEntry> entries = {
         {u"198.18.0.1"_s, u"ルータ"_s, u"00-11-22-33-44-55"_s},
         {u"198.18.0.2"_s, QString(), QString()},
@@ -51,18 +52,21 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void TestCsvExport::init() {
+void TestCsvExport::init()
+{
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
 }
 
-void TestCsvExport::headerOnlyList() {
+void TestCsvExport::headerOnlyList()
+{
     const QString csv = m_dir->filePath(u"empty.csv"_s);
     QVERIFY(writeCsvExport({AddressList::csvHeader()}, csv).ok);
     QCOMPARE(TestFiles::readBytes(csv), kHeaderLine);
 }
 
-void TestCsvExport::rowsAreTheLogLinesUnderTheHeader() {
+void TestCsvExport::rowsAreTheLogLinesUnderTheHeader()
+{
     QStringList lstData, lstDat2;
     surveyLists(lstData, lstDat2);
     const QString csv = m_dir->filePath(u"list.csv"_s);
@@ -79,13 +83,15 @@ void TestCsvExport::rowsAreTheLogLinesUnderTheHeader() {
     QCOMPARE(bytes.count('\n'), bytes.count("\r\n"));
 }
 
-void TestCsvExport::exportThenImportRoundTrip_data() {
+void TestCsvExport::exportThenImportRoundTrip_data()
+{
     QTest::addColumn<QString>("name");
     QTest::newRow("lower") << u"list.csv"_s;
     QTest::newRow("upper") << u"LIST.CSV"_s;
 }
 
-void TestCsvExport::exportThenImportRoundTrip() {
+void TestCsvExport::exportThenImportRoundTrip()
+{
     QFETCH(QString, name);
     QStringList lstData, lstDat2;
     surveyLists(lstData, lstDat2);
@@ -98,7 +104,8 @@ void TestCsvExport::exportThenImportRoundTrip() {
     QCOMPARE(loaded.lstData, lstData);
 }
 
-void TestCsvExport::otherExtensionBringsHeaderBackAsRow() {
+void TestCsvExport::otherExtensionBringsHeaderBackAsRow()
+{
     QStringList lstData, lstDat2;
     surveyLists(lstData, lstDat2);
     const QString txt = m_dir->filePath(u"list.txt"_s);
@@ -110,7 +117,8 @@ void TestCsvExport::otherExtensionBringsHeaderBackAsRow() {
     QVERIFY(loaded.lstData.at(1).startsWith(u"IPアドレス"_s));
 }
 
-void TestCsvExport::unwritablePathFailsAndChangesNothing() {
+void TestCsvExport::unwritablePathFailsAndChangesNothing()
+{
     const QStringList lstDat2{AddressList::csvHeader(), u"198.18.0.1,a,b"_s};
 
     const QString missingDir = m_dir->filePath(u"nodir/list.csv"_s);

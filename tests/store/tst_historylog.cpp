@@ -14,11 +14,13 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-QString blanks(int n) {
+QString blanks(int n)
+{
     return QString(n, u' ');
 }
 
-QStringList withHeader(const QString& header, const QStringList& rows) {
+QStringList withHeader(const QString& header, const QStringList& rows)
+{
     return QStringList{header} + rows;
 }
 
@@ -56,12 +58,14 @@ private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
 };
 
-void TestHistoryLog::init() {
+void TestHistoryLog::init()
+{
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
 }
 
-void TestHistoryLog::saveWritesDataRowsOnly() {
+void TestHistoryLog::saveWritesDataRowsOnly()
+{
     const QString log = path(u"Netroscope.log"_s);
     const QStringList lstDat2 =
         withHeader(AddressList::csvHeader(), {u"198.18.0.1,ルータ,00-11-22-33-44-55"_s,
@@ -75,7 +79,8 @@ void TestHistoryLog::saveWritesDataRowsOnly() {
     QCOMPARE(TestFiles::readBytes(log), expected);
 }
 
-void TestHistoryLog::saveKeepsRowsExactlyAsHeld() {
+void TestHistoryLog::saveKeepsRowsExactlyAsHeld()
+{
     // Rows that came from an import are written as read: four fields, a blank row,
     // a first field too long for the column, a host name longer than the column.
     const QString longHost = u"h"_s.repeated(40);
@@ -87,7 +92,8 @@ void TestHistoryLog::saveKeepsRowsExactlyAsHeld() {
                         longHost.toLatin1() + ",\r\n"));
 }
 
-void TestHistoryLog::saveWithoutDataRowsDeletesLog_data() {
+void TestHistoryLog::saveWithoutDataRowsDeletesLog_data()
+{
     QTest::addColumn<QStringList>("lstDat2");
     QTest::addColumn<bool>("logExists");
     QTest::newRow("header only, old log") << QStringList{AddressList::csvHeader()} << true;
@@ -95,7 +101,8 @@ void TestHistoryLog::saveWithoutDataRowsDeletesLog_data() {
     QTest::newRow("header only, no log") << QStringList{AddressList::csvHeader()} << false;
 }
 
-void TestHistoryLog::saveWithoutDataRowsDeletesLog() {
+void TestHistoryLog::saveWithoutDataRowsDeletesLog()
+{
     QFETCH(QStringList, lstDat2);
     QFETCH(bool, logExists);
     const QString log = path(u"Netroscope.log"_s);
@@ -107,7 +114,8 @@ void TestHistoryLog::saveWithoutDataRowsDeletesLog() {
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
 }
 
-void TestHistoryLog::saveToUncreatablePathFails() {
+void TestHistoryLog::saveToUncreatablePathFails()
+{
     const QString log = path(u"missing/Netroscope.log"_s);
     const TextFile::WriteResult result =
         subLogSave({AddressList::csvHeader(), u"198.18.0.1,a,b"_s}, log);
@@ -116,7 +124,8 @@ void TestHistoryLog::saveToUncreatablePathFails() {
     QVERIFY(!QFile::exists(log));
 }
 
-void TestHistoryLog::load_data() {
+void TestHistoryLog::load_data()
+{
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("dat2");
@@ -196,7 +205,8 @@ void TestHistoryLog::load_data() {
         << QStringList{disp1, disp2, long25 + u"|x"_s + blanks(29) + u"|y"_s, disp2};
 }
 
-void TestHistoryLog::load() {
+void TestHistoryLog::load()
+{
     QFETCH(QString, fileName);
     QFETCH(QByteArray, content);
     QFETCH(QStringList, dat2);
@@ -210,7 +220,8 @@ void TestHistoryLog::load() {
     QCOMPARE(loaded.lstData, withHeader(AddressList::listHeader(), data));
 }
 
-void TestHistoryLog::loadKeepsEveryLinePast16BitCounter() {
+void TestHistoryLog::loadKeepsEveryLinePast16BitCounter()
+{
     constexpr int kLines = 40000;
     QByteArray content;
     for (int i = 0; i < kLines; ++i)
@@ -233,7 +244,8 @@ void TestHistoryLog::loadKeepsEveryLinePast16BitCounter() {
     QCOMPARE(TestFiles::readBytes(log), content);
 }
 
-void TestHistoryLog::loadOfUnopenablePathReportsIt_data() {
+void TestHistoryLog::loadOfUnopenablePathReportsIt_data()
+{
     QTest::addColumn<QString>("relative");
     QTest::addColumn<bool>("empty");
     QTest::newRow("missing file") << u"typed-name.csv"_s << false;
@@ -241,7 +253,8 @@ void TestHistoryLog::loadOfUnopenablePathReportsIt_data() {
     QTest::newRow("empty path") << QString() << true;
 }
 
-void TestHistoryLog::loadOfUnopenablePathReportsIt() {
+void TestHistoryLog::loadOfUnopenablePathReportsIt()
+{
     QFETCH(QString, relative);
     QFETCH(bool, empty);
     QVERIFY(QDir(m_dir->path()).mkdir(u"adir"_s));
@@ -253,7 +266,8 @@ void TestHistoryLog::loadOfUnopenablePathReportsIt() {
     QCOMPARE(loaded.lstData, QStringList{AddressList::listHeader()});
 }
 
-void TestHistoryLog::saveThenLoadRoundTrip() {
+void TestHistoryLog::saveThenLoadRoundTrip()
+{
     // The lists as a survey builds them.
     const QList<AddressEntry> entries = {
         {u"198.18.0.1"_s, u"ルータ"_s, u"00-11-22-33-44-55"_s},
@@ -275,7 +289,8 @@ void TestHistoryLog::saveThenLoadRoundTrip() {
     QCOMPARE(loaded.lstData, lstData);
 }
 
-void TestHistoryLog::logPathInWritableProgramDir() {
+void TestHistoryLog::logPathInWritableProgramDir()
+{
     const QString program = path(u"bin"_s);
     const QString data = path(u"data"_s);
     QVERIFY(QDir().mkpath(program));
@@ -286,7 +301,8 @@ void TestHistoryLog::logPathInWritableProgramDir() {
     QVERIFY(!QFile::exists(data));
 }
 
-void TestHistoryLog::logPathFallsBackWhenProgramDirCannotBeCreated() {
+void TestHistoryLog::logPathFallsBackWhenProgramDirCannotBeCreated()
+{
     // A directory below a regular file can be created by nobody, root included.
     QVERIFY(TestFiles::writeBytes(path(u"file"_s), "x"));
     const QString program = path(u"file/bin"_s);
@@ -302,7 +318,8 @@ void TestHistoryLog::logPathFallsBackWhenProgramDirCannotBeCreated() {
     QCOMPARE(subListLoad(historyLogPath(program, data)).lstDat2, lstDat2);
 }
 
-void TestHistoryLog::logPathFallsBackForReadOnlyProgramDir() {
+void TestHistoryLog::logPathFallsBackForReadOnlyProgramDir()
+{
     const QString program = path(u"bin"_s);
     const QString data = path(u"data"_s);
     QVERIFY(QDir().mkpath(program));
@@ -324,7 +341,8 @@ void TestHistoryLog::logPathFallsBackForReadOnlyProgramDir() {
     QVERIFY(!QFile::exists(program + u"/Netroscope.log"_s));
 }
 
-void TestHistoryLog::logPathForThisRunIsDecidedOnce() {
+void TestHistoryLog::logPathForThisRunIsDecidedOnce()
+{
     const QString first = historyLogPath();
     QVERIFY(first.endsWith(u"/Netroscope.log"_s));
     // The test's own directory is writable, so the log sits beside the executable.

@@ -15,7 +15,8 @@ namespace {
 
 constexpr int kRows = 300000;
 
-bool waitForLine(QProcess& process, const QByteArray& line, int timeoutMs = 60000) {
+bool waitForLine(QProcess& process, const QByteArray& line, int timeoutMs = 60000)
+{
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < timeoutMs) {
@@ -38,7 +39,8 @@ private slots:
     void killDuringSaveLeavesOldOrNewLog();
 };
 
-void TestLogSaveKill::killDuringSaveLeavesOldOrNewLog() {
+void TestLogSaveKill::killDuringSaveLeavesOldOrNewLog()
+{
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString log = dir.filePath(u"Netroscope.log"_s);

@@ -20,18 +20,21 @@ private slots:
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
-    QStringList entries() const {
+    QStringList entries() const
+    {
         return QDir(m_dir->path())
             .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     }
 };
 
-void TestTextFile::init() {
+void TestTextFile::init()
+{
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
 }
 
-void TestTextFile::writeTestLeavesNothing_data() {
+void TestTextFile::writeTestLeavesNothing_data()
+{
     QTest::addColumn<QString>("relative");
     QTest::addColumn<bool>("expected");
     QTest::newRow("new file") << u"probe.txt"_s << true;
@@ -42,7 +45,8 @@ void TestTextFile::writeTestLeavesNothing_data() {
     QTest::newRow("empty path") << QString() << false;
 }
 
-void TestTextFile::writeTestLeavesNothing() {
+void TestTextFile::writeTestLeavesNothing()
+{
     QFETCH(QString, relative);
     QFETCH(bool, expected);
     QVERIFY(TestFiles::writeBytes(m_dir->filePath(u"old.txt"_s), "keep"));
@@ -60,7 +64,8 @@ void TestTextFile::writeTestLeavesNothing() {
     QVERIFY(QFileInfo(m_dir->filePath(u"sub"_s)).isDir());
 }
 
-void TestTextFile::removeTellsWhetherThePathIsClear() {
+void TestTextFile::removeTellsWhetherThePathIsClear()
+{
     const QString file = m_dir->filePath(u"f"_s);
     QVERIFY(TestFiles::writeBytes(file, "x"));
     QVERIFY(TextFile::remove(file));
@@ -71,7 +76,8 @@ void TestTextFile::removeTellsWhetherThePathIsClear() {
     QVERIFY(!TextFile::remove(m_dir->filePath(u"d"_s)));
 }
 
-void TestTextFile::writeReplacesWholeFile() {
+void TestTextFile::writeReplacesWholeFile()
+{
     const QString file = m_dir->filePath(u"f.txt"_s);
     QVERIFY(TestFiles::writeBytes(file, QByteArray(1000, 'z')));
     QVERIFY(TextFile::write(file, {u"a"_s, QString(), u"～"_s}).ok);

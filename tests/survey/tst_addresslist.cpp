@@ -45,15 +45,14 @@ void TestAddressList::listRow_data()
     QTest::addColumn<QString>("row");
 
     const QString mac = u"00-11-22-33-44-55"_s;
-    QTest::newRow("ordinary row")
-        << u"192.168.0.7"_s << u"pc01"_s << mac
-        << u"192.168.0.7"_s + blanks(9) + u"|pc01"_s + blanks(26) + u"|"_s + mac;
+    QTest::newRow("ordinary row") << u"192.168.0.7"_s << u"pc01"_s << mac
+                                  << u"192.168.0.7"_s + blanks(9) + u"|pc01"_s + blanks(26) +
+                                         u"|"_s + mac;
     QTest::newRow("empty host and mac")
         << u"10.0.0.1"_s << QString() << QString()
         << u"10.0.0.1"_s + blanks(12) + u"|"_s + blanks(30) + u"|"_s;
-    QTest::newRow("first field of exactly 20")
-        << u"12345678901234567890"_s << u"h"_s << QString()
-        << u"12345678901234567890|h"_s + blanks(29) + u"|"_s;
+    QTest::newRow("first field of exactly 20") << u"12345678901234567890"_s << u"h"_s << QString()
+                                               << u"12345678901234567890|h"_s + blanks(29) + u"|"_s;
     QTest::newRow("first field longer than 20 pushes the bar")
         << u"1234567890123456789012"_s << QString() << QString()
         << u"1234567890123456789012|"_s + blanks(30) + u"|"_s;
@@ -119,8 +118,8 @@ void TestAddressList::splitCsvRow_data()
     QTest::newRow("two fields") << u"a,b"_s << AddressEntry{u"a"_s, u"b"_s, {}};
     QTest::newRow("empty row") << QString() << AddressEntry{};
     QTest::newRow("empty middle") << u"a,,c"_s << AddressEntry{u"a"_s, {}, u"c"_s};
-    QTest::newRow("blanks and quotes stay") << u" a ,\"b\", c"_s
-                                            << AddressEntry{u" a "_s, u"\"b\""_s, u" c"_s};
+    QTest::newRow("blanks and quotes stay")
+        << u" a ,\"b\", c"_s << AddressEntry{u" a "_s, u"\"b\""_s, u" c"_s};
     QTest::newRow("header") << AddressList::csvHeader()
                             << AddressEntry{u"IPアドレス"_s, u"HOST名"_s, u"MACアドレス"_s};
 }

@@ -27,7 +27,8 @@ void TestCp932::encodesMicrosoftTable_data()
     QTest::newRow("fullwidth tilde is 8160") << u"～"_s << QByteArray::fromHex("8160");
     QTest::newRow("backslash stays 5C") << u"\\"_s << QByteArray::fromHex("5c");
     QTest::newRow("fullwidth reverse solidus") << u"＼"_s << QByteArray::fromHex("815f");
-    QTest::newRow("half-width katakana one byte each") << u"ｱｲｳﾞ"_s << QByteArray::fromHex("b1b2b3de");
+    QTest::newRow("half-width katakana one byte each")
+        << u"ｱｲｳﾞ"_s << QByteArray::fromHex("b1b2b3de");
     QTest::newRow("NEC row 13 circled one") << u"①"_s << QByteArray::fromHex("8740");
     QTest::newRow("NEC row 13 roman numeral") << u"Ⅰ"_s << QByteArray::fromHex("8754");
     QTest::newRow("NEC row 13 kabushiki") << u"㈱"_s << QByteArray::fromHex("878a");
