@@ -246,6 +246,16 @@ bool SurveyEngine::commitNext()
     return true;
 }
 
+QStringList SurveyEngine::rowsToSave() const
+{
+    QStringList rows = m_lists.lstDat2();
+    if (m_running && m_resurvey) {
+        for (std::size_t k = m_next; k < m_jobs.size(); ++k)
+            rows.append(MakeCsvRow(m_jobs[k].ip, m_jobs[k].oldHost, m_jobs[k].oldMac));
+    }
+    return rows;
+}
+
 void SurveyEngine::carryOverRest()
 {
     for (; m_next < m_jobs.size(); ++m_next) {

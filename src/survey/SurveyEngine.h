@@ -44,6 +44,11 @@ public:
     int maxInFlight() const { return m_maxInFlight; }
 
     bool isRunning() const { return m_running; }
+
+    // lstDat2 as it would stand if the run were cancelled now: a re-survey carries the
+    // entries it has not rebuilt yet over unchanged. What a save must write while a run
+    // is still going (the desktop session ends), so that no entry is lost.
+    QStringList rowsToSave() const;
     bool cancelRequested() const { return m_cancel; }
 
     // New survey: the lists are cleared to their headers at once, then prefix + i is

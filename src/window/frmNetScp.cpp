@@ -13,7 +13,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScreen>
-#include <QSessionManager>
 #include <QtConcurrent>
 
 using namespace Qt::Literals::StringLiterals;
@@ -67,7 +66,8 @@ frmNetScp::frmNetScp(WindowServices services, QWidget* parent)
     // A session that ends closes the window whatever it is doing; the list is saved
     // as it stands.
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        connect(app, &QGuiApplication::commitDataRequest, this, &frmNetScp::commitSessionData);
+        connect(app, &QGuiApplication::commitDataRequest, this,
+                [this](QSessionManager&) { sessionEnding(); });
 }
 
 frmNetScp::~frmNetScp()
@@ -200,10 +200,11 @@ void frmNetScp::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    const QStringList rows = m_engine->rowsToSave();
     m_engine->cancel();
     for (const StopToken& stop : m_panelStops)
         stop.requestStop();
-    const TextFile::WriteResult saved = subLogSave(m_lists->lstDat2(), m_services.historyLogPath);
+    const TextFile::WriteResult saved = subLogSave(rows, m_services.historyLogPath);
     if (!saved.ok && !m_sessionEnding) {
         // The list goes with the window; the user must at least learn that it did
         // not reach the disk, and where it should have gone.
@@ -224,9 +225,8 @@ void frmNetScp::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void frmNetScp::commitSessionData(QSessionManager& manager)
+void frmNetScp::sessionEnding()
 {
-    Q_UNUSED(manager);
     m_sessionEnding = true;
-    subLogSave(m_lists->lstDat2(), m_services.historyLogPath);
+    subLogSave(m_engine->rowsToSave(), m_services.historyLogPath);
 }

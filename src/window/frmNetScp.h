@@ -14,7 +14,6 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QPushButton;
-class QSessionManager;
 class FileDialogs;
 class MessageBoxes;
 class SurveyEngine;
@@ -40,6 +39,10 @@ public:
     // shown and the caller ends the program without showing the window. Otherwise
     // the identity and the log are read off the GUI thread and `loaded` follows.
     bool Form_Load();
+
+    // The desktop session is ending: the list is saved as it stands and the coming
+    // close is let through, even during a survey.
+    void sessionEnding();
 
     const OwnIdentity& identity() const { return m_identity; }
     SurveyLists& lists() { return *m_lists; }
@@ -115,7 +118,6 @@ private:
     void showProbeError(const QString& procedureName);
     bool Form_QueryUnload();
     void Form_Unload();
-    void commitSessionData(QSessionManager& manager);
 
     WindowServices m_services;
     OwnIdentity m_identity;

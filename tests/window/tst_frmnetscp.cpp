@@ -106,6 +106,9 @@ private slots:
     void busyStateShutsOutEverythingButCancel();
     void cancelDuringNewSurveyKeepsEarlierRows();
     void resurveyProbesOnlyBlankRows();
+    void cancelDuringResurveyCarriesTheRestOver();
+    void sessionEndDuringResurveySavesEveryEntry();
+    void closingDuringPanelProbeStopsIt();
     void probeErrorsAreShownAsBoxes();
     void closeIsRefusedWhileBusyAndSavesAfter();
     void closeWithEmptyListDeletesTheLog();
@@ -374,6 +377,69 @@ void TestFrmNetScp::resurveyProbesOnlyBlankRows()
         seen.append(args.at(0).toString());
     // Progress counts against the entries of the list, not the end octet box.
     QCOMPARE(seen, (QStringList{u"1/4"_s, u"2/4"_s, u"3/4"_s, u"4/4"_s, u"Netroscope"_s}));
+}
+
+namespace {
+const QByteArray kFourBlankRows =
+    "198.18.0.5,,\r\n198.18.0.6,,\r\n198.18.0.7,,\r\n198.18.0.8,old8,\r\n";
+}
+
+void TestFrmNetScp::cancelDuringResurveyCarriesTheRestOver()
+{
+    Harness h;
+    QVERIFY(TestFiles::writeBytes(h.logPath(), kFourBlankRows));
+    QVERIFY(h.load());
+    h.probes->setDefaultScript({u"found"_s, true, u"00-00-00-00-00-AA"_s});
+    h.probes->hold(FakeProbes::kPing, u"198.18.0.7"_s);
+    frmNetScp& w = *h.window;
+    QSignalSpy done(&w, &frmNetScp::surveyFinished);
+    w.cmdStart[1]->click();
+    QTRY_COMPARE(w.lists().lstDat2().size(), 3);
+    w.cmdCancel->click();
+    QVERIFY(done.wait(5000));
+    QCOMPARE(h.dat2(),
+             (QStringList{AddressList::csvHeader(), u"198.18.0.5,found,00-00-00-00-00-AA"_s,
+                          u"198.18.0.6,found,00-00-00-00-00-AA"_s, u"198.18.0.7,,"_s,
+                          u"198.18.0.8,old8,"_s}));
+    QCOMPARE(w.lists().lstDataRows().size(), 5);
+}
+
+void TestFrmNetScp::sessionEndDuringResurveySavesEveryEntry()
+{
+    Harness h;
+    QVERIFY(TestFiles::writeBytes(h.logPath(), kFourBlankRows));
+    QVERIFY(h.load());
+    h.probes->setDefaultScript({u"found"_s, true, u"00-00-00-00-00-AA"_s});
+    h.probes->hold(FakeProbes::kPing, u"198.18.0.7"_s);
+    frmNetScp& w = *h.window;
+    w.cmdStart[1]->click();
+    QTRY_COMPARE(w.lists().lstDat2().size(), 3);
+    // The entries the re-survey has not rebuilt yet must reach the log as they were.
+    w.sessionEnding();
+    QCOMPARE(
+        TestFiles::readBytes(h.logPath()),
+        QByteArray("198.18.0.5,found,00-00-00-00-00-AA\r\n198.18.0.6,found,00-00-00-00-00-AA\r\n"
+                   "198.18.0.7,,\r\n198.18.0.8,old8,\r\n"));
+    QVERIFY(w.close()); // a session that ends is never refused
+    QCOMPARE(TestFiles::readBytes(h.logPath()).count('\n'), 4);
+    h.window.reset();
+    QCOMPARE(h.probes->running(), 0);
+}
+
+void TestFrmNetScp::closingDuringPanelProbeStopsIt()
+{
+    Harness h;
+    QVERIFY(h.load());
+    h.probes->hold(FakeProbes::kPing);
+    h.window->txtIp2->setText(u"198.18.0.2"_s);
+    h.window->cmd22->click();
+    QTRY_COMPARE(h.probes->waitingCount(), 1);
+    QVERIFY(h.window->close());
+    h.window.reset();
+    // The held ping gives up on its stop token; its result reaches no window.
+    QTRY_COMPARE(h.probes->running(), 0);
+    QCOMPARE(h.probes->stoppedCount(), 1);
+    QTest::qWait(50);
 }
 
 void TestFrmNetScp::probeErrorsAreShownAsBoxes()
