@@ -114,7 +114,8 @@ private:
     void runLookup(QLineEdit* input, QLineEdit* output, bool forward, int panel);
     void runPing(QLineEdit* input, QLineEdit* address, QLineEdit* pingBox, QLineEdit* macBox,
                  int panel);
-    bool inputMissing(QLineEdit* box, const QString& message);
+    // The input check of a panel's button; true when the check may run.
+    bool beginCheck(QLineEdit* input, int panel);
     void showProbeError(const QString& procedureName);
     bool Form_QueryUnload();
     void Form_Unload();

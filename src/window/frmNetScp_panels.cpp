@@ -34,11 +34,18 @@ void runThen(QObject* context, Job job, Done done)
 
 } // namespace
 
-bool frmNetScp::inputMissing(QLineEdit* box, const QString& message)
+bool frmNetScp::beginCheck(QLineEdit* input, int panel)
 {
-    if (!box->text().isEmpty())
+    // One operation per panel at a time: a second click while it runs is ignored.
+    if (m_panelBusy[panel])
         return false;
-    m_services.boxes->show(this, message, u"入力ミス"_s, MessageBoxes::OkInformation);
+    if (input->text().isEmpty()) {
+        const QString message =
+            panel == 0 ? u"HOST名を入れてくれよ～"_s : u"IPアドレスを入れてくれよ～"_s;
+        m_services.boxes->show(this, message, u"入力ミス"_s, MessageBoxes::OkInformation);
+        return false;
+    }
+    m_panelBusy[panel] = true;
     return true;
 }
 
@@ -64,14 +71,8 @@ void frmNetScp::cmd22_Click()
 
 void frmNetScp::runLookup(QLineEdit* input, QLineEdit* output, bool forward, int panel)
 {
-    // One operation per panel at a time: a second click while it runs is ignored.
-    if (m_panelBusy[panel])
+    if (!beginCheck(input, panel))
         return;
-    const QString message =
-        panel == 0 ? u"HOST名を入れてくれよ～"_s : u"IPアドレスを入れてくれよ～"_s;
-    if (inputMissing(input, message))
-        return;
-    m_panelBusy[panel] = true;
     output->setText(kRunning);
 
     auto probes = m_services.probes;
@@ -93,13 +94,8 @@ void frmNetScp::runLookup(QLineEdit* input, QLineEdit* output, bool forward, int
 void frmNetScp::runPing(QLineEdit* input, QLineEdit* address, QLineEdit* pingBox, QLineEdit* macBox,
                         int panel)
 {
-    if (m_panelBusy[panel])
+    if (!beginCheck(input, panel))
         return;
-    const QString message =
-        panel == 0 ? u"HOST名を入れてくれよ～"_s : u"IPアドレスを入れてくれよ～"_s;
-    if (inputMissing(input, message))
-        return;
-    m_panelBusy[panel] = true;
     macBox->clear();
     pingBox->setText(kRunning);
 
