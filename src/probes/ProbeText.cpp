@@ -1,5 +1,7 @@
 #include "probes/ProbeText.h"
 
+#include "store/TextFile.h"
+
 namespace ProbeText {
 
 namespace {
@@ -18,19 +20,8 @@ bool isHexDigit(QChar c)
 
 QStringList lines(QStringView text)
 {
-    QStringList result;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != u'\r' && text[i] != u'\n')
-            continue;
-        result.append(text.mid(start, i - start).toString());
-        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        result.append(text.mid(start).toString());
-    return result;
+    // Tool output breaks its lines like the text files we read.
+    return TextFile::splitLines(text);
 }
 
 QStringList fields(QStringView line)
