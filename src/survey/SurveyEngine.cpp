@@ -20,7 +20,7 @@ SurveyEngine::~SurveyEngine()
 {
     // Probes still running see the stop and kill their child processes; tasks not yet
     // started are dropped. Their queued reports die with this object.
-    m_stop.requestStop();
+    stopFrom(0);
     m_pool.clear();
     m_pool.waitForDone();
 }
@@ -84,7 +84,11 @@ void SurveyEngine::begin(const OwnIdentity& me, bool resurvey, int captionEnd)
     m_outstanding = 0;
     m_unreported = 0;
     m_pendingSelect = -1;
-    m_stop = StopToken();
+    // A token of its own for each job: copies of one token would share its flag.
+    m_stops.clear();
+    m_stops.resize(m_jobs.size());
+    m_waitingForHead = false;
+    m_finishHead = false;
     m_running = true;
     m_cancel = false;
     m_stopping = false;
@@ -100,7 +104,11 @@ void SurveyEngine::cancel()
     if (!m_running || m_cancel)
         return;
     m_cancel = true;
-    m_stop.requestStop();
+    // The address the run is waiting for is the one being probed: like a sequential
+    // run, it finishes and gets its entry. A click at a row boundary, before the next
+    // address is waited for, stops the run there. Everything probed ahead stops now.
+    m_finishHead = m_waitingForHead;
+    stopFrom(m_finishHead ? m_next + 1 : m_next);
     schedulePump();
 }
 
@@ -129,6 +137,13 @@ void SurveyEngine::pump()
             emit selectRow(row);
     }
 
+    if (m_cancel && m_finishHead) {
+        if (!commitNext())
+            return; // its report schedules the next call
+        m_finishHead = false;
+        schedulePump();
+        return;
+    }
     if (m_cancel) {
         if (m_resurvey)
             carryOverRest();
@@ -145,7 +160,8 @@ void SurveyEngine::pump()
     dispatch();
     if (commitNext())
         schedulePump();
-    // Otherwise the row's probes are still running; their report schedules the next call.
+    else
+        m_waitingForHead = true; // the row's probes still run; their report calls again
 }
 
 void SurveyEngine::dispatch()
@@ -157,24 +173,25 @@ void SurveyEngine::dispatch()
             continue;
         ++m_outstanding;
         ++m_unreported;
-        m_pool.start([this, probes = m_probes, ip = job.ip, me = m_me, stop = m_stop, index] {
-            ProbeResult result;
-            // The name is asked of every address, the MAC only of one that answered.
-            if (!stop.stopRequested()) {
-                result.host = probes->ipToHost(ip);
+        m_pool.start(
+            [this, probes = m_probes, ip = job.ip, me = m_me, stop = m_stops[index], index] {
+                ProbeResult result;
+                // The name is asked of every address, the MAC only of one that answered.
                 if (!stop.stopRequested()) {
-                    const PingOutcome ping = probes->ping(ip, stop);
-                    result.pingError = ping.error;
-                    if (ping.answered && !stop.stopRequested()) {
-                        const MacOutcome mac = probes->macOf(ip, me, stop);
-                        result.mac = mac.mac;
-                        result.macError = mac.error;
+                    result.host = probes->ipToHost(ip);
+                    if (!stop.stopRequested()) {
+                        const PingOutcome ping = probes->ping(ip, stop);
+                        result.pingError = ping.error;
+                        if (ping.answered && !stop.stopRequested()) {
+                            const MacOutcome mac = probes->macOf(ip, me, stop);
+                            result.mac = mac.mac;
+                            result.macError = mac.error;
+                        }
                     }
                 }
-            }
-            QMetaObject::invokeMethod(
-                this, [this, index, result] { probed(index, result); }, Qt::QueuedConnection);
-        });
+                QMetaObject::invokeMethod(
+                    this, [this, index, result] { probed(index, result); }, Qt::QueuedConnection);
+            });
     }
 }
 
@@ -209,6 +226,9 @@ bool SurveyEngine::commitNext()
     case Kind::Probe: {
         if (!m_results[index])
             return false;
+        // From here on this row is being committed, no longer waited for: a cancel
+        // during its error box keeps it and stops everything after it.
+        m_waitingForHead = false;
         const ProbeResult result = *m_results[index];
         m_results[index].reset();
         --m_outstanding;
@@ -238,6 +258,7 @@ bool SurveyEngine::commitNext()
 
     m_lists.append(job.ip, host, mac);
     ++m_next;
+    m_waitingForHead = false;
     m_pendingSelect = m_lists.count() - 1;
     const qint64 number = m_resurvey ? qint64(index) + 1 : qint64(m_firstNumber) + qint64(index);
     // Once cancelled, a re-survey only carries the rest over and shows no more progress.
@@ -254,6 +275,12 @@ QStringList SurveyEngine::rowsToSave() const
             rows.append(MakeCsvRow(m_jobs[k].ip, m_jobs[k].oldHost, m_jobs[k].oldMac));
     }
     return rows;
+}
+
+void SurveyEngine::stopFrom(std::size_t first)
+{
+    for (std::size_t k = first; k < m_stops.size(); ++k)
+        m_stops[k].requestStop();
 }
 
 void SurveyEngine::carryOverRest()

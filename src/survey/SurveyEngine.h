@@ -59,9 +59,10 @@ public:
     // of row i is "i/n" for n entries. With no entries the lists are left alone.
     void startResurvey(const OwnIdentity& me);
 
-    // cmdCancel_Click: noticed at the next row boundary. Probes in flight are stopped.
-    // A new survey keeps the rows appended so far; a re-survey carries every remaining
-    // entry over unchanged.
+    // cmdCancel_Click: noticed at the next row boundary. The address the run is
+    // waiting for when the click comes still finishes and gets its entry; the probes
+    // of the addresses after it are stopped at once. A new survey then keeps the rows
+    // appended so far; a re-survey carries every remaining entry over unchanged.
     void cancel();
 
 signals:
@@ -97,6 +98,7 @@ private:
     void probed(std::size_t index, const ProbeResult& result);
     bool commitNext();
     void carryOverRest();
+    void stopFrom(std::size_t first);
     void finishWhenIdle();
 
     std::shared_ptr<NetworkProbes> m_probes;
@@ -110,12 +112,14 @@ private:
     int m_firstNumber = 0;
     std::vector<Job> m_jobs;
     std::vector<std::optional<ProbeResult>> m_results;
-    std::size_t m_next = 0;       // the next job to commit
-    std::size_t m_dispatched = 0; // jobs before this one have their probes started
-    int m_outstanding = 0;        // probes started and not yet committed or discarded
-    int m_unreported = 0;         // probe tasks that have not reported back
-    int m_pendingSelect = -1;     // row to select once the event loop has had its turn
-    StopToken m_stop;
+    std::size_t m_next = 0;         // the next job to commit
+    std::size_t m_dispatched = 0;   // jobs before this one have their probes started
+    int m_outstanding = 0;          // probes started and not yet committed or discarded
+    int m_unreported = 0;           // probe tasks that have not reported back
+    int m_pendingSelect = -1;       // row to select once the event loop has had its turn
+    std::vector<StopToken> m_stops; // one per job, so a cancel can spare the head
+    bool m_waitingForHead = false;  // the next row's probes run and the run waits for them
+    bool m_finishHead = false;      // cancelled while waiting: that row still gets its entry
     bool m_running = false;
     bool m_cancel = false;
     bool m_stopping = false; // no further rows: waiting for the probes to return

@@ -47,6 +47,7 @@ frmNetScp::frmNetScp(WindowServices services, QWidget* parent)
     , m_services(std::move(services))
     , m_lists(std::make_unique<SurveyLists>())
 {
+    m_checkPool.setMaxThreadCount(4);
     setWindowTitle(u"Netroscope"_s);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -102,9 +103,10 @@ bool frmNetScp::Form_Load()
         watcher->deleteLater();
         applyStartup(startup.identity);
         m_lists->replace(startup.log.lstData, startup.log.lstDat2);
+        m_loaded = true;
         emit loaded();
     });
-    watcher->setFuture(QtConcurrent::run([probes, logPath] {
+    watcher->setFuture(QtConcurrent::run(&m_checkPool, [probes, logPath] {
         StartupData startup;
         startup.identity = probes->ownIdentity();
         startup.log = subListLoad(logPath);
@@ -197,7 +199,7 @@ bool frmNetScp::Form_QueryUnload()
 
 void frmNetScp::Form_Unload()
 {
-    if (m_unloaded)
+    if (m_unloaded || !m_loaded)
         return;
     m_unloaded = true;
     const QStringList rows = m_engine->rowsToSave();
@@ -227,6 +229,9 @@ void frmNetScp::closeEvent(QCloseEvent* event)
 
 void frmNetScp::sessionEnding()
 {
+    // Before start-up has read the log, the empty lists would delete it.
+    if (!m_loaded)
+        return;
     m_sessionEnding = true;
     subLogSave(m_engine->rowsToSave(), m_services.historyLogPath);
 }

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QThreadPool>
 
 #include <array>
 #include <memory>
@@ -126,6 +127,11 @@ private:
     SurveyEngine* m_engine = nullptr;
     std::array<bool, 2> m_panelBusy{};
     std::array<StopToken, 2> m_panelStops;
+    // The check panels' lookups and pings and the start-up job block their threads
+    // on the network. They get a pool of their own: Qt's shared pool also serves the
+    // painting of the window, which must never wait behind a slow resolver.
+    QThreadPool m_checkPool;
+    bool m_loaded = false;
     bool m_firstShow = true;
     bool m_sessionEnding = false;
     bool m_unloaded = false;

@@ -19,17 +19,17 @@ struct PingResult {
     MacOutcome mac;
 };
 
-// Runs `job` on the global pool and hands its result to `done` on the GUI thread,
+// Runs `job` on `pool` and hands its result to `done` on the GUI thread,
 // unless the window has gone by then.
 template <typename Result, typename Job, typename Done>
-void runThen(QObject* context, Job job, Done done)
+void runThen(QThreadPool* pool, QObject* context, Job job, Done done)
 {
     auto* watcher = new QFutureWatcher<Result>(context);
     QObject::connect(watcher, &QFutureWatcher<Result>::finished, context, [watcher, done] {
         watcher->deleteLater();
         done(watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run(std::move(job)));
+    watcher->setFuture(QtConcurrent::run(pool, std::move(job)));
 }
 
 } // namespace
@@ -79,7 +79,7 @@ void frmNetScp::runLookup(QLineEdit* input, QLineEdit* output, bool forward, int
     const QString text = input->text();
     QPointer<QLineEdit> target = output;
     runThen<QString>(
-        this,
+        &m_checkPool, this,
         [probes, text, forward] {
             return forward ? probes->hostToIp(text) : probes->ipToHost(text);
         },
@@ -105,7 +105,7 @@ void frmNetScp::runPing(QLineEdit* input, QLineEdit* address, QLineEdit* pingBox
     m_panelStops[panel] = StopToken();
     const StopToken stop = m_panelStops[panel];
     runThen<PingResult>(
-        this,
+        &m_checkPool, this,
         [probes, ip, me, stop] {
             PingResult r;
             r.ping = probes->ping(ip, stop);

@@ -33,6 +33,9 @@ void frmNetScp::cmdStart_Click(int Index)
             return;
     }
 
+    // A session end that was called off lets the close through no longer than the
+    // survey it interrupted.
+    m_sessionEnding = false;
     setBusy(true);
     if (Index == 0) {
         const QString prefix = OctetValue::prefixText(boxes.at(0), boxes.at(1), boxes.at(2));

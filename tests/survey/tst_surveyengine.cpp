@@ -103,6 +103,20 @@ QStringList rebuilt(const QStringList& dataRows)
     return rows;
 }
 
+// The stop tokens the ping and MAC probes got, by the address they were for.
+QMultiHash<QString, StopToken> tokensByAddress(const FakeProbes& fake)
+{
+    QMultiHash<QString, StopToken> result;
+    const QList<FakeProbes::Call> calls = fake.calls();
+    const QList<StopToken> tokens = fake.stopTokens();
+    qsizetype t = 0;
+    for (const FakeProbes::Call& call : calls) {
+        if (call.procedure == FakeProbes::kPing || call.procedure == FakeProbes::kMacOf)
+            result.insert(call.argument, tokens.value(t++));
+    }
+    return result;
+}
+
 // Runs a real event loop until the run is over: a run takes one turn of the loop per
 // row, which a polling wait would stretch.
 bool waitFinished(SurveyEngine& engine, const Recorder& recorder)
@@ -131,10 +145,10 @@ private slots:
     void resurveyWithNothingToDo();
     void cancelNewSurveyAtRowBoundary_data();
     void cancelNewSurveyAtRowBoundary();
-    void cancelNewSurveyStopsHeldProbe();
+    void cancelNewSurveyFinishesTheAddressBeingProbed();
     void cancelResurveyCarriesTheRestOver_data();
     void cancelResurveyCarriesTheRestOver();
-    void cancelResurveyStopsHeldProbe();
+    void cancelResurveyFinishesTheEntryBeingProbed();
     void clickBetweenRowsIsHandledBeforeTheNextRow();
     void errorsComeJustBeforeTheirRow();
     void modalBoxHoldsTheNextRow();
@@ -398,11 +412,15 @@ void TestSurveyEngine::cancelNewSurveyAtRowBoundary()
              (QStringList{u"select 2"_s, u"row "_s + ip(12), u"caption 12/30"_s, u"finished"_s}));
     QCOMPARE(recorder.probesRunningAtFinish, 0);
     QVERIFY(engine.cancelRequested());
-    for (const StopToken& token : fake->stopTokens())
-        QVERIFY(token.stopRequested());
+    // Every address probed ahead of the list was stopped.
+    const auto tokens = tokensByAddress(*fake);
+    for (auto it = tokens.cbegin(); it != tokens.cend(); ++it) {
+        if (it.key() > ip(12))
+            QVERIFY2(it.value().stopRequested(), qPrintable(it.key()));
+    }
 }
 
-void TestSurveyEngine::cancelNewSurveyStopsHeldProbe()
+void TestSurveyEngine::cancelNewSurveyFinishesTheAddressBeingProbed()
 {
     auto fake = std::make_shared<FakeProbes>();
     fake->hold(FakeProbes::kPing, ip(3 + 1)); // .3 is the own address
@@ -415,16 +433,24 @@ void TestSurveyEngine::cancelNewSurveyStopsHeldProbe()
     QTRY_COMPARE(lists.entryCount(), 3);
     QCOMPARE(recorder.finished, 0);
     engine.cancel();
+
+    // The addresses probed ahead stop at once; the one the run waits for goes on.
+    QTRY_VERIFY(fake->running() <= 1);
+    const auto tokens = tokensByAddress(*fake);
+    QVERIFY(tokens.contains(ip(4)) && tokens.contains(ip(5)));
+    for (auto it = tokens.cbegin(); it != tokens.cend(); ++it) {
+        if (it.key() >= ip(4)) // .1 and .2 are done and need no stop
+            QCOMPARE(it.value().stopRequested(), it.key() != ip(4));
+    }
+    QCOMPARE(recorder.finished, 0);
+    fake->releaseAll();
     QVERIFY(waitFinished(engine, recorder));
 
-    // Rows already appended stay; the address being probed gets none.
-    QCOMPARE(lists.entryCount(), 3);
-    QVERIFY(fake->stoppedCount() >= 1);
+    QCOMPARE(lists.entryCount(), 4);
+    QCOMPARE(lists.lstDat2().last(), ip(4) + u",,"_s);
+    QCOMPARE(recorder.events.mid(recorder.events.size() - 3),
+             (QStringList{u"row "_s + ip(4), u"caption 4/8"_s, u"finished"_s}));
     QCOMPARE(recorder.probesRunningAtFinish, 0);
-    const QList<StopToken> tokens = fake->stopTokens();
-    QVERIFY(!tokens.isEmpty());
-    for (const StopToken& token : tokens)
-        QVERIFY(token.stopRequested());
 }
 
 void TestSurveyEngine::cancelResurveyCarriesTheRestOver_data()
@@ -469,13 +495,14 @@ void TestSurveyEngine::cancelResurveyCarriesTheRestOver()
     QCOMPARE(recorder.probesRunningAtFinish, 0);
 }
 
-void TestSurveyEngine::cancelResurveyStopsHeldProbe()
+void TestSurveyEngine::cancelResurveyFinishesTheEntryBeingProbed()
 {
     auto fake = std::make_shared<FakeProbes>();
     fake->setDefaultScript(answering(u"new"_s, u"00-00-00-00-00-99"_s));
     fake->hold(FakeProbes::kPing, ip(2));
     SurveyLists lists;
-    const QStringList old = dat2({ip(1) + u",,"_s, ip(2) + u",half,"_s, ip(4) + u",,"_s});
+    const QStringList old =
+        dat2({ip(1) + u",,"_s, ip(2) + u",half,"_s, ip(4) + u",,"_s, ip(5) + u",,,x"_s});
     load(lists, old);
     SurveyEngine engine(fake, lists);
     Recorder recorder(engine, lists, fake.get());
@@ -484,13 +511,16 @@ void TestSurveyEngine::cancelResurveyStopsHeldProbe()
     QTRY_COMPARE(fake->waitingCount(), 1);
     QTRY_COMPARE(lists.entryCount(), 1);
     engine.cancel();
+    QTRY_VERIFY(fake->running() <= 1);
+    fake->releaseAll();
     QVERIFY(waitFinished(engine, recorder));
 
-    // The entry whose probe was stopped keeps its old values, like all after it.
-    QStringList expected = old;
+    // The entry being probed is finished; every later one is carried over as it was.
+    QStringList expected = rebuilt(old);
     expected[1] = ip(1) + u",new,00-00-00-00-00-99"_s;
+    expected[2] = ip(2) + u",new,00-00-00-00-00-99"_s;
     QCOMPARE(lists.lstDat2(), expected);
-    QVERIFY(fake->stoppedCount() >= 1);
+    QCOMPARE(recorder.events.filter(u"caption"_s), QStringList{u"caption 1/4"_s});
     QCOMPARE(recorder.probesRunningAtFinish, 0);
 }
 

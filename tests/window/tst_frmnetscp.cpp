@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include <memory>
 
@@ -109,6 +110,9 @@ private slots:
     void cancelDuringResurveyCarriesTheRestOver();
     void sessionEndDuringResurveySavesEveryEntry();
     void closingDuringPanelProbeStopsIt();
+    void sessionEndBeforeTheLogIsReadKeepsIt();
+    void calledOffSessionEndDoesNotOutliveItsSurvey();
+    void checksNeverOccupyTheSharedPool();
     void probeErrorsAreShownAsBoxes();
     void closeIsRefusedWhileBusyAndSavesAfter();
     void closeWithEmptyListDeletesTheLog();
@@ -349,9 +353,13 @@ void TestFrmNetScp::cancelDuringNewSurveyKeepsEarlierRows()
     QTRY_COMPARE(w.lists().lstDat2().size(), 4); // header, .2, .3, .4
     w.cmdCancel->click();
     QVERIFY(w.blnCancel());
+    // The address being probed finishes and gets its entry; nothing after it does.
+    QTRY_VERIFY(h.probes->running() <= 1);
+    QVERIFY(w.cmdCancel->isEnabled());
+    h.probes->releaseAll();
     QVERIFY(done.wait(5000));
-    QCOMPARE(w.lists().lstDat2().size(), 4);
-    QCOMPARE(w.lists().lstDat2().last(), u"198.18.0.4,,"_s);
+    QCOMPARE(w.lists().lstDat2().size(), 5);
+    QCOMPARE(w.lists().lstDat2().last(), u"198.18.0.5,,"_s);
     QCOMPARE(w.windowTitle(), u"Netroscope"_s);
     QTRY_COMPARE(h.probes->running(), 0);
 }
@@ -396,11 +404,13 @@ void TestFrmNetScp::cancelDuringResurveyCarriesTheRestOver()
     w.cmdStart[1]->click();
     QTRY_COMPARE(w.lists().lstDat2().size(), 3);
     w.cmdCancel->click();
+    h.probes->releaseAll();
     QVERIFY(done.wait(5000));
+    // The entry being probed is finished, the one after it carried over.
     QCOMPARE(h.dat2(),
              (QStringList{AddressList::csvHeader(), u"198.18.0.5,found,00-00-00-00-00-AA"_s,
-                          u"198.18.0.6,found,00-00-00-00-00-AA"_s, u"198.18.0.7,,"_s,
-                          u"198.18.0.8,old8,"_s}));
+                          u"198.18.0.6,found,00-00-00-00-00-AA"_s,
+                          u"198.18.0.7,found,00-00-00-00-00-AA"_s, u"198.18.0.8,old8,"_s}));
     QCOMPARE(w.lists().lstDataRows().size(), 5);
 }
 
@@ -440,6 +450,58 @@ void TestFrmNetScp::closingDuringPanelProbeStopsIt()
     QTRY_COMPARE(h.probes->running(), 0);
     QCOMPARE(h.probes->stoppedCount(), 1);
     QTest::qWait(50);
+}
+
+void TestFrmNetScp::sessionEndBeforeTheLogIsReadKeepsIt()
+{
+    Harness h;
+    const QByteArray log = "198.18.0.5,pc05,\r\n";
+    QVERIFY(TestFiles::writeBytes(h.logPath(), log));
+    h.probes->hold(FakeProbes::kOwnIdentity);
+    frmNetScp& w = h.create();
+    QSignalSpy loaded(&w, &frmNetScp::loaded);
+    QVERIFY(w.Form_Load());
+    QTRY_COMPARE(h.probes->waitingCount(), 1);
+    w.sessionEnding();
+    QVERIFY(w.close());
+    QCOMPARE(TestFiles::readBytes(h.logPath()), log);
+    h.probes->releaseAll();
+    QVERIFY(loaded.wait(5000));
+    QCOMPARE(h.dat2().size(), 2);
+}
+
+void TestFrmNetScp::calledOffSessionEndDoesNotOutliveItsSurvey()
+{
+    Harness h;
+    QVERIFY(h.load());
+    frmNetScp& w = *h.window;
+    w.sessionEnding(); // and then the user calls the log-out off
+    h.setRange(range(u"198"_s, u"18"_s, u"0"_s, u"2"_s, u"3"_s));
+    h.probes->hold(FakeProbes::kPing);
+    QSignalSpy done(&w, &frmNetScp::surveyFinished);
+    w.cmdStart[0]->click();
+    QTRY_VERIFY(h.probes->waitingCount() >= 1);
+    QVERIFY(!w.close());
+    h.probes->releaseAll();
+    QVERIFY(done.wait(5000));
+}
+
+void TestFrmNetScp::checksNeverOccupyTheSharedPool()
+{
+    Harness h;
+    QVERIFY(h.load());
+    frmNetScp& w = *h.window;
+    h.probes->hold(FakeProbes::kHostToIp);
+    h.probes->hold(FakeProbes::kPing);
+    w.cmd11->click();
+    w.cmd22->click();
+    QTRY_COMPARE(h.probes->waitingCount(), 2);
+    // Qt paints with the shared pool; a lookup held there would freeze the window.
+    QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 0);
+    w.repaint();
+    QSignalSpy checked(&w, &frmNetScp::checkFinished);
+    h.probes->releaseAll();
+    QTRY_COMPARE(checked.count(), 2);
 }
 
 void TestFrmNetScp::probeErrorsAreShownAsBoxes()
