@@ -1,6 +1,7 @@
 #include "probes/MPCNAME.h"
 
 #include "probes/PlatformProfile.h"
+#include "probes/ProbeText.h"
 
 namespace {
 
@@ -15,5 +16,7 @@ QString GetPcName()
 
 QString GetPcName(const PlatformProfile& profile)
 {
-    return profile.computerName().left(kMaxNameLength);
+    // The name goes into a data row as it is; a comma or a control character in it
+    // (the kernel does not refuse them) would split or break that row.
+    return ProbeText::cleanHostName(profile.computerName()).left(kMaxNameLength);
 }

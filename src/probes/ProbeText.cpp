@@ -80,7 +80,8 @@ QString normaliseMac(QStringView text)
 
 bool isSafeOperand(QStringView text)
 {
-    if (text.isEmpty() || text.startsWith(u'-'))
+    // "-" starts an option of every ping; "/" one of Windows' ping.exe ("/t" never ends).
+    if (text.isEmpty() || text.startsWith(u'-') || text.startsWith(u'/'))
         return false;
     for (QChar c : text) {
         if (c.isSpace() || c.category() == QChar::Other_Control)
@@ -95,8 +96,10 @@ QString cleanHostName(QStringView name)
     clean.reserve(name.size());
     for (QChar c : name) {
         const auto category = c.category();
-        if (c == u',' || category == QChar::Other_Control || category == QChar::Separator_Line ||
-            category == QChar::Separator_Paragraph)
+        // Format characters (right-to-left overrides, zero-width spaces) would reorder
+        // or hide parts of a display row without being seen themselves.
+        if (c == u',' || category == QChar::Other_Control || category == QChar::Other_Format ||
+            category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
             continue;
         clean += c;
     }

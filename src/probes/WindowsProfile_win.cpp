@@ -3,9 +3,12 @@
 #ifndef _WINSOCK_DEPRECATED_NO_WARNINGS
 #define _WINSOCK_DEPRECATED_NO_WARNINGS // inet_addr: its quirks are the contract
 #endif
-#include <windows.h>
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN // keeps the old winsock.h out of windows.h
+#endif
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <windows.h>
 
 namespace {
 

@@ -115,6 +115,7 @@ void TestProbeParsers::safeOperand_data()
     QTest::newRow("name") << u"取得失敗"_s << true;
     QTest::newRow("option") << u"-f"_s << false;
     QTest::newRow("option with value") << u"-c100"_s << false;
+    QTest::newRow("Windows option") << u"/t"_s << false;
     QTest::newRow("empty") << QString() << false;
     QTest::newRow("blank inside") << u"127.0.0.1;touch X"_s << false;
     QTest::newRow("leading blank") << u" 198.18.0.1"_s << false;
@@ -139,6 +140,7 @@ void TestProbeParsers::cleanHostName_data()
     QTest::newRow("NUL and tab") << QString(u"ho\0st\t"_s) << u"host"_s;
     QTest::newRow("DEL and C1") << u"ho\u007Fs\u0085t"_s << u"host"_s;
     QTest::newRow("line separator") << u"ho\u2028st"_s << u"host"_s;
+    QTest::newRow("format characters") << u"a\u202Eb\u200Bc\uFEFF"_s << u"abc"_s;
     QTest::newRow("only separators") << u",\r\n"_s << QString();
     QTest::newRow("Japanese stays") << u"ラボ１４"_s << u"ラボ１４"_s;
 }
