@@ -160,8 +160,7 @@ void SurveyEngine::pump()
     dispatch();
     if (commitNext())
         schedulePump();
-    else
-        m_waitingForHead = true; // the row's probes still run; their report calls again
+    // Otherwise the row's probes are still running; their report schedules the next call.
 }
 
 void SurveyEngine::dispatch()
@@ -224,8 +223,10 @@ bool SurveyEngine::commitNext()
         mac = m_me.myMac;
         break;
     case Kind::Probe: {
-        if (!m_results[index])
+        if (!m_results[index]) {
+            m_waitingForHead = true;
             return false;
+        }
         // From here on this row is being committed, no longer waited for: a cancel
         // during its error box keeps it and stops everything after it.
         m_waitingForHead = false;

@@ -432,9 +432,11 @@ void TestSurveyEngine::cancelNewSurveyFinishesTheAddressBeingProbed()
     QTRY_COMPARE(fake->waitingCount(), 1);
     QTRY_COMPARE(lists.entryCount(), 3);
     QCOMPARE(recorder.finished, 0);
-    engine.cancel();
+    // Queued like a click: the run's own pending turn comes first.
+    QMetaObject::invokeMethod(&engine, &SurveyEngine::cancel, Qt::QueuedConnection);
 
     // The addresses probed ahead stop at once; the one the run waits for goes on.
+    QTRY_VERIFY(engine.cancelRequested());
     QTRY_VERIFY(fake->running() <= 1);
     const auto tokens = tokensByAddress(*fake);
     QVERIFY(tokens.contains(ip(4)) && tokens.contains(ip(5)));
@@ -510,7 +512,9 @@ void TestSurveyEngine::cancelResurveyFinishesTheEntryBeingProbed()
     engine.startResurvey(me());
     QTRY_COMPARE(fake->waitingCount(), 1);
     QTRY_COMPARE(lists.entryCount(), 1);
-    engine.cancel();
+    // Queued like a click: the run's own pending turn comes first.
+    QMetaObject::invokeMethod(&engine, &SurveyEngine::cancel, Qt::QueuedConnection);
+    QTRY_VERIFY(engine.cancelRequested());
     QTRY_VERIFY(fake->running() <= 1);
     fake->releaseAll();
     QVERIFY(waitFinished(engine, recorder));
