@@ -34,8 +34,8 @@ int main(int argc, char* argv[])
     services.historyLogPath = historyLogPath();
 
     frmNetScp window(services);
+    QObject::connect(&window, &frmNetScp::loaded, &window, &QWidget::show);
     if (!window.Form_Load())
         return 1;
-    QObject::connect(&window, &frmNetScp::loaded, &window, &QWidget::show);
     return app.exec();
 }

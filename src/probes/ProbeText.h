@@ -25,11 +25,13 @@ bool namesAddress(QStringView line, QStringView ip);
 QString normaliseMac(QStringView text);
 
 // An address text that may be handed to a tool as its one operand: not empty, not
-// an option (leading "-"), no blanks and no control characters.
+// an option (leading "-", or "/" for Windows' tools), no blanks and no control
+// characters.
 bool isSafeOperand(QStringView text);
 
 // A resolver name made safe for the list rows: commas, line breaks, NUL and other
-// control characters are dropped, as are blanks around the name. Names in
+// control characters, and invisible format characters are dropped, as are blanks
+// around the name. Names in
 // two-byte characters stay as they are.
 QString cleanHostName(QStringView name);
 

@@ -4,16 +4,15 @@
 #include "store/HistoryLog.h"
 #include "survey/SurveyEngine.h"
 #include "survey/SurveyLists.h"
+#include "window/AsyncTask.h"
 #include "window/MessageBoxes.h"
 
 #include <QCloseEvent>
-#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QScreen>
-#include <QtConcurrent>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -65,7 +64,7 @@ frmNetScp::frmNetScp(WindowServices services, QWidget* parent)
     connect(m_engine, &SurveyEngine::finished, this, &frmNetScp::finishRun);
 
     // A session that ends closes the window whatever it is doing; the list is saved
-    // as it stands.
+    // first, with what a running re-survey has not rebuilt yet.
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         connect(app, &QGuiApplication::commitDataRequest, this,
                 [this](QSessionManager&) { sessionEnding(); });
@@ -97,21 +96,20 @@ bool frmNetScp::Form_Load()
     // Neither happens on the GUI thread.
     auto probes = m_services.probes;
     const QString logPath = m_services.historyLogPath;
-    auto* watcher = new QFutureWatcher<StartupData>(this);
-    connect(watcher, &QFutureWatcher<StartupData>::finished, this, [this, watcher] {
-        const StartupData startup = watcher->result();
-        watcher->deleteLater();
-        applyStartup(startup.identity);
-        m_lists->replace(startup.log.lstData, startup.log.lstDat2);
-        m_loaded = true;
-        emit loaded();
-    });
-    watcher->setFuture(QtConcurrent::run(&m_checkPool, [probes, logPath] {
-        StartupData startup;
-        startup.identity = probes->ownIdentity();
-        startup.log = subListLoad(logPath);
-        return startup;
-    }));
+    runThenCallback<StartupData>(
+        &m_checkPool, this,
+        [probes, logPath] {
+            StartupData startup;
+            startup.identity = probes->ownIdentity();
+            startup.log = subListLoad(logPath);
+            return startup;
+        },
+        [this](const StartupData& startup) {
+            applyStartup(startup.identity);
+            m_lists->replace(startup.log.lstData, startup.log.lstDat2);
+            m_loaded = true;
+            emit loaded();
+        });
     return true;
 }
 

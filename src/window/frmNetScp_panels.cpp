@@ -1,12 +1,11 @@
 // The two check panels: host name to address, address to host name, ping and MAC.
 #include "window/frmNetScp.h"
 
+#include "window/AsyncTask.h"
 #include "window/MessageBoxes.h"
 
-#include <QFutureWatcher>
 #include <QLineEdit>
 #include <QPointer>
-#include <QtConcurrent>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -18,19 +17,6 @@ struct PingResult {
     PingOutcome ping;
     MacOutcome mac;
 };
-
-// Runs `job` on `pool` and hands its result to `done` on the GUI thread,
-// unless the window has gone by then.
-template <typename Result, typename Job, typename Done>
-void runThen(QThreadPool* pool, QObject* context, Job job, Done done)
-{
-    auto* watcher = new QFutureWatcher<Result>(context);
-    QObject::connect(watcher, &QFutureWatcher<Result>::finished, context, [watcher, done] {
-        watcher->deleteLater();
-        done(watcher->result());
-    });
-    watcher->setFuture(QtConcurrent::run(pool, std::move(job)));
-}
 
 } // namespace
 
@@ -78,7 +64,7 @@ void frmNetScp::runLookup(QLineEdit* input, QLineEdit* output, bool forward, int
     auto probes = m_services.probes;
     const QString text = input->text();
     QPointer<QLineEdit> target = output;
-    runThen<QString>(
+    runThenCallback<QString>(
         &m_checkPool, this,
         [probes, text, forward] {
             return forward ? probes->hostToIp(text) : probes->ipToHost(text);
@@ -104,7 +90,7 @@ void frmNetScp::runPing(QLineEdit* input, QLineEdit* address, QLineEdit* pingBox
     const OwnIdentity me = m_identity;
     m_panelStops[panel] = StopToken();
     const StopToken stop = m_panelStops[panel];
-    runThen<PingResult>(
+    runThenCallback<PingResult>(
         &m_checkPool, this,
         [probes, ip, me, stop] {
             PingResult r;
