@@ -1,5 +1,6 @@
 #include "store/HistoryLog.h"
 
+#include "store/ProgramFolders.h"
 #include "survey/AddressList.h"
 
 #include <QCoreApplication>
@@ -61,8 +62,12 @@ QString historyLogPath(const QString& programDir, const QString& dataDir)
 {
     // The probe file has a name of its own: writing the test into the log itself
     // would destroy the history it is about to read.
+    // An installed program keeps the log in the data folder even where it could write
+    // beside itself (root in /usr/bin): files left there outlive the package.
     const QDir program(programDir);
-    if (!programDir.isEmpty() && TextFile::writeTest(program.filePath(u"Netroscope.wrt"_s)))
+    const bool installed = !ProgramFolders::installedDataDir(programDir).isEmpty();
+    if (!programDir.isEmpty() && !installed &&
+        TextFile::writeTest(program.filePath(u"Netroscope.wrt"_s)))
         return program.filePath(QString::fromUtf16(kHistoryLogName));
 
     // Without a data directory there is nowhere better; the save will fail quietly.

@@ -51,6 +51,7 @@ private slots:
     void logPathInWritableProgramDir();
     void logPathFallsBackWhenProgramDirCannotBeCreated();
     void logPathFallsBackForReadOnlyProgramDir();
+    void logPathOfAnInstalledProgramIsTheDataFolder();
     void logPathForThisRunIsDecidedOnce();
 
 private:
@@ -339,6 +340,19 @@ void TestHistoryLog::logPathFallsBackForReadOnlyProgramDir()
     QVERIFY(subLogSave(lstDat2, log).ok);
     QCOMPARE(subListLoad(historyLogPath(program, data)).lstDat2, lstDat2);
     QVERIFY(!QFile::exists(program + u"/Netroscope.log"_s));
+}
+
+void TestHistoryLog::logPathOfAnInstalledProgramIsTheDataFolder()
+{
+    // Writable or not (root may write to /usr/bin), an installed program's folder
+    // holds only what its package put there.
+    const QString program = path(u"usr/bin"_s);
+    const QString data = path(u"home/.local/share/Netroscope"_s);
+    QVERIFY(QDir().mkpath(program));
+    QVERIFY(QDir().mkpath(path(u"usr/share/netroscope"_s)));
+    QCOMPARE(historyLogPath(program, data), data + u"/Netroscope.log"_s);
+    QCOMPARE(QDir(program).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{});
 }
 
 void TestHistoryLog::logPathForThisRunIsDecidedOnce()
