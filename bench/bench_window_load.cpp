@@ -79,7 +79,12 @@ int main(int argc, char* argv[])
 
     NoBoxes boxes;
     NoDialogs dialogs;
-    WindowServices services{std::make_shared<InstantProbes>(), &boxes, &dialogs, dir.path(), log};
+    WindowServices services;
+    services.probes = std::make_shared<InstantProbes>();
+    services.boxes = &boxes;
+    services.dialogs = &dialogs;
+    services.programDirectory = dir.path();
+    services.historyLogPath = log;
     frmNetScp window(services);
 
     // A timer that should tick every 5 ms: the longest gap between two ticks is the

@@ -9,6 +9,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -48,6 +49,10 @@ frmNetScp::frmNetScp(WindowServices services, QWidget* parent)
 {
     m_checkPool.setMaxThreadCount(4);
     setWindowTitle(u"Netroscope"_s);
+    QIcon icon;
+    icon.addFile(u":/icons/netroscope-16.png"_s, QSize(16, 16));
+    icon.addFile(u":/icons/netroscope-32.png"_s, QSize(32, 32));
+    setWindowIcon(icon);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildControls();

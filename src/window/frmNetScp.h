@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <QThreadPool>
 
 #include <array>
@@ -16,6 +17,7 @@ class QLineEdit;
 class QListView;
 class QPushButton;
 class FileDialogs;
+class Launcher;
 class MessageBoxes;
 class SurveyEngine;
 class SurveyLists;
@@ -25,7 +27,9 @@ struct WindowServices {
     std::shared_ptr<NetworkProbes> probes;
     MessageBoxes* boxes = nullptr;  // not owned
     FileDialogs* dialogs = nullptr; // not owned
-    QString programDirectory;       // initial folder of the file dialogs
+    Launcher* launcher = nullptr;   // not owned: help page, homepage
+    QString programDirectory;       // initial folder of the file dialogs, home of the help
+    QStringList helpDirectories;    // where else the help page may be, nearest first
     QString historyLogPath;         // where the log is read at start and written at exit
 };
 

@@ -174,6 +174,10 @@ void frmNetScp::buildControls()
     lstData->setTextElideMode(Qt::ElideNone);
     place(lstData, 120, 2280, 7455, 2940);
 
+    // Four buttons read "→"; a screen reader says what each one does instead.
+    for (QPushButton* btn : {cmd11, cmd12, cmd21, cmd22})
+        btn->setAccessibleName(btn->toolTip());
+
     for (QLineEdit* box : {txtHost1, txtIp2})
         box->installEventFilter(this);
     for (QLineEdit* box : txtIP)

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "auxwin/Launcher.h"
 #include "window/FileDialogs.h"
 #include "window/MessageBoxes.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 // Message boxes that answer from a script and remember what they were asked.
 class ScriptedMessageBoxes : public MessageBoxes {
@@ -53,4 +55,27 @@ public:
 
     QList<Asked> asked;
     QStringList paths;
+};
+
+// A launcher that starts nothing and remembers what it was handed.
+class RecordingLauncher : public Launcher {
+public:
+    bool openUrl(const QUrl& url) override
+    {
+        started.append(url.toString());
+        return succeed;
+    }
+    bool openDocument(const QString& file, const QString& workingDirectory) override
+    {
+        started.append(file + u'|' + workingDirectory);
+        return succeed;
+    }
+    bool startProgram(const QString& program, const QString& arguments) override
+    {
+        started.append(program + u' ' + arguments);
+        return succeed;
+    }
+
+    QStringList started; // "url", "file|working directory" or "program arguments"
+    bool succeed = true;
 };

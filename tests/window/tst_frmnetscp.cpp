@@ -10,13 +10,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
+#include <QPointer>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <memory>
 
@@ -33,6 +39,7 @@ struct Harness {
     std::shared_ptr<FakeProbes> probes = std::make_shared<FakeProbes>();
     ScriptedMessageBoxes boxes;
     ScriptedFileDialogs dialogs;
+    RecordingLauncher launcher;
     std::unique_ptr<frmNetScp> window;
 
     explicit Harness(const QString& ownIp = kOwnIp)
@@ -48,7 +55,9 @@ struct Harness {
         services.probes = probes;
         services.boxes = &boxes;
         services.dialogs = &dialogs;
+        services.launcher = &launcher;
         services.programDirectory = dir.path();
+        services.helpDirectories = {dir.path(), dir.filePath(u"share"_s)};
         services.historyLogPath = logPath();
         window = std::make_unique<frmNetScp>(services);
         return *window;
@@ -124,6 +133,9 @@ private slots:
     void exportWritesTheListAndReportsFailure();
     void importPathsThatChangeNothing();
     void importReplacesTheList();
+    void helpOpensHlpThenHtmlElseSaysMissing_data();
+    void helpOpensHlpThenHtmlElseSaysMissing();
+    void versionShowsTheAboutWindowModally();
 };
 
 void TestFrmNetScp::startupFillsPanelsAndRange_data()
@@ -216,6 +228,8 @@ void TestFrmNetScp::layoutFollowsTheFixedClientArea()
     QVERIFY(h.load());
     frmNetScp& w = *h.window;
     QCOMPARE(w.centralWidget()->size(), QSize(530, 517));
+    // The icon is compiled into the program, in both sizes the title bar and task bar use.
+    QCOMPARE(w.windowIcon().availableSizes(), (QList<QSize>{{16, 16}, {32, 32}}));
     QCOMPARE(w.minimumSize(), w.maximumSize());
     QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
     QCOMPARE(w.cmdStart[0]->geometry(), QRect(392, 24, 97, 33));
@@ -224,6 +238,13 @@ void TestFrmNetScp::layoutFollowsTheFixedClientArea()
              u"アドレス一覧作成\u3000リストのHOST,MACに空欄があるIPアドレスのみ再調査"_s);
     QCOMPARE(w.txtIP[0]->accessibleName(), u"開始アドレス 第1オクテット"_s);
     QCOMPARE(w.cmd11->accessibleDescription(), u"HOST名をIPアドレスに変換"_s);
+    // A screen reader tells the four arrow buttons apart by what they do.
+    QSet<QString> arrowNames;
+    for (QPushButton* arrow : {w.cmd11, w.cmd12, w.cmd21, w.cmd22}) {
+        QCOMPARE(arrow->accessibleName(), arrow->toolTip());
+        arrowNames.insert(arrow->accessibleName());
+    }
+    QCOMPARE(arrowNames.size(), 4);
     QVERIFY(w.txtIp1->isReadOnly() && w.txtIP[5]->isReadOnly());
     QVERIFY(!w.txtIP[7]->isReadOnly());
     QCOMPARE(w.txtIP[3]->maxLength(), 3);
@@ -783,6 +804,66 @@ void TestFrmNetScp::importReplacesTheList()
     QCOMPARE(h.window->lists().lstDataRows().at(1), MakeListRow(u"198.18.0.9"_s, u"nine"_s, {}));
     QVERIFY(h.window->close());
     QCOMPARE(TestFiles::readBytes(h.logPath()), QByteArray("198.18.0.9,nine,,more\r\n"));
+}
+
+void TestFrmNetScp::helpOpensHlpThenHtmlElseSaysMissing_data()
+{
+    QTest::addColumn<QStringList>("present"); // files made in the program folder
+    QTest::addColumn<QString>("opened");      // relative to it; empty: the message
+    QTest::newRow("hlp first") << QStringList{u"Netroscope.hlp"_s, u"Netroscope.html"_s}
+                               << u"Netroscope.hlp"_s;
+    QTest::newRow("html beside the program")
+        << QStringList{u"Netroscope.html"_s, u"share/Netroscope.html"_s} << u"Netroscope.html"_s;
+    QTest::newRow("html in the data folder")
+        << QStringList{u"share/Netroscope.html"_s} << u"share/Netroscope.html"_s;
+    QTest::newRow("a folder is no help file")
+        << QStringList{u"Netroscope.hlp/x"_s, u"Netroscope.html/x"_s} << QString();
+    QTest::newRow("none") << QStringList{} << QString();
+}
+
+void TestFrmNetScp::helpOpensHlpThenHtmlElseSaysMissing()
+{
+    QFETCH(QStringList, present);
+    QFETCH(QString, opened);
+    Harness h;
+    QVERIFY(h.load());
+    for (const QString& name : present) {
+        QVERIFY(QDir(h.dir.path()).mkpath(QFileInfo(h.dir.filePath(name)).path()));
+        QVERIFY(TestFiles::writeBytes(h.dir.filePath(name), "help"));
+    }
+    h.window->mnuHelp->trigger();
+    if (opened.isEmpty()) {
+        QCOMPARE(h.launcher.started, QStringList());
+        QCOMPARE(h.boxes.asked.size(), 1);
+        QCOMPARE(h.boxes.asked[0].text, u"ヘルプファイルがありません"_s);
+        QCOMPARE(h.boxes.asked[0].title, u"ヘルプ無し"_s);
+        QCOMPARE(h.boxes.asked[0].style, int(MessageBoxes::OkExclamation));
+    } else {
+        const QFileInfo file(h.dir.filePath(opened));
+        QCOMPARE(h.launcher.started, QStringList{file.filePath() + u'|' + file.path()});
+        QCOMPARE(h.boxes.asked.size(), 0);
+    }
+}
+
+void TestFrmNetScp::versionShowsTheAboutWindowModally()
+{
+    Harness h;
+    QVERIFY(h.load());
+    QPointer<QDialog> seen;
+    bool modalOverTheWindow = false;
+    // The item returns only once the about window is gone; it is answered from a timer.
+    QTimer::singleShot(0, [&] {
+        QTRY_VERIFY(QApplication::activeModalWidget());
+        seen = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        modalOverTheWindow = seen && seen->parentWidget() == h.window.get() &&
+                             seen->windowTitle() == u"Netroscope バージョン情報"_s;
+        if (seen)
+            seen->findChild<QPushButton*>()->click();
+    });
+    h.window->mnuVer->trigger();
+    QVERIFY(modalOverTheWindow);
+    QVERIFY(seen.isNull()); // a new one each time: this one was destroyed
+    QVERIFY(h.window->isEnabled() && h.window->close());
 }
 
 QTEST_MAIN(TestFrmNetScp)
