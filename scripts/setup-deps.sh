@@ -9,6 +9,7 @@ packages=(
   fonts-ipafont-gothic
   iputils-ping iproute2
   xvfb xauth
+  desktop-file-utils
 )
 
 missing=()
