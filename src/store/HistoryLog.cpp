@@ -26,6 +26,7 @@ LoadedList subListLoad(const QString& path)
 
     TextFile::ReadResult file = TextFile::read(path);
     if (!file.ok) {
+        result.failure = file.failure;
         result.error = file.error;
         return result;
     }

@@ -13,8 +13,9 @@ inline constexpr char16_t kHistoryLogName[] = u"Netroscope.log";
 // What subListLoad read. Both lists start with their header rows, also when the file
 // could not be opened: at start-up a missing log simply means header-only lists.
 struct LoadedList {
-    bool opened = false; // the file was opened and read to its end
-    QString error;       // why not, when !opened
+    bool opened = false; // the file was opened and read whole
+    TextFile::ReadResult::Failure failure = TextFile::ReadResult::None; // why not
+    QString error;       // why not, for a message, when !opened
     QStringList lstData; // display rows
     QStringList lstDat2; // data rows, each line exactly as read
 };

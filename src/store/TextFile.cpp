@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace TextFile {
 
 QStringList splitLines(QStringView text)
@@ -27,27 +29,88 @@ QStringList splitLines(QStringView text)
     return lines;
 }
 
-ReadResult read(const QString& path)
+namespace {
+
+qsizetype countLines(QStringView text)
+{
+    qsizetype lines = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        ++lines;
+        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+            ++i;
+    }
+    const bool unterminated = n > 0 && text[n - 1] != u'\r' && text[n - 1] != u'\n';
+    return lines + (unterminated ? 1 : 0);
+}
+
+ReadResult failed(ReadResult::Failure failure, const QString& error)
 {
     ReadResult result;
+    result.failure = failure;
+    result.error = error;
+    return result;
+}
+
+QString tooLargeText()
+{
+    return u"ファイルが大きすぎます（%1 MiB、%2 行まで）"_s.arg(
+        QString::number(kMaxReadBytes / (1024 * 1024)), QString::number(kMaxReadLines));
+}
+
+} // namespace
+
+ReadResult read(const QString& path)
+{
+    if (path.isEmpty())
+        return failed(ReadResult::Missing, u"ファイル名がありません"_s);
+    if (!Cp932::available())
+        return failed(ReadResult::Unreadable, u"コードページ 932 の変換が使えません"_s);
+
+    // Checked before opening: opening a FIFO for reading waits for a writer, and a
+    // device such as /dev/zero never ends.
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return failed(ReadResult::Missing, u"ファイルがありません"_s);
+    if (!info.isFile())
+        return failed(ReadResult::NotAFile, u"通常のファイルではありません"_s);
+    if (info.size() > kMaxReadBytes)
+        return failed(ReadResult::TooLarge, tooLargeText());
+
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        result.error = file.errorString();
-        return result;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        result.error = file.errorString();
-        return result;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return failed(ReadResult::Unreadable, file.errorString());
+    // One byte more than allowed tells a file that grew since it was looked at.
+    const QByteArray bytes = file.read(kMaxReadBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return failed(ReadResult::Unreadable, file.errorString());
+    if (bytes.size() > kMaxReadBytes)
+        return failed(ReadResult::TooLarge, tooLargeText());
+
+    bool whole = false;
+    const QString text = Cp932::decode(bytes, &whole);
+    if (!whole)
+        return failed(ReadResult::NotText,
+                      u"コードページ 932 の文字として読めないバイトがあります"_s);
+    if (countLines(text) > kMaxReadLines)
+        return failed(ReadResult::TooLarge, tooLargeText());
+
+    ReadResult result;
     result.ok = true;
-    result.lines = splitLines(Cp932::decode(bytes));
+    result.lines = splitLines(text);
     return result;
 }
 
 WriteResult write(const QString& path, const QStringList& lines)
 {
     WriteResult result;
+    if (!Cp932::available()) {
+        result.error = u"コードページ 932 の変換が使えません"_s;
+        return result;
+    }
     QString text;
     qsizetype size = 0;
     for (const QString& line : lines)

@@ -12,11 +12,19 @@ namespace Cp932 {
 // False when the platform offers no code page 932 conversion at all.
 bool available();
 
+// For tests: makes available() answer false, as on a system without the converter.
+void simulateMissingConverter(bool missing);
+
 // A character the code page cannot hold becomes "?", one byte, as Windows writes it.
 QByteArray encode(QStringView text);
 
 // Bytes that are not code page 932 decode to U+FFFD. A lead byte left without its
 // trail byte at the end is dropped.
 QString decode(QByteArrayView bytes);
+
+// The same, and `whole` tells whether every byte was code page 932 text: false where
+// a byte was replaced or a lead byte at the end was dropped, so that the text would
+// not give back the same bytes.
+QString decode(QByteArrayView bytes, bool* whole);
 
 } // namespace Cp932

@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <atomic>
+
 // "windows-31j" is the name under which ICU keeps Microsoft's table. ICU's
 // "Shift_JIS" is a different table: it maps 0x5C to the yen sign and 0x8160 to
 // the wave dash, which would corrupt every backslash and tilde we read.
@@ -10,9 +12,18 @@ static constexpr const char kCodecName[] = "windows-31j";
 
 namespace Cp932 {
 
+namespace {
+std::atomic<bool> g_simulateMissing{false};
+}
+
 bool available()
 {
-    return QStringEncoder(kCodecName).isValid();
+    return !g_simulateMissing.load() && QStringEncoder(kCodecName).isValid();
+}
+
+void simulateMissingConverter(bool missing)
+{
+    g_simulateMissing.store(missing);
 }
 
 QByteArray encode(QStringView text)
@@ -48,6 +59,17 @@ QString decode(QByteArrayView bytes)
     // the end of the bytes is dropped rather than shown as a replacement character.
     QStringDecoder decoder(kCodecName);
     return decoder.decode(bytes);
+}
+
+QString decode(QByteArrayView bytes, bool* whole)
+{
+    // Stateless: a lead byte cut off at the end counts as an error instead of
+    // waiting for a trail byte that never comes.
+    QStringDecoder decoder(kCodecName, QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (whole)
+        *whole = !decoder.hasError();
+    return text;
 }
 
 } // namespace Cp932
