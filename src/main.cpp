@@ -28,14 +28,16 @@ void describeProgram(QCoreApplication& app)
                               QString::number(NETROSCOPE_VERSION_MINOR));
 }
 
-void describeOptions(QCommandLineParser& parser)
+// `logPath` is given only where help is shown: finding it runs a write test.
+void describeOptions(QCommandLineParser& parser, const QString& logPath = {})
 {
-    parser.setApplicationDescription(
+    QString description =
         u"IPv4 ネットワーク（/24）のホストを、名前・Ping 応答・MAC アドレスつきで一覧にします。\n"
         "Lists the hosts of an IPv4 network (/24) with their names, ping replies and MAC "
-        "addresses.\n\n"
-        "履歴ファイル / history log: "_s +
-        historyLogPath());
+        "addresses."_s;
+    if (!logPath.isEmpty())
+        description += u"\n\n履歴ファイル / history log: "_s + logPath;
+    parser.setApplicationDescription(description);
     parser.addHelpOption();
     parser.addVersionOption();
 }
@@ -57,7 +59,7 @@ int answerOnTerminal(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     describeProgram(app);
     QCommandLineParser parser;
-    describeOptions(parser);
+    describeOptions(parser, historyLogPath());
     // Qt's own options (-platform and the like) are not known here; they change
     // nothing about the answer.
     parser.parse(app.arguments());
@@ -120,6 +122,9 @@ int main(int argc, char* argv[])
         QApplication::installTranslator(&qtTranslator);
 
     SystemMessageBoxes boxes;
+    // Before any path is decided: finding the log's place writes a probe file.
+    if (!frmNetScp::textCodecCheck(&boxes, nullptr))
+        return 1;
     SystemFileDialogs dialogs;
     DesktopLauncher launcher;
     WindowServices services;

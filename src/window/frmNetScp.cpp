@@ -2,18 +2,22 @@
 #include "window/frmNetScp.h"
 
 #include "store/HistoryLog.h"
+#include "survey/Cp932.h"
 #include "survey/SurveyEngine.h"
 #include "survey/SurveyLists.h"
 #include "window/AsyncTask.h"
 #include "window/MessageBoxes.h"
 
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QScreen>
+
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -70,9 +74,13 @@ frmNetScp::frmNetScp(WindowServices services, QWidget* parent)
 
     // A session that ends closes the window whatever it is doing; the list is saved
     // first, with what a running re-survey has not rebuilt yet.
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this,
                 [this](QSessionManager&) { sessionEnding(); });
+        // The session's end reaches the windows as the application quitting, which
+        // closes them; a user's close request never comes this way.
+        app->installEventFilter(this);
+    }
 }
 
 frmNetScp::~frmNetScp()
@@ -86,8 +94,21 @@ bool frmNetScp::blnCancel() const
     return m_engine->cancelRequested();
 }
 
+bool frmNetScp::textCodecCheck(MessageBoxes* boxes, QWidget* parent)
+{
+    if (Cp932::available())
+        return true;
+    boxes->show(parent,
+                u"コードページ 932（シフトJIS）の文字変換が使えないため、起動できません。\r\n"
+                u"履歴ファイルは変更していません。"_s,
+                u"終了"_s, MessageBoxes::OkCritical);
+    return false;
+}
+
 bool frmNetScp::Form_Load()
 {
+    if (!textCodecCheck(m_services.boxes, this))
+        return false;
     if (!m_services.probes->toolsPresent()) {
         m_services.boxes->show(
             this, u"必要なＤＬＬがありません\r\n申し訳ありませんがこのパソコンでは使用できません"_s,
@@ -109,13 +130,39 @@ bool frmNetScp::Form_Load()
             startup.log = subListLoad(logPath);
             return startup;
         },
-        [this](const StartupData& startup) {
+        [this, logPath](const StartupData& startup) {
             applyStartup(startup.identity);
             m_lists->replace(startup.log.lstData, startup.log.lstDat2);
+            const LoadedList& log = startup.log;
+            if (!log.opened && log.failure != TextFile::ReadResult::Missing) {
+                m_keepLog = true;
+                m_pendingLogMessage =
+                    u"履歴ファイルを読み込めませんでした。\r\n"_s + logPath + u"\r\n"_s +
+                    log.error +
+                    u"\r\n\r\nこのファイルはそのまま残します。新規調査かインポートで一覧を"
+                    u"作り直すと、終了時にその一覧で置き換えます。"_s;
+            }
             m_loaded = true;
             emit loaded();
+            if (isVisible())
+                showPendingLogMessage();
         });
     return true;
+}
+
+void frmNetScp::showPendingLogMessage()
+{
+    if (m_pendingLogMessage.isEmpty())
+        return;
+    // Queued, so that the window is drawn before the box asks for attention.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            const QString text = std::exchange(m_pendingLogMessage, QString());
+            if (!text.isEmpty())
+                m_services.boxes->show(this, text, u"履歴ファイル"_s, MessageBoxes::OkExclamation);
+        },
+        Qt::QueuedConnection);
 }
 
 void frmNetScp::applyStartup(const OwnIdentity& me)
@@ -153,11 +200,29 @@ void frmNetScp::showEvent(QShowEvent* event)
     }
     txtHost1->setFocus(Qt::OtherFocusReason);
     txtHost1->selectAll();
+    showPendingLogMessage();
 }
 
 bool frmNetScp::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == QCoreApplication::instance()) {
+        if (event->type() == QEvent::Quit) {
+            // Set for the closes this quit sends; a quit that a window refuses is over
+            // once its event has been handled.
+            m_applicationQuitting = true;
+            QMetaObject::invokeMethod(
+                this, [this] { m_applicationQuitting = false; }, Qt::QueuedConnection);
+        }
+        return false;
+    }
     auto* box = qobject_cast<QLineEdit*>(watched);
+    // The focus moving between controls, not the window being activated or left or a
+    // context menu opening over a box.
+    if (box && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+            return QMainWindow::eventFilter(watched, event);
+    }
     if (box && event->type() == QEvent::FocusIn) {
         // Select the whole text so that typing replaces it. Queued, because a mouse
         // press that brought the focus would otherwise place the cursor afterwards.
@@ -194,9 +259,10 @@ void frmNetScp::setBusy(bool busy)
 
 bool frmNetScp::Form_QueryUnload()
 {
-    if (m_sessionEnding)
+    if (m_applicationQuitting)
         return true;
-    // A running survey holds the start button disabled; the close waits for it.
+    // A running survey or import holds the start button disabled; the close waits
+    // for it, whatever happened before (a session end that was called off included).
     return cmdStart[0]->isEnabled();
 }
 
@@ -205,12 +271,20 @@ void frmNetScp::Form_Unload()
     if (m_unloaded || !m_loaded)
         return;
     m_unloaded = true;
-    const QStringList rows = m_engine->rowsToSave();
     m_engine->cancel();
     for (const StopToken& stop : m_panelStops)
         stop.requestStop();
-    const TextFile::WriteResult saved = subLogSave(rows, m_services.historyLogPath);
-    if (!saved.ok && !m_sessionEnding) {
+    saveLog(!m_sessionEnding);
+}
+
+void frmNetScp::saveLog(bool reportFailure)
+{
+    // A log that could not be read is not ours to overwrite with an empty list.
+    if (m_keepLog)
+        return;
+    const TextFile::WriteResult saved =
+        subLogSave(m_engine->rowsToSave(), m_services.historyLogPath);
+    if (!saved.ok && reportFailure) {
         // The list goes with the window; the user must at least learn that it did
         // not reach the disk, and where it should have gone.
         m_services.boxes->show(this,
@@ -236,5 +310,5 @@ void frmNetScp::sessionEnding()
     if (!m_loaded)
         return;
     m_sessionEnding = true;
-    subLogSave(m_engine->rowsToSave(), m_services.historyLogPath);
+    saveLog(false);
 }

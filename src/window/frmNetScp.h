@@ -40,13 +40,19 @@ public:
     explicit frmNetScp(WindowServices services, QWidget* parent = nullptr);
     ~frmNetScp() override;
 
-    // Start-up. Returns false when the library check failed: the message has been
-    // shown and the caller ends the program without showing the window. Otherwise
-    // the identity and the log are read off the GUI thread and `loaded` follows.
+    // Start-up. Returns false when the text converter or the library check failed:
+    // the message has been shown, no file has been touched, and the caller ends the
+    // program without showing the window. Otherwise the identity and the log are read
+    // off the GUI thread and `loaded` follows.
     bool Form_Load();
 
-    // The desktop session is ending: the list is saved as it stands and the coming
-    // close is let through, even during a survey.
+    // Whether files can be read and written at all; says why not in a box otherwise.
+    // Without the converter the log would read as empty and be deleted at exit.
+    static bool textCodecCheck(MessageBoxes* boxes, QWidget* parent);
+
+    // The desktop session is ending: the list is saved as it stands. The closes that
+    // follow come as the application quitting and are let through, even during a
+    // survey; a session end that is called off changes nothing else.
     void sessionEnding();
 
     const OwnIdentity& identity() const { return m_identity; }
@@ -91,6 +97,8 @@ signals:
     void surveyFinished();
     // A check-panel operation has written its result.
     void checkFinished();
+    // An import has replaced the list or said why not.
+    void importFinished();
 
 public slots:
     void cmdStart_Click(int Index);
@@ -122,6 +130,8 @@ private:
     // The input check of a panel's button; true when the check may run.
     bool beginCheck(QLineEdit* input, int panel);
     void showProbeError(const QString& procedureName);
+    void showPendingLogMessage();
+    void saveLog(bool reportFailure);
     bool Form_QueryUnload();
     void Form_Unload();
 
@@ -139,4 +149,12 @@ private:
     bool m_firstShow = true;
     bool m_sessionEnding = false;
     bool m_unloaded = false;
+    // The application is ending (the session ends, the system shuts down): closes
+    // are let through even during a survey, whose list was saved when the session
+    // said it was ending.
+    bool m_applicationQuitting = false;
+    // The log was there but not read whole: it is left as it is at exit, unless a
+    // new survey or an import has replaced the list since.
+    bool m_keepLog = false;
+    QString m_pendingLogMessage; // shown once the window is up
 };

@@ -4,8 +4,11 @@
 #include "store/CsvExport.h"
 #include "store/HistoryLog.h"
 #include "survey/SurveyLists.h"
+#include "window/AsyncTask.h"
 #include "window/FileDialogs.h"
 #include "window/MessageBoxes.h"
+
+#include <QPushButton>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -46,13 +49,23 @@ void frmNetScp::mnuInport_Click()
                                                           m_services.programDirectory, kCsvFilter);
     if (path.isEmpty())
         return;
-    const LoadedList loaded = subListLoad(path);
-    if (!loaded.opened) {
-        // The history stays: a file that cannot be read must not wipe it.
-        m_services.boxes->show(
-            this, u"ファイルを読み込めませんでした。\r\n"_s + path + u"\r\n"_s + loaded.error,
-            u"インポート"_s, MessageBoxes::OkExclamation);
-        return;
-    }
-    m_lists->replace(loaded.lstData, loaded.lstDat2);
+    // Read off the GUI thread; the window takes no other action meanwhile.
+    setBusy(true);
+    cmdCancel->setEnabled(false);
+    runThenCallback<LoadedList>(
+        &m_checkPool, this, [path] { return subListLoad(path); },
+        [this, path](const LoadedList& loaded) {
+            setBusy(false);
+            if (!loaded.opened) {
+                // The history stays: a file that cannot be read must not wipe it.
+                m_services.boxes->show(this,
+                                       u"ファイルを読み込めませんでした。\r\n"_s + path +
+                                           u"\r\n"_s + loaded.error,
+                                       u"インポート"_s, MessageBoxes::OkExclamation);
+            } else {
+                m_lists->replace(loaded.lstData, loaded.lstDat2);
+                m_keepLog = false;
+            }
+            emit importFinished();
+        });
 }

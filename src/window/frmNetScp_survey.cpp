@@ -33,11 +33,11 @@ void frmNetScp::cmdStart_Click(int Index)
             return;
     }
 
-    // A session end that was called off lets the close through no longer than the
-    // survey it interrupted.
+    // A session end that was called off no longer keeps a failed save quiet.
     m_sessionEnding = false;
     setBusy(true);
     if (Index == 0) {
+        m_keepLog = false; // the list is replaced; it is what the exit saves now
         const QString prefix = OctetValue::prefixText(boxes.at(0), boxes.at(1), boxes.at(2));
         m_engine->startNew(prefix, OctetValue::octetNumber(boxes.at(3)),
                            OctetValue::octetNumber(boxes.at(7)), m_identity);

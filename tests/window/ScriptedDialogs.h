@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <QWidget>
 
 // Message boxes that answer from a script and remember what they were asked.
 class ScriptedMessageBoxes : public MessageBoxes {
@@ -16,11 +17,12 @@ public:
         QString text;
         QString title;
         int style = 0;
+        bool overShownWindow = false; // its parent window was on screen
     };
 
-    int show(QWidget*, const QString& text, const QString& title, int style) override
+    int show(QWidget* parent, const QString& text, const QString& title, int style) override
     {
-        asked.append({text, title, style});
+        asked.append({text, title, style, parent && parent->isVisible()});
         if (!answers.isEmpty())
             return answers.takeFirst();
         return (style & 0x0F) == 4 ? Yes : Ok;

@@ -3,7 +3,9 @@
 #include "TestFiles.h"
 
 #include "store/HistoryLog.h"
+#include "store/TextFile.h"
 #include "survey/AddressList.h"
+#include "survey/Cp932.h"
 #include "survey/OctetValue.h"
 #include "survey/SurveyLists.h"
 #include "window/frmNetScp.h"
@@ -13,10 +15,12 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -90,6 +94,16 @@ struct Harness {
     }
 
     QStringList dat2() const { return window->lists().lstDat2(); }
+
+    // Chooses `path` for an import, answers Yes, and waits for the read to end.
+    bool importFile(const QString& path)
+    {
+        boxes.answers.append(MessageBoxes::Yes);
+        dialogs.paths = {path};
+        QSignalSpy done(window.get(), &frmNetScp::importFinished);
+        window->mnuInport->trigger();
+        return done.wait(10000);
+    }
 };
 
 QStringList range(const QString& a, const QString& b, const QString& c, const QString& first,
@@ -136,6 +150,14 @@ private slots:
     void helpOpensHlpThenHtmlElseSaysMissing_data();
     void helpOpensHlpThenHtmlElseSaysMissing();
     void versionShowsTheAboutWindowModally();
+    void unreadableLogIsKeptUntilTheListIsReplaced_data();
+    void unreadableLogIsKeptUntilTheListIsReplaced();
+    void missingConverterStopsBeforeAnyFile();
+    void focusFromWindowActivationChangesNothing_data();
+    void focusFromWindowActivationChangesNothing();
+    void importRunsOffTheGuiThreadWithTheWindowBusy();
+    // Last: a quit that goes through ends every event loop that starts after it.
+    void applicationQuitClosesEvenDuringASurvey();
 };
 
 void TestFrmNetScp::startupFillsPanelsAndRange_data()
@@ -449,12 +471,14 @@ void TestFrmNetScp::sessionEndDuringResurveySavesEveryEntry()
     QTRY_COMPARE(w.lists().lstDat2().size(), 3);
     // The entries the re-survey has not rebuilt yet must reach the log as they were.
     w.sessionEnding();
-    QCOMPARE(
-        TestFiles::readBytes(h.logPath()),
-        QByteArray("198.18.0.5,found,00-00-00-00-00-AA\r\n198.18.0.6,found,00-00-00-00-00-AA\r\n"
-                   "198.18.0.7,,\r\n198.18.0.8,old8,\r\n"));
-    QVERIFY(w.close()); // a session that ends is never refused
-    QCOMPARE(TestFiles::readBytes(h.logPath()).count('\n'), 4);
+    const QByteArray saved =
+        "198.18.0.5,found,00-00-00-00-00-AA\r\n198.18.0.6,found,00-00-00-00-00-AA\r\n"
+        "198.18.0.7,,\r\n198.18.0.8,old8,\r\n";
+    QCOMPARE(TestFiles::readBytes(h.logPath()), saved);
+    // Until the application quits, the survey goes on: a session end that is called
+    // off lets no close through.
+    QVERIFY(!w.close());
+    QCOMPARE(TestFiles::readBytes(h.logPath()), saved);
     h.window.reset();
     QCOMPARE(h.probes->running(), 0);
 }
@@ -780,9 +804,7 @@ void TestFrmNetScp::importPathsThatChangeNothing()
     QCOMPARE(h.dialogs.asked[0].title, u"開くﾌｧｲﾙを指定してください。"_s);
     QCOMPARE(h.dat2(), before);
 
-    h.boxes.answers = {MessageBoxes::Yes};
-    h.dialogs.paths = {h.dir.filePath(u"missing.csv"_s)};
-    h.window->mnuInport->trigger();
+    QVERIFY(h.importFile(h.dir.filePath(u"missing.csv"_s)));
     QCOMPARE(h.boxes.asked.size(), 4);
     QCOMPARE(h.boxes.asked[3].title, u"インポート"_s);
     QCOMPARE(h.boxes.asked[3].style, 48);
@@ -797,9 +819,7 @@ void TestFrmNetScp::importReplacesTheList()
     QVERIFY(h.load());
     const QString file = h.dir.filePath(u"list.CSV"_s);
     QVERIFY(TestFiles::writeBytes(file, "anything,at,all\r\n198.18.0.9,nine,,more\r\n"));
-    h.boxes.answers = {MessageBoxes::Yes};
-    h.dialogs.paths = {file};
-    h.window->mnuInport->trigger();
+    QVERIFY(h.importFile(file));
     QCOMPARE(h.dat2(), (QStringList{AddressList::csvHeader(), u"198.18.0.9,nine,,more"_s}));
     QCOMPARE(h.window->lists().lstDataRows().at(1), MakeListRow(u"198.18.0.9"_s, u"nine"_s, {}));
     QVERIFY(h.window->close());
@@ -864,6 +884,137 @@ void TestFrmNetScp::versionShowsTheAboutWindowModally()
     QVERIFY(modalOverTheWindow);
     QVERIFY(seen.isNull()); // a new one each time: this one was destroyed
     QVERIFY(h.window->isEnabled() && h.window->close());
+}
+
+void TestFrmNetScp::unreadableLogIsKeptUntilTheListIsReplaced_data()
+{
+    QTest::addColumn<QString>("then");     // what the user does before closing
+    QTest::addColumn<QByteArray>("saved"); // the log afterwards; empty: untouched
+    QTest::newRow("nothing") << u"close"_s << QByteArray();
+    QTest::newRow("re-survey of an empty list") << u"resurvey"_s << QByteArray();
+    QTest::newRow("new survey") << u"survey"_s << QByteArray("198.18.0.2,,\r\n");
+    QTest::newRow("import") << u"import"_s << QByteArray("198.18.0.9,nine,\r\n");
+}
+
+void TestFrmNetScp::unreadableLogIsKeptUntilTheListIsReplaced()
+{
+    QFETCH(QString, then);
+    QFETCH(QByteArray, saved);
+    Harness h;
+    // 0x85 0x40 is no character of the code page: a rewrite could not give it back.
+    const QByteArray log = "198.18.0.5,pc\x85\x40,\r\n198.18.0.6,,\r\n";
+    QVERIFY(TestFiles::writeBytes(h.logPath(), log));
+    QVERIFY(h.load());
+    QCOMPARE(h.dat2().size(), 1);
+    QTRY_COMPARE(h.boxes.asked.size(), 1);
+    QVERIFY(h.boxes.asked[0].overShownWindow);
+    QCOMPARE(h.boxes.asked[0].style, int(MessageBoxes::OkExclamation));
+    QVERIFY(h.boxes.asked[0].text.startsWith(u"履歴ファイルを読み込めませんでした。\r\n"_s +
+                                             h.logPath()));
+
+    if (then == u"survey") {
+        h.setRange(range(u"198"_s, u"18"_s, u"0"_s, u"2"_s, u"2"_s));
+        h.runSurvey(0);
+    } else if (then == u"resurvey") {
+        h.runSurvey(1);
+    } else if (then == u"import") {
+        const QString csv = h.dir.filePath(u"list.csv"_s);
+        QVERIFY(TestFiles::writeBytes(csv, "IP,HOST,MAC\r\n198.18.0.9,nine,\r\n"));
+        QVERIFY(h.importFile(csv));
+    }
+    QVERIFY(h.window->close());
+    QCOMPARE(TestFiles::readBytes(h.logPath()), saved.isEmpty() ? log : saved);
+    QCOMPARE(h.boxes.asked.size(), then == u"import" ? 2 : 1); // once, and the import's Yes
+}
+
+void TestFrmNetScp::missingConverterStopsBeforeAnyFile()
+{
+    Harness h;
+    const QByteArray log = "198.18.0.5,pc05,\r\n";
+    QVERIFY(TestFiles::writeBytes(h.logPath(), log));
+    Cp932::simulateMissingConverter(true);
+    const auto restore = qScopeGuard([] { Cp932::simulateMissingConverter(false); });
+    QVERIFY(!h.create().Form_Load());
+    QCOMPARE(h.boxes.asked.size(), 1);
+    QCOMPARE(h.boxes.asked[0].style, int(MessageBoxes::OkCritical));
+    QCOMPARE(h.probes->calls().size(), 0); // stopped before the tools check, too
+    h.window.reset();
+    QCOMPARE(TestFiles::readBytes(h.logPath()), log);
+    QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files), QStringList{u"Netroscope.log"_s});
+    // Below the window, too, no file is read as empty or written without it.
+    QVERIFY(!TextFile::read(h.logPath()).ok);
+    QVERIFY(!TextFile::write(h.logPath(), {}).ok);
+    QCOMPARE(TestFiles::readBytes(h.logPath()), log);
+}
+
+void TestFrmNetScp::focusFromWindowActivationChangesNothing_data()
+{
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<bool>("acts");
+    QTest::newRow("tab") << int(Qt::TabFocusReason) << true;
+    QTest::newRow("mouse") << int(Qt::MouseFocusReason) << true;
+    QTest::newRow("window activated or left") << int(Qt::ActiveWindowFocusReason) << false;
+    QTest::newRow("context menu") << int(Qt::PopupFocusReason) << false;
+}
+
+void TestFrmNetScp::focusFromWindowActivationChangesNothing()
+{
+    QFETCH(int, reason);
+    QFETCH(bool, acts);
+    Harness h;
+    QVERIFY(h.load());
+    frmNetScp& w = *h.window;
+    w.txtIP[0]->setText(u"10"_s); // the end address still shows 198
+    w.txtIP[0]->deselect();
+    QFocusEvent in(QEvent::FocusIn, Qt::FocusReason(reason));
+    QCoreApplication::sendEvent(w.txtIP[0], &in);
+    QCoreApplication::processEvents(); // the queued select-all
+    QCOMPARE(w.txtIP[0]->selectedText(), acts ? u"10"_s : QString());
+    QFocusEvent out(QEvent::FocusOut, Qt::FocusReason(reason));
+    QCoreApplication::sendEvent(w.txtIP[0], &out);
+    QCOMPARE(w.txtIP[4]->text(), acts ? u"10"_s : u"198"_s);
+}
+
+void TestFrmNetScp::importRunsOffTheGuiThreadWithTheWindowBusy()
+{
+    Harness h;
+    QVERIFY(h.load());
+    frmNetScp& w = *h.window;
+    const QString csv = h.dir.filePath(u"list.csv"_s);
+    QVERIFY(TestFiles::writeBytes(csv, "IP,HOST,MAC\r\n198.18.0.9,nine,\r\n"));
+    h.boxes.answers = {MessageBoxes::Yes};
+    h.dialogs.paths = {csv};
+    QSignalSpy done(&w, &frmNetScp::importFinished);
+    w.mnuInport->trigger();
+    // The read has not come back yet: nothing may start another action meanwhile.
+    QCOMPARE(done.size(), 0);
+    for (QWidget* c : QList<QWidget*>{w.cmdStart[0], w.cmdStart[1], w.cmdSave, w.cmdCancel, w.cmd11,
+                                      w.cmd22, w.txtIP[0]})
+        QVERIFY(!c->isEnabled());
+    QVERIFY(!w.mnuInport->isEnabled() && !w.mnuHelp->isEnabled() && !w.mnuVer->isEnabled());
+    QVERIFY(!w.close());
+    QVERIFY(done.wait(5000));
+    QVERIFY(w.cmdStart[0]->isEnabled() && w.mnuInport->isEnabled() && !w.cmdCancel->isEnabled());
+    QCOMPARE(h.dat2().size(), 2);
+}
+
+void TestFrmNetScp::applicationQuitClosesEvenDuringASurvey()
+{
+    Harness h;
+    QVERIFY(h.load());
+    h.setRange(range(u"198"_s, u"18"_s, u"0"_s, u"2"_s, u"3"_s));
+    h.probes->hold(FakeProbes::kPing, u"198.18.0.3"_s);
+    frmNetScp& w = *h.window;
+    w.cmdStart[0]->click();
+    QTRY_COMPARE(h.dat2().size(), 2);
+    w.sessionEnding();   // the session says it ends: the list so far is saved
+    QVERIFY(!w.close()); // a user's close is still refused
+    // Then the session ends for real: the application quits and closes its windows.
+    QEvent quit(QEvent::Quit);
+    QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+    QVERIFY(!w.isVisible());
+    QCOMPARE(TestFiles::readBytes(h.logPath()), QByteArray("198.18.0.2,,\r\n"));
+    h.probes->releaseAll();
 }
 
 QTEST_MAIN(TestFrmNetScp)
