@@ -1,0 +1,349 @@
+// Hostile files and addresses through the real window and the system's own probes,
+// inside the lab's scanner namespace (netlab.sh): nothing may crash, hang, run a
+// command that a text holds, or damage the history log.
+#include "ScriptedDialogs.h"
+#include "TestFiles.h"
+
+#include "probes/SystemProbes.h"
+#include "store/HistoryLog.h"
+#include "store/TextFile.h"
+#include "survey/AddressList.h"
+#include "survey/SurveyLists.h"
+#include "window/frmNetScp.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// What every command-shaped input would create if a shell ever saw it.
+const QString kMarker = u"NETROSCOPE_RAN_IT"_s;
+
+QByteArray repeated(const QByteArray& line, int times)
+{
+    QByteArray out;
+    out.reserve(line.size() * times);
+    for (int i = 0; i < times; ++i)
+        out += line;
+    return out;
+}
+
+// Root reads files whatever their mode; reading as nobody shows the refusal a user
+// would meet. glibc changes the effective user of every thread, the pool's too.
+struct ReadAsNobody {
+    bool active = ::geteuid() == 0;
+    ReadAsNobody()
+    {
+        if (active && ::seteuid(65534) != 0)
+            active = false;
+    }
+    ~ReadAsNobody()
+    {
+        if (active && ::seteuid(0) != 0)
+            qFatal("could not get root back");
+    }
+};
+
+// Makes `path` the hostile input; false when the system refuses to.
+bool makeInput(const QString& path, const QString& special, const QByteArray& bytes)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (special == u"dir")
+        return QDir().mkpath(path);
+    if (special == u"fifo")
+        return ::mkfifo(native.constData(), 0644) == 0;
+    if (special == u"devzero")
+        return QFile::link(u"/dev/zero"_s, path);
+    if (!TestFiles::writeBytes(path, bytes))
+        return false;
+    if (special == u"huge") // sparse: large to look at, nothing on the disk
+        return QFile(path).resize(257LL * 1024 * 1024);
+    if (special == u"unreadable")
+        return ::chmod(native.constData(), 0) == 0;
+    return true;
+}
+
+struct Window {
+    QTemporaryDir& dir;
+    ScriptedMessageBoxes boxes;
+    ScriptedFileDialogs dialogs;
+    RecordingLauncher launcher;
+    std::unique_ptr<frmNetScp> w;
+
+    explicit Window(QTemporaryDir& d)
+        : dir(d)
+    {
+        WindowServices services;
+        services.probes = std::make_shared<SystemProbes>();
+        services.boxes = &boxes;
+        services.dialogs = &dialogs;
+        services.launcher = &launcher;
+        services.programDirectory = dir.path();
+        services.historyLogPath = dir.filePath(u"Netroscope.log"_s);
+        w = std::make_unique<frmNetScp>(services);
+    }
+
+    bool load(bool asNobody)
+    {
+        QSignalSpy loaded(w.get(), &frmNetScp::loaded);
+        {
+            std::optional<ReadAsNobody> nobody;
+            if (asNobody)
+                nobody.emplace();
+            if (!w->Form_Load() || !loaded.wait(20000))
+                return false;
+        }
+        w->show();
+        return QTest::qWaitForWindowExposed(w.get());
+    }
+
+    bool import(const QString& path, bool asNobody)
+    {
+        boxes.answers = {MessageBoxes::Yes};
+        dialogs.paths = {path};
+        QSignalSpy done(w.get(), &frmNetScp::importFinished);
+        std::optional<ReadAsNobody> nobody;
+        if (asNobody)
+            nobody.emplace();
+        w->mnuInport->trigger();
+        return done.wait(60000);
+    }
+
+    // One click on a panel button; true once it answered with a result or a box.
+    bool check(QPushButton* button)
+    {
+        QSignalSpy done(w.get(), &frmNetScp::checkFinished);
+        const qsizetype before = boxes.asked.size();
+        button->click();
+        return boxes.asked.size() > before || done.wait(30000);
+    }
+
+    int rows() const { return int(w->lists().lstDat2().size()) - 1; }
+    bool idle() const { return w->isVisible() && w->cmdStart[0]->isEnabled(); }
+};
+
+// Processes whose parent is this one, zombies included.
+QStringList childProcesses()
+{
+    QStringList found;
+    const QByteArray self = QByteArray::number(::getpid());
+    for (const QString& pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        if (!pid.front().isDigit())
+            continue;
+        const QByteArray stat = TestFiles::readBytes(u"/proc/"_s + pid + u"/stat"_s);
+        // pid (comm) state ppid ...: the name may hold blanks, so split after ')'.
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1) == self)
+            found.append(pid);
+    }
+    return found;
+}
+
+} // namespace
+
+class TestHostileInputs : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void nothingCrashesHangsOrRuns_data();
+    void nothingCrashesHangsOrRuns();
+    void leavesNoProcessOrFileBehind();
+
+private:
+    QTemporaryDir m_base;
+    QString m_tmp; // TMPDIR of this run, so that what the program leaves there shows
+};
+
+void TestHostileInputs::initTestCase()
+{
+    if (qEnvironmentVariable("NETLAB_PREFIX").isEmpty())
+        QSKIP("runs only inside the network lab (tests/lab/netlab.sh run ...)");
+    m_tmp = m_base.filePath(u"tmp"_s);
+    QVERIFY(QDir().mkpath(m_tmp));
+    qputenv("TMPDIR", QFile::encodeName(m_tmp));
+}
+
+void TestHostileInputs::leavesNoProcessOrFileBehind()
+{
+    QTemporaryDir program(m_base.filePath(u"program-XXXXXX"_s));
+    const QString prefix = qEnvironmentVariable("NETLAB_PREFIX");
+    {
+        Window win(program);
+        QVERIFY(win.load(false));
+        frmNetScp& w = *win.w;
+        for (int k = 0; k < 3; ++k)
+            w.txtIP[k]->setText(prefix.section(u'.', k, k));
+        w.txtIP[3]->setText(u"10"_s);
+        w.txtIP[7]->setText(u"17"_s);
+        QSignalSpy done(&w, &frmNetScp::surveyFinished);
+        w.cmdStart[0]->click();
+        QVERIFY(done.wait(60000));
+        win.boxes.answers = {MessageBoxes::Yes};
+        w.txtIP[3]->setText(u"1"_s);
+        w.txtIP[7]->setText(u"254"_s);
+        w.cmdStart[0]->click();
+        QTRY_VERIFY(!childProcesses().isEmpty()); // probes are running
+        w.cmdCancel->click();
+        QVERIFY(done.wait(60000));
+        w.txtHost1->setText(u"lab11"_s);
+        QVERIFY(win.check(w.cmd11));
+        QVERIFY(win.check(w.cmd12));
+        w.txtIp2->setText(prefix + u".12"_s);
+        QVERIFY(win.check(w.cmd21));
+        QVERIFY(win.check(w.cmd22));
+        QCOMPARE(w.txtPing2->text(), u"成功"_s);
+        QVERIFY(w.close());
+    }
+    QTRY_COMPARE(childProcesses(), QStringList());
+    QCOMPARE(QDir(program.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{u"Netroscope.log"_s});
+    QCOMPARE(QDir(m_tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
+}
+
+void TestHostileInputs::nothingCrashesHangsOrRuns_data()
+{
+    QTest::addColumn<QString>("special");  // how the file is made, or "address"
+    QTest::addColumn<QByteArray>("input"); // the file's bytes, or the address text
+    QTest::addColumn<int>("rows");         // rows a file gives; -1: refused
+
+    QByteArray noise(4096, '\0');
+    QRandomGenerator random(20261207);
+    for (char& c : noise)
+        c = char(random.bounded(256));
+    QByteArray million;
+    million.reserve(20'000'000);
+    for (int i = 0; i < 1'000'000; ++i)
+        million += "198.18." + QByteArray::number(i / 250 % 256) + '.' +
+                   QByteArray::number(i % 250 + 1) + ",h" + QByteArray::number(i) + ",\r\n";
+
+    QTest::newRow("random bytes") << QString() << noise << -1;
+    QTest::newRow("not code page 932") << QString() << QByteArray("198.18.0.5,\x85\x40,\r\n") << -1;
+    QTest::newRow("lead byte cut at the end") << QString() << QByteArray("198.18.0.5,\x82") << -1;
+    QTest::newRow("NUL bytes") << QString()
+                               << QByteArray("198.18.0.5,a\0b,\r\n198.18.0.6,,\r\n", 30) << 2;
+    QTest::newRow("one 10 MB line")
+        << QString() << "198.18.0.5," + QByteArray(10'000'000, 'a') + ",\r\n"
+        << 1;
+    QTest::newRow("1,000,000 lines") << QString() << million << 1'000'000;
+    QTest::newRow("2,000,001 lines") << QString() << repeated("\n", 2'000'001) << -1;
+    QTest::newRow("CR only") << QString() << QByteArray("198.18.0.5,a,\r198.18.0.6,,\r") << 2;
+    QTest::newRow("LF only") << QString() << QByteArray("198.18.0.5,a,\n198.18.0.6,,") << 2;
+    QTest::newRow("empty") << QString() << QByteArray() << 0;
+    QTest::newRow("257 MiB") << u"huge"_s << QByteArray("198.18.0.5,,\r\n") << -1;
+    QTest::newRow("directory") << u"dir"_s << QByteArray() << -1;
+    QTest::newRow("FIFO") << u"fifo"_s << QByteArray() << -1;
+    QTest::newRow("link to /dev/zero") << u"devzero"_s << QByteArray() << -1;
+    QTest::newRow("no read permission") << u"unreadable"_s << QByteArray("198.18.0.5,,\r\n") << -1;
+
+    const QString touch = u"touch "_s + kMarker;
+    const QStringList addresses{u"1.1.1.1;"_s + touch,
+                                u"$("_s + touch + u")"_s,
+                                u"`"_s + touch + u"`"_s,
+                                u"198.18.0.11 && "_s + touch,
+                                u"-f"_s,
+                                u"--help"_s,
+                                u"/t"_s,
+                                u"127.0.0.1 -c 1000"_s,
+                                QString(100'000, u'9'),
+                                u"１９８．１８．０．１１ホスト"_s};
+    for (const QString& address : addresses)
+        QTest::newRow(qPrintable(u"address "_s + address.left(24)))
+            << u"address"_s << address.toUtf8() << 0;
+}
+
+void TestHostileInputs::nothingCrashesHangsOrRuns()
+{
+    QFETCH(QString, special);
+    QFETCH(QByteArray, input);
+    QFETCH(int, rows);
+    QTemporaryDir dir;
+    // Searchable by nobody, so that a file it may not read is met as such.
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ReadOther |
+                                                  QFile::ExeOther));
+    const QString oldDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const auto back = qScopeGuard([&] { QDir::setCurrent(oldDir); });
+    const QString log = dir.filePath(u"Netroscope.log"_s);
+    const bool asNobody = special == u"unreadable";
+
+    if (special == u"address") {
+        const QString address = QString::fromUtf8(input);
+        Window win(dir);
+        QVERIFY(win.load(false));
+        win.w->txtHost1->setText(address);
+        QVERIFY(win.check(win.w->cmd11));
+        win.w->txtIp2->setText(address);
+        QVERIFY(win.check(win.w->cmd21));
+        QVERIFY(win.check(win.w->cmd22));
+        QCOMPARE(win.w->txtPing2->text(), u"失敗"_s);
+        // The same text as an imported list entry, probed again by a re-survey.
+        const QString list = dir.filePath(u"list.txt"_s);
+        QVERIFY(TextFile::write(list, {address + u",,"_s}).ok);
+        QVERIFY(win.import(list, false));
+        QCOMPARE(win.rows(), 1);
+        QSignalSpy done(win.w.get(), &frmNetScp::surveyFinished);
+        win.w->cmdStart[1]->click();
+        QVERIFY(done.wait(60000));
+        // Whatever the resolver made of it (inet_addr stops at a blank), the entry
+        // keeps its text and no MAC: nothing answered a ping of that text.
+        const AddressEntry entry = SplitCsvRow(win.w->lists().lstDat2().at(1));
+        QCOMPARE(entry.ip, address);
+        QCOMPARE(entry.mac, QString());
+        QVERIFY(win.idle());
+        QVERIFY(win.w->close());
+        for (const QString& where : {dir.path(), QDir::tempPath(), oldDir})
+            QVERIFY2(!QFileInfo::exists(QDir(where).filePath(kMarker)), qPrintable(where));
+        return;
+    }
+
+    // As the history log: loaded whole, or left exactly as it was with one message.
+    QVERIFY(makeInput(log, special, input));
+    {
+        Window win(dir);
+        QVERIFY(win.load(asNobody));
+        QCOMPARE(win.rows(), std::max(rows, 0));
+        QTRY_COMPARE(win.boxes.asked.size(), rows < 0 ? 1 : 0);
+        const QStringList shown = win.w->lists().lstDat2();
+        QVERIFY(win.idle());
+        QVERIFY(win.w->close());
+        if (rows < 0 && special.isEmpty())
+            QCOMPARE(TestFiles::readBytes(log), input);
+        else if (rows < 0)
+            QVERIFY(QFileInfo(log).isFile() == (special == u"huge" || special == u"unreadable"));
+        else if (rows == 0)
+            QVERIFY(!QFileInfo::exists(log)); // no rows leave no log
+        else
+            QCOMPARE(subListLoad(log).lstDat2, shown);
+    }
+
+    // As an imported file: it replaces the list, or the list stays with a message.
+    const QString imported = dir.filePath(u"import.txt"_s);
+    QVERIFY(makeInput(imported, special, input));
+    QVERIFY(QFile::remove(log) || QDir(log).removeRecursively());
+    QVERIFY(TestFiles::writeBytes(log, "198.18.0.5,pc05,\r\n"));
+    Window win(dir);
+    QVERIFY(win.load(false));
+    QVERIFY(win.import(imported, asNobody));
+    QCOMPARE(win.rows(), rows < 0 ? 1 : rows);
+    QCOMPARE(win.boxes.asked.size(), rows < 0 ? 2 : 1); // the confirmation, then the refusal
+    if (rows < 0)
+        QCOMPARE(win.boxes.asked.last().style, int(MessageBoxes::OkExclamation));
+    QVERIFY(win.idle());
+}
+
+QTEST_MAIN(TestHostileInputs)
+#include "tst_hostile_inputs.moc"
