@@ -1,0 +1,20 @@
+// The Windows profile's parsers (they build everywhere) and the shared text rules on
+// code page 932 output. Input: see ProbeInput.h; the output is decoded as the profile
+// decodes what its console tools write.
+
+#include "FuzzCheck.h"
+#include "ProbeInput.h"
+#include "ProbeTextChecks.h"
+
+#include "probes/WindowsProfile.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static const WindowsProfile profile;
+    const FuzzCheck::ProbeInput input = FuzzCheck::ProbeInput::split(data, size);
+    const QString output = profile.decodeOutput(input.output);
+
+    FuzzCheck::checkProbeText(input.ip, output);
+    FuzzCheck::checkProfileAnswers(profile, input.ip, output);
+    return 0;
+}
