@@ -41,7 +41,11 @@ QByteArray encode(QStringView text)
     QByteArray out;
     out.reserve(whole.size());
     for (qsizetype i = 0; i < text.size();) {
-        const qsizetype n = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+        // Only a whole pair is one code point: a lone high surrogate is one of its own,
+        // and the character after it must not vanish into its "?".
+        const bool pair =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const qsizetype n = pair ? 2 : 1;
         QStringEncoder single(kCodecName, QStringConverter::Flag::Stateless);
         const QByteArray one = single.encode(text.mid(i, n));
         if (single.hasError() || one.isEmpty())
