@@ -94,14 +94,22 @@ QString cleanHostName(QStringView name)
 {
     QString clean;
     clean.reserve(name.size());
-    for (QChar c : name) {
-        const auto category = c.category();
+    // By code point, not by UTF-16 unit: the tag characters beyond the first plane are
+    // format characters as invisible as those within it.
+    for (qsizetype i = 0; i < name.size();) {
+        const bool pair =
+            name[i].isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate();
+        const qsizetype n = pair ? 2 : 1;
+        const char32_t c = pair ? QChar::surrogateToUcs4(name[i], name[i + 1]) : name[i].unicode();
+        const auto category = QChar::category(c);
         // Format characters (right-to-left overrides, zero-width spaces) would reorder
         // or hide parts of a display row without being seen themselves.
-        if (c == u',' || category == QChar::Other_Control || category == QChar::Other_Format ||
-            category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
-            continue;
-        clean += c;
+        const bool drop = c == u',' || category == QChar::Other_Control ||
+                          category == QChar::Other_Format || category == QChar::Separator_Line ||
+                          category == QChar::Separator_Paragraph;
+        if (!drop)
+            clean += name.mid(i, n);
+        i += n;
     }
     return clean.trimmed();
 }
