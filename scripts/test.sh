@@ -1,8 +1,22 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors and runs every test.
+# Installs what is missing, then builds and tests in stages and stops at the first
+# failure: every test with warnings as errors (dev), every test again under
+# AddressSanitizer + UndefinedBehaviorSanitizer (asan), and the tests that run
+# threads under ThreadSanitizer (tsan).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
-cmake --preset dev
-cmake --build --preset dev
-ctest --preset dev
+
+stage() {
+  local started=$SECONDS
+  echo "== $1"
+  cmake --preset "$1"
+  cmake --build --preset "$1"
+  ctest --preset "$1"
+  echo "== $1 passed in $((SECONDS - started)) s"
+}
+
+stage dev
+stage asan
+stage tsan
+# The fuzz stage comes here.
