@@ -83,8 +83,17 @@ ReadResult read(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failed(ReadResult::Unreadable, file.errorString());
-    // One byte more than allowed tells a file that grew since it was looked at.
-    const QByteArray bytes = file.read(kMaxReadBytes + 1);
+    // Sized for what the file held when it was looked at (a read of the limit would
+    // reserve the whole limit for every small log); a file that grew since is read on
+    // in chunks, to one byte beyond the limit, which tells it is too large.
+    QByteArray bytes = file.read(std::min(info.size(), kMaxReadBytes) + 1);
+    while (bytes.size() <= kMaxReadBytes && !file.atEnd()) {
+        const QByteArray more =
+            file.read(std::min<qint64>(1024 * 1024, kMaxReadBytes + 1 - bytes.size()));
+        if (more.isEmpty())
+            break;
+        bytes += more;
+    }
     if (file.error() != QFileDevice::NoError)
         return failed(ReadResult::Unreadable, file.errorString());
     if (bytes.size() > kMaxReadBytes)
