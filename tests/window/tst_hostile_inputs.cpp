@@ -102,7 +102,7 @@ struct Window {
             std::optional<ReadAsNobody> nobody;
             if (asNobody)
                 nobody.emplace();
-            if (!w->Form_Load() || !loaded.wait(20000))
+            if (!w->Form_Load() || !loaded.wait(60000))
                 return false;
         }
         w->show();
