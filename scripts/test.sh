@@ -2,7 +2,8 @@
 # Installs what is missing, then builds and tests in stages and stops at the first
 # failure: every test with warnings as errors (dev), every test again under
 # AddressSanitizer + UndefinedBehaviorSanitizer (asan), and the tests that run
-# threads under ThreadSanitizer (tsan).
+# threads under ThreadSanitizer (tsan), then short libFuzzer sessions over every
+# parser and file reader (fuzz).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
@@ -19,4 +20,4 @@ stage() {
 stage dev
 stage asan
 stage tsan
-# The fuzz stage comes here.
+stage fuzz
