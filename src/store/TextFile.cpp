@@ -10,41 +10,24 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace TextFile {
 
-QStringList splitLines(QStringView text)
+namespace {
+
+// Calls `line` with each line of the text, by the rule splitLines() promises.
+template <typename Line> void forEachLine(QStringView text, Line&& line)
 {
-    QStringList lines;
     qsizetype begin = 0;
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text[i];
         if (c != u'\r' && c != u'\n')
             continue;
-        lines.append(text.mid(begin, i - begin).toString());
+        line(text.mid(begin, i - begin));
         if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
             ++i;
         begin = i + 1;
     }
     if (begin < n)
-        lines.append(text.mid(begin).toString());
-    return lines;
-}
-
-namespace {
-
-qsizetype countLines(QStringView text)
-{
-    qsizetype lines = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c != u'\r' && c != u'\n')
-            continue;
-        ++lines;
-        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
-            ++i;
-    }
-    const bool unterminated = n > 0 && text[n - 1] != u'\r' && text[n - 1] != u'\n';
-    return lines + (unterminated ? 1 : 0);
+        line(text.mid(begin));
 }
 
 ReadResult failed(ReadResult::Failure failure, const QString& error)
@@ -55,6 +38,13 @@ ReadResult failed(ReadResult::Failure failure, const QString& error)
     return result;
 }
 
+qsizetype countLines(QStringView text)
+{
+    qsizetype lines = 0;
+    forEachLine(text, [&lines](QStringView) { ++lines; });
+    return lines;
+}
+
 QString tooLargeText()
 {
     return u"ファイルが大きすぎます（%1 MiB、%2 行まで）"_s.arg(
@@ -62,6 +52,13 @@ QString tooLargeText()
 }
 
 } // namespace
+
+QStringList splitLines(QStringView text)
+{
+    QStringList lines;
+    forEachLine(text, [&lines](QStringView line) { lines.append(line.toString()); });
+    return lines;
+}
 
 ReadResult read(const QString& path)
 {
