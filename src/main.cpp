@@ -28,16 +28,8 @@ void describeProgram(QCoreApplication& app)
                               QString::number(NETROSCOPE_VERSION_MINOR));
 }
 
-// `logPath` is given only where help is shown: finding it runs a write test.
-void describeOptions(QCommandLineParser& parser, const QString& logPath = {})
+void describeOptions(QCommandLineParser& parser)
 {
-    QString description =
-        u"IPv4 ネットワーク（/24）のホストを、名前・Ping 応答・MAC アドレスつきで一覧にします。\n"
-        "Lists the hosts of an IPv4 network (/24) with their names, ping replies and MAC "
-        "addresses."_s;
-    if (!logPath.isEmpty())
-        description += u"\n\n履歴ファイル / history log: "_s + logPath;
-    parser.setApplicationDescription(description);
     parser.addHelpOption();
     parser.addVersionOption();
 }
@@ -59,12 +51,18 @@ int answerOnTerminal(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     describeProgram(app);
     QCommandLineParser parser;
-    describeOptions(parser, historyLogPath());
+    describeOptions(parser);
     // Qt's own options (-platform and the like) are not known here; they change
     // nothing about the answer.
     parser.parse(app.arguments());
     if (parser.isSet(u"version"_s))
         parser.showVersion();
+    // Only the help says where the log is: finding it runs a write test.
+    parser.setApplicationDescription(
+        u"IPv4 ネットワーク（/24）のホストを、名前・Ping 応答・MAC アドレスつきで一覧にします。\n"
+        "Lists the hosts of an IPv4 network (/24) with their names, ping replies and MAC "
+        "addresses.\n\n履歴ファイル / history log: "_s +
+        historyLogPath());
     parser.showHelp(0);
 }
 

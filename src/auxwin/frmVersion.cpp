@@ -1,6 +1,7 @@
 #include "auxwin/frmVersion.h"
 
 #include "auxwin/Launcher.h"
+#include "window/Twips.h"
 #include "window/WindowFont.h"
 
 #include <QEvent>
@@ -13,13 +14,10 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
+using Twips::place;
+using Twips::px;
 
-// Places are given in twips, 15 to a pixel, as in the main window.
-constexpr int px(int twips)
-{
-    return twips / 15;
-}
+namespace {
 
 constexpr int kLineTwips = 180;
 
@@ -68,7 +66,7 @@ frmVersion::frmVersion(Launcher& launcher, const AboutTexts& texts, QWidget* own
     lblTitle->setFont(WindowFont::regular());
     lblTitle->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblTitle->setTextFormat(Qt::PlainText);
-    lblTitle->setGeometry(0, 0, px(4695), px(2055));
+    place(lblTitle, 0, 0, 4695, 2055);
     lblTitle->setMouseTracking(true);
     lblTitle->installEventFilter(this);
 
@@ -85,7 +83,7 @@ frmVersion::frmVersion(Launcher& launcher, const AboutTexts& texts, QWidget* own
     setLinkColour(kLinkBlue);
 
     cmdEnd = new QPushButton(u"OK"_s, this);
-    cmdEnd->setGeometry(px(1440), px(1560), px(1455), px(335));
+    place(cmdEnd, 1440, 1560, 1455, 335);
     cmdEnd->setDefault(true);
     cmdEnd->setFocus();
     connect(cmdEnd, &QPushButton::clicked, this, &frmVersion::cmdEnd_Click);

@@ -61,10 +61,10 @@ TextFile::WriteResult subLogSave(const QStringList& lstDat2, const QString& logP
 
 QString historyLogPath(const QString& programDir, const QString& dataDir)
 {
-    // The probe file has a name of its own: writing the test into the log itself
-    // would destroy the history it is about to read.
     // An installed program keeps the log in the data folder even where it could write
-    // beside itself (root in /usr/bin): files left there outlive the package.
+    // beside itself (root in /usr/bin): files left there outlive the package. The
+    // probe file has a name of its own: writing the test into the log itself would
+    // destroy the history it is about to read.
     const QDir program(programDir);
     const bool installed = !ProgramFolders::installedDataDir(programDir).isEmpty();
     if (!programDir.isEmpty() && !installed &&

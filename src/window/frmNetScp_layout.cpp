@@ -2,6 +2,7 @@
 #include "window/frmNetScp.h"
 
 #include "survey/SurveyLists.h"
+#include "window/Twips.h"
 #include "window/WindowFont.h"
 
 #include <QAction>
@@ -14,18 +15,10 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+using Twips::place;
+using Twips::px;
+
 namespace {
-
-// Places are given in twips, 15 to a pixel.
-constexpr int px(int twips)
-{
-    return twips / 15;
-}
-
-void place(QWidget* w, int left, int top, int width, int height)
-{
-    w->setGeometry(px(left), px(top), px(width), px(height));
-}
 
 QGroupBox* frame(QWidget* parent, const QString& caption, bool boldCaption, int l, int t, int w,
                  int h)
