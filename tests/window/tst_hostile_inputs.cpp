@@ -1,8 +1,8 @@
 // Hostile files and addresses through the real window and the system's own probes,
 // inside the lab's scanner namespace (netlab.sh): nothing may crash, hang, run a
 // command that a text holds, or damage the history log.
-#include "ScriptedDialogs.h"
 #include "TestFiles.h"
+#include "WindowHarness.h"
 
 #include "probes/SystemProbes.h"
 #include "store/HistoryLog.h"
@@ -75,63 +75,32 @@ bool makeInput(const QString& path, const QString& special, const QByteArray& by
     return true;
 }
 
-struct Window {
-    QTemporaryDir& dir;
-    ScriptedMessageBoxes boxes;
-    ScriptedFileDialogs dialogs;
-    RecordingLauncher launcher;
-    std::unique_ptr<frmNetScp> w;
-
-    explicit Window(QTemporaryDir& d)
-        : dir(d)
+// A window with the system's probes; its folder searchable by nobody, so that a
+// file it may not read is met as such.
+struct Lab : WindowHarness<SystemProbes> {
+    Lab() { openToOthers(); }
+    explicit Lab(const QString& dirTemplate)
+        : WindowHarness(dirTemplate)
     {
-        WindowServices services;
-        services.probes = std::make_shared<SystemProbes>();
-        services.boxes = &boxes;
-        services.dialogs = &dialogs;
-        services.launcher = &launcher;
-        services.programDirectory = dir.path();
-        services.historyLogPath = dir.filePath(u"Netroscope.log"_s);
-        w = std::make_unique<frmNetScp>(services);
+        openToOthers();
     }
-
-    bool load(bool asNobody)
+    void openToOthers()
     {
-        QSignalSpy loaded(w.get(), &frmNetScp::loaded);
-        {
-            std::optional<ReadAsNobody> nobody;
-            if (asNobody)
-                nobody.emplace();
-            if (!w->Form_Load() || !loaded.wait(60000))
-                return false;
-        }
-        w->show();
-        return QTest::qWaitForWindowExposed(w.get());
-    }
-
-    bool import(const QString& path, bool asNobody)
-    {
-        boxes.answers = {MessageBoxes::Yes};
-        dialogs.paths = {path};
-        QSignalSpy done(w.get(), &frmNetScp::importFinished);
-        std::optional<ReadAsNobody> nobody;
-        if (asNobody)
-            nobody.emplace();
-        w->mnuInport->trigger();
-        return done.wait(60000);
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                              QFile::ReadOther | QFile::ExeOther);
     }
 
     // One click on a panel button; true once it answered with a result or a box.
     bool check(QPushButton* button)
     {
-        QSignalSpy done(w.get(), &frmNetScp::checkFinished);
+        QSignalSpy done(window.get(), &frmNetScp::checkFinished);
         const qsizetype before = boxes.asked.size();
         button->click();
         return boxes.asked.size() > before || done.wait(30000);
     }
 
-    int rows() const { return int(w->lists().lstDat2().size()) - 1; }
-    bool idle() const { return w->isVisible() && w->cmdStart[0]->isEnabled(); }
+    int rows() const { return int(dat2().size()) - 1; }
+    bool idle() const { return window->isVisible() && window->cmdStart[0]->isEnabled(); }
 };
 
 // Processes whose parent is this one, zombies included.
@@ -177,12 +146,11 @@ void TestHostileInputs::initTestCase()
 
 void TestHostileInputs::leavesNoProcessOrFileBehind()
 {
-    QTemporaryDir program(m_base.filePath(u"program-XXXXXX"_s));
     const QString prefix = qEnvironmentVariable("NETLAB_PREFIX");
+    Lab lab(m_base.filePath(u"program-XXXXXX"_s));
     {
-        Window win(program);
-        QVERIFY(win.load(false));
-        frmNetScp& w = *win.w;
+        QVERIFY(lab.load(60000));
+        frmNetScp& w = *lab.window;
         for (int k = 0; k < 3; ++k)
             w.txtIP[k]->setText(prefix.section(u'.', k, k));
         w.txtIP[3]->setText(u"10"_s);
@@ -190,7 +158,7 @@ void TestHostileInputs::leavesNoProcessOrFileBehind()
         QSignalSpy done(&w, &frmNetScp::surveyFinished);
         w.cmdStart[0]->click();
         QVERIFY(done.wait(60000));
-        win.boxes.answers = {MessageBoxes::Yes};
+        lab.boxes.answers = {MessageBoxes::Yes};
         w.txtIP[3]->setText(u"1"_s);
         w.txtIP[7]->setText(u"254"_s);
         w.cmdStart[0]->click();
@@ -198,16 +166,16 @@ void TestHostileInputs::leavesNoProcessOrFileBehind()
         w.cmdCancel->click();
         QVERIFY(done.wait(60000));
         w.txtHost1->setText(u"lab11"_s);
-        QVERIFY(win.check(w.cmd11));
-        QVERIFY(win.check(w.cmd12));
+        QVERIFY(lab.check(w.cmd11));
+        QVERIFY(lab.check(w.cmd12));
         w.txtIp2->setText(prefix + u".12"_s);
-        QVERIFY(win.check(w.cmd21));
-        QVERIFY(win.check(w.cmd22));
+        QVERIFY(lab.check(w.cmd21));
+        QVERIFY(lab.check(w.cmd22));
         QCOMPARE(w.txtPing2->text(), u"成功"_s);
         QVERIFY(w.close());
     }
     QTRY_COMPARE(childProcesses(), QStringList());
-    QCOMPARE(QDir(program.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+    QCOMPARE(QDir(lab.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{u"Netroscope.log"_s});
     QCOMPARE(QDir(m_tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList());
@@ -269,57 +237,58 @@ void TestHostileInputs::nothingCrashesHangsOrRuns()
     QFETCH(QString, special);
     QFETCH(QByteArray, input);
     QFETCH(int, rows);
-    QTemporaryDir dir;
-    // Searchable by nobody, so that a file it may not read is met as such.
-    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                  QFile::ExeOwner | QFile::ReadOther |
-                                                  QFile::ExeOther));
-    const QString oldDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
-    const auto back = qScopeGuard([&] { QDir::setCurrent(oldDir); });
-    const QString log = dir.filePath(u"Netroscope.log"_s);
     const bool asNobody = special == u"unreadable";
+    const QString oldDir = QDir::currentPath();
+    const auto back = qScopeGuard([&] { QDir::setCurrent(oldDir); });
 
     if (special == u"address") {
         const QString address = QString::fromUtf8(input);
-        Window win(dir);
-        QVERIFY(win.load(false));
-        win.w->txtHost1->setText(address);
-        QVERIFY(win.check(win.w->cmd11));
-        win.w->txtIp2->setText(address);
-        QVERIFY(win.check(win.w->cmd21));
-        QVERIFY(win.check(win.w->cmd22));
-        QCOMPARE(win.w->txtPing2->text(), u"失敗"_s);
+        Lab lab;
+        QVERIFY(QDir::setCurrent(lab.dir.path()));
+        QVERIFY(lab.load(60000));
+        frmNetScp& w = *lab.window;
+        w.txtHost1->setText(address);
+        QVERIFY(lab.check(w.cmd11));
+        w.txtIp2->setText(address);
+        QVERIFY(lab.check(w.cmd21));
+        QVERIFY(lab.check(w.cmd22));
+        QCOMPARE(w.txtPing2->text(), u"失敗"_s);
         // The same text as an imported list entry, probed again by a re-survey.
-        const QString list = dir.filePath(u"list.txt"_s);
+        const QString list = lab.dir.filePath(u"list.txt"_s);
         QVERIFY(TextFile::write(list, {address + u",,"_s}).ok);
-        QVERIFY(win.import(list, false));
-        QCOMPARE(win.rows(), 1);
-        QSignalSpy done(win.w.get(), &frmNetScp::surveyFinished);
-        win.w->cmdStart[1]->click();
+        QVERIFY(lab.importFile(list, 60000));
+        QCOMPARE(lab.rows(), 1);
+        QSignalSpy done(&w, &frmNetScp::surveyFinished);
+        w.cmdStart[1]->click();
         QVERIFY(done.wait(60000));
         // Whatever the resolver made of it (inet_addr stops at a blank), the entry
         // keeps its text and no MAC: nothing answered a ping of that text.
-        const AddressEntry entry = SplitCsvRow(win.w->lists().lstDat2().at(1));
+        const AddressEntry entry = SplitCsvRow(lab.dat2().at(1));
         QCOMPARE(entry.ip, address);
         QCOMPARE(entry.mac, QString());
-        QVERIFY(win.idle());
-        QVERIFY(win.w->close());
-        for (const QString& where : {dir.path(), QDir::tempPath(), oldDir})
+        QVERIFY(lab.idle());
+        QVERIFY(w.close());
+        for (const QString& where : {lab.dir.path(), QDir::tempPath(), oldDir})
             QVERIFY2(!QFileInfo::exists(QDir(where).filePath(kMarker)), qPrintable(where));
         return;
     }
 
     // As the history log: loaded whole, or left exactly as it was with one message.
-    QVERIFY(makeInput(log, special, input));
     {
-        Window win(dir);
-        QVERIFY(win.load(asNobody));
-        QCOMPARE(win.rows(), std::max(rows, 0));
-        QTRY_COMPARE(win.boxes.asked.size(), rows < 0 ? 1 : 0);
-        const QStringList shown = win.w->lists().lstDat2();
-        QVERIFY(win.idle());
-        QVERIFY(win.w->close());
+        Lab lab;
+        const QString log = lab.logPath();
+        QVERIFY(makeInput(log, special, input));
+        {
+            std::optional<ReadAsNobody> nobody;
+            if (asNobody)
+                nobody.emplace();
+            QVERIFY(lab.load(60000));
+        }
+        QCOMPARE(lab.rows(), std::max(rows, 0));
+        QTRY_COMPARE(lab.boxes.asked.size(), rows < 0 ? 1 : 0);
+        const QStringList shown = lab.dat2();
+        QVERIFY(lab.idle());
+        QVERIFY(lab.window->close());
         if (rows < 0 && special.isEmpty())
             QCOMPARE(TestFiles::readBytes(log), input);
         else if (rows < 0)
@@ -331,18 +300,22 @@ void TestHostileInputs::nothingCrashesHangsOrRuns()
     }
 
     // As an imported file: it replaces the list, or the list stays with a message.
-    const QString imported = dir.filePath(u"import.txt"_s);
+    Lab lab;
+    const QString imported = lab.dir.filePath(u"import.txt"_s);
     QVERIFY(makeInput(imported, special, input));
-    QVERIFY(QFile::remove(log) || QDir(log).removeRecursively());
-    QVERIFY(TestFiles::writeBytes(log, "198.18.0.5,pc05,\r\n"));
-    Window win(dir);
-    QVERIFY(win.load(false));
-    QVERIFY(win.import(imported, asNobody));
-    QCOMPARE(win.rows(), rows < 0 ? 1 : rows);
-    QCOMPARE(win.boxes.asked.size(), rows < 0 ? 2 : 1); // the confirmation, then the refusal
+    QVERIFY(TestFiles::writeBytes(lab.logPath(), "198.18.0.5,pc05,\r\n"));
+    QVERIFY(lab.load(60000));
+    {
+        std::optional<ReadAsNobody> nobody;
+        if (asNobody)
+            nobody.emplace();
+        QVERIFY(lab.importFile(imported, 60000));
+    }
+    QCOMPARE(lab.rows(), rows < 0 ? 1 : rows);
+    QCOMPARE(lab.boxes.asked.size(), rows < 0 ? 2 : 1); // the confirmation, then the refusal
     if (rows < 0)
-        QCOMPARE(win.boxes.asked.last().style, int(MessageBoxes::OkExclamation));
-    QVERIFY(win.idle());
+        QCOMPARE(lab.boxes.asked.last().style, int(MessageBoxes::OkExclamation));
+    QVERIFY(lab.idle());
 }
 
 QTEST_MAIN(TestHostileInputs)

@@ -1,6 +1,6 @@
 // A real new survey of the lab's /24 through the main window, inside the lab's
 // scanner namespace (netlab.sh), with the system's own probes.
-#include "ScriptedDialogs.h"
+#include "WindowHarness.h"
 
 #include "probes/SystemProbes.h"
 #include "survey/AddressList.h"
@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -38,19 +37,10 @@ void TestLabSurvey::newSurveyOfTheLabRange()
     }
     QVERIFY(live.size() >= 8);
 
-    QTemporaryDir dir;
-    ScriptedMessageBoxes boxes;
-    ScriptedFileDialogs dialogs;
-    WindowServices services;
-    services.probes = std::make_shared<SystemProbes>();
-    services.boxes = &boxes;
-    services.dialogs = &dialogs;
-    services.programDirectory = dir.path();
-    services.historyLogPath = dir.filePath(u"Netroscope.log"_s);
-    frmNetScp w(services);
-    QSignalSpy loaded(&w, &frmNetScp::loaded);
-    QVERIFY(w.Form_Load());
-    QVERIFY(loaded.wait(20000));
+    WindowHarness<SystemProbes> h;
+    QVERIFY(h.load(20000));
+    frmNetScp& w = *h.window;
+    const ScriptedMessageBoxes& boxes = h.boxes;
 
     // Start-up found the lab address, not the loopback one the name might give.
     QCOMPARE(w.txtIp1->text(), ownIp);

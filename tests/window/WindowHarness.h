@@ -1,0 +1,68 @@
+#pragma once
+
+#include "ScriptedDialogs.h"
+
+#include "survey/SurveyLists.h"
+#include "window/frmNetScp.h"
+
+#include <QAction>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// One main window with the given probes, scripted boxes, dialogs and launcher, and
+// its program folder (with the log) in a folder of its own.
+template <typename Probes> struct WindowHarness {
+    QTemporaryDir dir;
+    std::shared_ptr<Probes> probes = std::make_shared<Probes>();
+    ScriptedMessageBoxes boxes;
+    ScriptedFileDialogs dialogs;
+    RecordingLauncher launcher;
+    std::unique_ptr<frmNetScp> window;
+
+    WindowHarness() = default;
+    explicit WindowHarness(const QString& dirTemplate)
+        : dir(dirTemplate)
+    {}
+
+    QString logPath() const { return dir.filePath(QStringLiteral("Netroscope.log")); }
+
+    frmNetScp& create()
+    {
+        WindowServices services;
+        services.probes = probes;
+        services.boxes = &boxes;
+        services.dialogs = &dialogs;
+        services.launcher = &launcher;
+        services.programDirectory = dir.path();
+        services.helpDirectories = {dir.path(), dir.filePath(QStringLiteral("share"))};
+        services.historyLogPath = logPath();
+        window = std::make_unique<frmNetScp>(services);
+        return *window;
+    }
+
+    // Start-up as the program runs it; false when the window must not be shown.
+    bool load(int timeoutMs = 5000)
+    {
+        frmNetScp& w = create();
+        QSignalSpy loaded(&w, &frmNetScp::loaded);
+        if (!w.Form_Load() || !loaded.wait(timeoutMs))
+            return false;
+        w.show();
+        return QTest::qWaitForWindowExposed(&w);
+    }
+
+    // Chooses `path` for an import, answers Yes, and waits for the read to end.
+    bool importFile(const QString& path, int timeoutMs = 10000)
+    {
+        boxes.answers.append(MessageBoxes::Yes);
+        dialogs.paths = {path};
+        QSignalSpy done(window.get(), &frmNetScp::importFinished);
+        window->mnuInport->trigger();
+        return done.wait(timeoutMs);
+    }
+
+    QStringList dat2() const { return window->lists().lstDat2(); }
+};
