@@ -43,15 +43,21 @@ template <typename Probes> struct WindowHarness {
         return *window;
     }
 
-    // Start-up as the program runs it; false when the window must not be shown.
-    bool load(int timeoutMs = 5000)
+    // Start-up up to `loaded`, the window not shown; false when it must not be.
+    bool start(int timeoutMs = 5000)
     {
         frmNetScp& w = create();
         QSignalSpy loaded(&w, &frmNetScp::loaded);
-        if (!w.Form_Load() || !loaded.wait(timeoutMs))
+        return w.Form_Load() && loaded.wait(timeoutMs);
+    }
+
+    // Start-up as the program runs it, the window then shown.
+    bool load(int timeoutMs = 5000)
+    {
+        if (!start(timeoutMs))
             return false;
-        w.show();
-        return QTest::qWaitForWindowExposed(&w);
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get());
     }
 
     // Chooses `path` for an import, answers Yes, and waits for the read to end.

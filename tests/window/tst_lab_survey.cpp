@@ -38,7 +38,7 @@ void TestLabSurvey::newSurveyOfTheLabRange()
     QVERIFY(live.size() >= 8);
 
     WindowHarness<SystemProbes> h;
-    QVERIFY(h.load(20000));
+    QVERIFY(h.start(20000));
     frmNetScp& w = *h.window;
     const ScriptedMessageBoxes& boxes = h.boxes;
 
