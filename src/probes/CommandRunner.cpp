@@ -1,6 +1,5 @@
 #include "probes/CommandRunner.h"
 
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -29,24 +28,47 @@ void killAndReap(QProcess& process)
 CommandRun DOS_DOUKI(const CommandLine& command, const StopToken& stop,
                      std::chrono::milliseconds bound)
 {
-    CommandRun run;
+    return StartedCommand(command, stop).finish(stop, bound);
+}
+
+StartedCommand::StartedCommand(const CommandLine& command, const StopToken& stop)
+    : m_started(std::chrono::steady_clock::now())
+{
     if (stop.stopRequested()) {
-        run.end = CommandRun::End::Stopped;
-        return run;
+        m_notStarted = CommandRun::End::Stopped;
+        return;
     }
     if (command.program.isEmpty())
+        return;
+
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(childEnvironment());
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+    process->start(command.program, command.arguments, QIODevice::ReadOnly);
+    if (process->waitForStarted(-1))
+        m_process = std::move(process);
+}
+
+StartedCommand::~StartedCommand()
+{
+    if (m_process && m_process->state() != QProcess::NotRunning)
+        killAndReap(*m_process);
+}
+
+StartedCommand::StartedCommand(StartedCommand&&) noexcept = default;
+StartedCommand& StartedCommand::operator=(StartedCommand&&) noexcept = default;
+
+CommandRun StartedCommand::finish(const StopToken& stop, std::chrono::milliseconds bound)
+{
+    CommandRun run;
+    if (!m_process) {
+        run.end = m_notStarted;
         return run;
-
-    QProcess process;
-    process.setProcessEnvironment(childEnvironment());
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(command.program, command.arguments, QIODevice::ReadOnly);
-    if (!process.waitForStarted(-1))
-        return run; // FailedToStart
-
-    const QDeadlineTimer deadline(bound);
+    }
+    QProcess& process = *m_process;
+    const auto deadline = m_started + bound;
     for (;;) {
         if (process.waitForFinished(int(kStopCheckSlice.count())))
             break;
@@ -57,7 +79,7 @@ CommandRun DOS_DOUKI(const CommandLine& command, const StopToken& stop,
             run.end = CommandRun::End::Stopped;
             return run;
         }
-        if (deadline.hasExpired()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
             killAndReap(process);
             run.end = CommandRun::End::TimedOut;
             return run;
@@ -66,5 +88,6 @@ CommandRun DOS_DOUKI(const CommandLine& command, const StopToken& stop,
     run.output = process.readAllStandardOutput();
     run.exitCode = process.exitCode();
     run.end = CommandRun::End::Finished;
+    m_process.reset();
     return run;
 }

@@ -6,6 +6,9 @@
 #include <QByteArray>
 
 #include <chrono>
+#include <memory>
+
+class QProcess;
 
 // The longest a console command may run. The tools we start end by themselves
 // within a few seconds (one echo request, a table or adapter listing); one still
@@ -39,3 +42,22 @@ struct CommandRun {
 // outlives the call.
 CommandRun DOS_DOUKI(const CommandLine& command, const StopToken& stop,
                      std::chrono::milliseconds bound = kCommandBound);
+
+// DOS_DOUKI in two halves, so that the caller can do other work while the command
+// runs: the constructor starts it, finish() waits as DOS_DOUKI does, the bound
+// counted from the start. Both halves on the same thread. A command never finished
+// is killed and reaped by the destructor.
+class StartedCommand {
+public:
+    StartedCommand(const CommandLine& command, const StopToken& stop);
+    ~StartedCommand();
+    StartedCommand(StartedCommand&&) noexcept;
+    StartedCommand& operator=(StartedCommand&&) noexcept;
+
+    CommandRun finish(const StopToken& stop, std::chrono::milliseconds bound = kCommandBound);
+
+private:
+    std::unique_ptr<QProcess> m_process;
+    CommandRun::End m_notStarted = CommandRun::End::FailedToStart;
+    std::chrono::steady_clock::time_point m_started;
+};

@@ -1,5 +1,6 @@
 #include "probes/LinuxProfile.h"
 
+#include "probes/EchoSocket.h"
 #include "probes/PingProbe.h"
 #include "probes/ProbeText.h"
 
@@ -44,6 +45,7 @@ LinuxTools LinuxTools::installed()
     tools.ip = QStandardPaths::findExecutable(u"ip"_s, toolDirectories());
     tools.arpTable = u"/proc/net/arp"_s;
     tools.routeTable = u"/proc/net/route"_s;
+    tools.echoSockets = true;
     return tools;
 }
 
@@ -88,6 +90,18 @@ CommandLine LinuxProfile::pingCommand(const QString& ip) const
     // (and no reverse lookup should add to the wait).
     return {m_tools.ping,
             {u"-n"_s, u"-c"_s, u"1"_s, u"-W"_s, QString::number(kPingWaitSeconds), ip}};
+}
+
+std::unique_ptr<EchoRequest> LinuxProfile::sendEcho(quint32 address) const
+{
+    if (!m_tools.echoSockets)
+        return nullptr;
+    return EchoSocket::send(address, std::chrono::seconds(kPingWaitSeconds));
+}
+
+bool LinuxProfile::canSendEcho() const
+{
+    return m_tools.echoSockets && EchoSocket::allowed();
 }
 
 ArpSource LinuxProfile::arpSource() const

@@ -10,6 +10,9 @@ struct LinuxTools {
     QString ip;         // iproute2 ip, for the adapter listing
     QString arpTable;   // the kernel's ARP table
     QString routeTable; // the kernel's IPv4 routes
+    // Send echo requests over the system's unprivileged ICMP sockets where it allows
+    // them, and run `ping` only where it does not. Off for stand-in tools.
+    bool echoSockets = false;
 
     // The tools as installed on this system (empty paths for missing ones).
     static LinuxTools installed();
@@ -29,6 +32,8 @@ public:
     QString computerName() const override;
 
     CommandLine pingCommand(const QString& ip) const override;
+    std::unique_ptr<EchoRequest> sendEcho(quint32 address) const override;
+    bool canSendEcho() const override;
     ArpSource arpSource() const override;
     CommandLine adapterListCommand() const override;
     QString decodeOutput(QByteArrayView bytes) const override;

@@ -25,6 +25,22 @@ struct MacOutcome {
     bool error = false;
 };
 
+// What the survey learns of one address.
+struct AddressFindings {
+    QString host;
+    QString mac;
+    bool pingError = false;
+    bool macError = false;
+};
+
+// What one address costs while its probes run, for the survey to keep within the
+// process's limits: descriptors held at the same time, and threads plus child
+// processes (both count against the limit of tasks).
+struct ProbeCost {
+    int descriptors = 10;
+    int tasks = 2;
+};
+
 // The probes as the survey and the window use them. Every call blocks only its
 // caller and may run on any thread at the same time as the others; none of them
 // shows anything. Tests replace the system's implementation with a scripted one.
@@ -42,4 +58,12 @@ public:
     virtual PingOutcome ping(const QString& ip, const StopToken& stop) = 0; // subPing
     // subMacGet; `me` gives the own-address shortcut.
     virtual MacOutcome macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop) = 0;
+
+    // One address of a survey: its name, one ping and, only after a reply, its MAC.
+    // Nothing more starts once `stop` is requested. Sequential here; the system's
+    // probes look the name up while the reply is awaited.
+    virtual AddressFindings probeAddress(const QString& ip, const OwnIdentity& me,
+                                         const StopToken& stop);
+    // Measured each time a survey starts: it may depend on what the system allows now.
+    virtual ProbeCost costPerAddress() { return {}; }
 };

@@ -1,16 +1,40 @@
 #pragma once
 
+#include "probes/CommandRunner.h"
 #include "probes/NetworkProbes.h"
 
+#include <memory>
+#include <optional>
+
+class EchoRequest;
 class PlatformProfile;
 
 // The wait for the echo reply, in seconds, where the platform's ping takes one
 // (Linux). A dead address costs about this much.
 inline constexpr int kPingWaitSeconds = 1;
 
-// subPing: one echo request to the address text. `answered` when the output holds
-// a reply from that very address; `error` when the ping tool could not be started.
-// A text that is no safe operand (empty, an option, blanks) is refused with the
-// no-answer result and nothing is run. A stop request kills the ping.
+// subPing: one echo request to the address text. `answered` when a reply from that
+// very address came; `error` when the ping tool could not be started. A text that is
+// no safe operand (empty, an option, blanks) is refused with the no-answer result and
+// nothing is run. A stop request kills the ping.
+//
+// Where the profile can send the request itself it does so for a plain dotted
+// address (no child process); any other text, or a system that refuses, gets the
+// console ping, whose output must then name the address as given.
 PingOutcome subPing(const QString& ip, const StopToken& stop);
 PingOutcome subPing(const PlatformProfile& profile, const QString& ip, const StopToken& stop);
+
+// subPing in two halves, so that the caller can look up the address's name while
+// the reply is awaited. Both halves on the same thread.
+class StartedPing {
+public:
+    StartedPing(const PlatformProfile& profile, const QString& ip, const StopToken& stop);
+    ~StartedPing();
+    PingOutcome finish(const StopToken& stop);
+
+private:
+    const PlatformProfile& m_profile;
+    QString m_ip;
+    std::unique_ptr<EchoRequest> m_echo;
+    std::optional<StartedCommand> m_command;
+};

@@ -16,3 +16,8 @@ const PlatformProfile& PlatformProfile::system()
 #endif
     return profile;
 }
+
+std::unique_ptr<EchoRequest> PlatformProfile::sendEcho(quint32) const
+{
+    return nullptr;
+}

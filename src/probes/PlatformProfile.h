@@ -4,7 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
+
+class StopToken;
 
 // A program and its arguments, started directly: no command interpreter ever sees
 // an address text, so no address text can become a second command.
@@ -25,6 +28,16 @@ struct ArpSource {
 struct ArpMatch {
     QString mac;
     bool malformed = false;
+};
+
+// One echo request that the program sent itself, without the console ping.
+class EchoRequest {
+public:
+    virtual ~EchoRequest() = default;
+    // True once an echo reply from the very address arrives within the ping wait,
+    // counted from the sending; false when the wait passes, the request could not
+    // be sent (no route, a broadcast address) or `stop` is requested first.
+    virtual bool waitForReply(const StopToken& stop) = 0;
 };
 
 // Everything that differs between the platforms the probes run on: which tools
@@ -49,6 +62,12 @@ public:
     virtual QString computerName() const = 0;
 
     virtual CommandLine pingCommand(const QString& ip) const = 0;
+    // Sends one echo request to `address` itself, where the platform allows a
+    // program to without privileges; nullptr where it does not, and the console
+    // ping is run instead. Costs no child process and one descriptor.
+    virtual std::unique_ptr<EchoRequest> sendEcho(quint32 address) const;
+    // Whether sendEcho would currently send rather than give nullptr.
+    virtual bool canSendEcho() const { return false; }
     virtual ArpSource arpSource() const = 0;
     virtual CommandLine adapterListCommand() const = 0;
     virtual QString decodeOutput(QByteArrayView bytes) const = 0;

@@ -49,3 +49,32 @@ MacOutcome SystemProbes::macOf(const QString& ip, const OwnIdentity& me, const S
 {
     return subMacGet(m_profile, ip, me, stop);
 }
+
+AddressFindings SystemProbes::probeAddress(const QString& ip, const OwnIdentity& me,
+                                           const StopToken& stop)
+{
+    AddressFindings found;
+    if (stop.stopRequested())
+        return found;
+    // The reply needs no name and the name no reply: the lookup runs during the wait.
+    StartedPing ping(m_profile, ip, stop);
+    found.host = IpToHost(m_profile, ip);
+    const PingOutcome outcome = ping.finish(stop);
+    found.pingError = outcome.error;
+    if (outcome.answered && !stop.stopRequested()) {
+        const MacOutcome mac = subMacGet(m_profile, ip, me, stop);
+        found.mac = mac.mac;
+        found.macError = mac.error;
+    }
+    return found;
+}
+
+ProbeCost SystemProbes::costPerAddress()
+{
+    // A pool thread with its event descriptor, the resolver's socket and hosts file,
+    // the ARP table, and the ping: its socket, or a child process with its pipes and
+    // process descriptor.
+    if (m_profile.canSendEcho())
+        return {5, 1};
+    return {8, 2};
+}

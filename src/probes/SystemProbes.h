@@ -18,6 +18,9 @@ public:
     QString ipToHost(const QString& ip) override;
     PingOutcome ping(const QString& ip, const StopToken& stop) override;
     MacOutcome macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop) override;
+    AddressFindings probeAddress(const QString& ip, const OwnIdentity& me,
+                                 const StopToken& stop) override;
+    ProbeCost costPerAddress() override;
 
 private:
     const PlatformProfile& m_profile;

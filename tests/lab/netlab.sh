@@ -22,6 +22,16 @@
 #   NETLAB_MULTI_NAME a name listed in the scanner's hosts file with two
 #                     addresses; NETLAB_MULTI_FIRST is the one listed first
 #   NETLAB_PING_WAIT  seconds a ping waits for its reply in the probes (1)
+#   NETLAB_NAMESPACES the lab hosts' namespaces, blank-separated (to flush their
+#                     neighbour tables between benchmark runs)
+#
+# Set by the caller:
+#   NETLAB_EXTRA_HOSTS  this many more live hosts, from .21 up (default 0), for a
+#                       lab the size of a small office
+#
+# The scanner namespace allows unprivileged ICMP echo sockets to every group
+# (net.ipv4.ping_group_range), as Debian's desktop installs do; a test may write
+# "1 0" to /proc/sys/net/ipv4/ping_group_range to refuse them.
 #
 # Inside the scanner namespace /etc/hosts and /etc/resolv.conf are the lab's own
 # (through /etc/netns/<scanner>/): lab names resolve from the hosts file and any
@@ -72,6 +82,11 @@ HOSTS=(
     "17 lab17 02:4e:53:00:00:11"
 )
 DEAD=(2 3 7 100 171 200)
+extra=${NETLAB_EXTRA_HOSTS:-0}
+[[ "$extra" =~ ^[0-9]+$ ]] && [ "$extra" -le 70 ] || { echo "netlab: NETLAB_EXTRA_HOSTS: 0 to 70" >&2; exit 2; }
+for ((octet = 21; octet < 21 + extra; octet++)); do
+    HOSTS+=("$octet lab$octet $(printf '02:4e:53:00:01:%02x' "$octet")")
+done
 
 namespaces=()
 cleanup() {
@@ -128,6 +143,7 @@ build() {
     mkns "$SCANNER" || return 1
     attach "$SCANNER" psc "$OWN_IP" "$OWN_MAC" || return 1
     ip -n "$SCANNER" route add default dev eth0 || return 1
+    ip netns exec "$SCANNER" sysctl -qw net.ipv4.ping_group_range="0 2147483647" || return 1
 
     local h octet name mac ns
     for h in "${HOSTS[@]}"; do
@@ -174,6 +190,9 @@ export NETLAB_DEAD="${dead_env[*]}"
 export NETLAB_MULTI_NAME=labmulti
 export NETLAB_MULTI_FIRST="$PREFIX.11"
 export NETLAB_PING_WAIT=1
+host_namespaces=()
+for ns in "${namespaces[@]}"; do [[ "$ns" == "${P}h"* ]] && host_namespaces+=("$ns"); done
+export NETLAB_NAMESPACES="${host_namespaces[*]}"
 
 # In the background, so that a TERM or INT reaches the trap at once and the lab
 # still comes down; standard input stays the caller's.

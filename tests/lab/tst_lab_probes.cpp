@@ -2,11 +2,15 @@
 #include "probes/MMacGet.h"
 #include "probes/MPing.h"
 #include "probes/PingProbe.h"
+#include "probes/ProcessLimits.h"
 #include "probes/SystemProbes.h"
+#include "survey/SurveyEngine.h"
+#include "survey/SurveyLists.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtConcurrent>
@@ -53,6 +57,42 @@ QStringList listing(const QString& path)
     return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
+// The two ways a ping goes out: the program's own echo socket where the system
+// allows one, the console ping where it refuses.
+bool allowEchoSockets(bool allow)
+{
+    QFile range(u"/proc/sys/net/ipv4/ping_group_range"_s);
+    return range.open(QIODevice::WriteOnly) && range.write(allow ? "0 2147483647\n" : "1 0\n") > 0;
+}
+
+void addPathColumn()
+{
+    QTest::addColumn<bool>("echoSockets");
+}
+
+const char* pathName(bool echoSockets)
+{
+    return echoSockets ? "echo socket" : "console ping";
+}
+
+int childProcessCount()
+{
+    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
+    int children = 0;
+    const QStringList entries = QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& pid : entries) {
+        QFile stat(u"/proc/"_s + pid + u"/stat"_s);
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // pid (comm) state ppid ...; comm may hold blanks, so read after the last ')'.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (rest.size() > 1 && rest.at(1) == self)
+            ++children;
+    }
+    return children;
+}
+
 } // namespace
 
 class TestLabProbes : public QObject {
@@ -69,8 +109,13 @@ private slots:
     void loopbackNameGivesTheLabAddress();
     void firstOfSeveralAddresses();
     void probesRunSideBySide();
+    void stopEndsAPingAtOnce_data();
     void stopEndsAPingAtOnce();
+    void echoSocketNeedsNoPingTool_data();
+    void echoSocketNeedsNoPingTool();
+    void repeatedSurveysLeaveNothingBehind();
 
+    void cleanup();
     void cleanupTestCase();
 
 private:
@@ -98,10 +143,14 @@ void TestLabProbes::liveHostAnswers_data()
     QTest::addColumn<QString>("ip");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("mac");
+    addPathColumn();
     const QList<LabHost> hosts = labHosts();
     QVERIFY(hosts.size() >= 8);
-    for (const LabHost& host : hosts)
-        QTest::newRow(qPrintable(host.ip)) << host.ip << host.name << host.mac;
+    for (bool echo : {true, false}) {
+        for (const LabHost& host : hosts)
+            QTest::addRow("%s %s", pathName(echo), qPrintable(host.ip))
+                << host.ip << host.name << host.mac << echo;
+    }
 }
 
 void TestLabProbes::liveHostAnswers()
@@ -109,6 +158,9 @@ void TestLabProbes::liveHostAnswers()
     QFETCH(QString, ip);
     QFETCH(QString, name);
     QFETCH(QString, mac);
+    QFETCH(bool, echoSockets);
+    QVERIFY(allowEchoSockets(echoSockets));
+    QCOMPARE(PlatformProfile::system().canSendEcho(), echoSockets);
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(m_probes.ipToHost(ip), name);
@@ -124,15 +176,20 @@ void TestLabProbes::liveHostAnswers()
 void TestLabProbes::deadAddressGivesNothing_data()
 {
     QTest::addColumn<QString>("ip");
+    addPathColumn();
     const QStringList dead = deadAddresses();
     QVERIFY(!dead.isEmpty());
-    for (const QString& ip : dead)
-        QTest::newRow(qPrintable(ip)) << ip;
+    for (bool echo : {true, false}) {
+        for (const QString& ip : dead)
+            QTest::addRow("%s %s", pathName(echo), qPrintable(ip)) << ip << echo;
+    }
 }
 
 void TestLabProbes::deadAddressGivesNothing()
 {
     QFETCH(QString, ip);
+    QFETCH(bool, echoSockets);
+    QVERIFY(allowEchoSockets(echoSockets));
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(m_probes.ipToHost(ip), QString());
@@ -207,8 +264,17 @@ void TestLabProbes::probesRunSideBySide()
     }
 }
 
+void TestLabProbes::stopEndsAPingAtOnce_data()
+{
+    addPathColumn();
+    for (bool echo : {true, false})
+        QTest::newRow(pathName(echo)) << echo;
+}
+
 void TestLabProbes::stopEndsAPingAtOnce()
 {
+    QFETCH(bool, echoSockets);
+    QVERIFY(allowEchoSockets(echoSockets));
     StopToken stop;
     std::thread canceller([stop] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -222,6 +288,67 @@ void TestLabProbes::stopEndsAPingAtOnce()
     QVERIFY(!ping.answered);
     QVERIFY(!ping.error);
     QVERIFY2(elapsed < kPingWaitSeconds * 1000, qPrintable(QString::number(elapsed)));
+}
+
+void TestLabProbes::echoSocketNeedsNoPingTool_data()
+{
+    addPathColumn();
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<bool>("error");
+    // Refused, the probe falls back to the console ping, whose tool is missing here.
+    QTest::newRow(pathName(true)) << true << true << false;
+    QTest::newRow(pathName(false)) << false << false << true;
+}
+
+void TestLabProbes::echoSocketNeedsNoPingTool()
+{
+    QFETCH(bool, echoSockets);
+    QFETCH(bool, answered);
+    QFETCH(bool, error);
+    QVERIFY(allowEchoSockets(echoSockets));
+    LinuxTools tools = LinuxTools::installed();
+    tools.ping = u"/nonexistent/ping"_s;
+    const LinuxProfile profile(tools);
+    SystemProbes probes(profile);
+    const PingOutcome ping = probes.ping(labHosts().first().ip, StopToken());
+    QCOMPARE(ping.answered, answered);
+    QCOMPARE(ping.error, error);
+    // Spelt otherwise than the reply names it, an address goes to the console ping.
+    QVERIFY(probes.ping(u"198.18.1"_s, StopToken()).error);
+}
+
+void TestLabProbes::repeatedSurveysLeaveNothingBehind()
+{
+    // As the window does: one engine, survey after survey, both ways of pinging.
+    auto probes = std::make_shared<SystemProbes>();
+    SurveyLists lists;
+    SurveyEngine engine(probes, lists);
+    const QString prefix = env("NETLAB_PREFIX") + u'.';
+    qint64 descriptors = -1;
+    qint64 threads = -1;
+    for (int run = 1; run <= 10; ++run) {
+        QVERIFY(allowEchoSockets(run % 2 == 1));
+        QSignalSpy finished(&engine, &SurveyEngine::finished);
+        engine.startNew(prefix, 1, 30, m_me);
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(lists.entryCount(), 30);
+        QCOMPARE(childProcessCount(), 0);
+        // The pool's threads stay for the next run, each with its event descriptor.
+        const qint64 open = QDir(u"/proc/self/fd"_s).count();
+        const qint64 running = currentProcessLimits().tasksInUse;
+        if (run == 2) {
+            descriptors = open;
+            threads = running;
+        } else if (run > 2) {
+            QCOMPARE(open, descriptors);
+            QCOMPARE(running, threads);
+        }
+    }
+}
+
+void TestLabProbes::cleanup()
+{
+    allowEchoSockets(true);
 }
 
 void TestLabProbes::cleanupTestCase()
