@@ -1,4 +1,5 @@
 #include "auxwin/Launcher.h"
+#include "probes/ProcessLimits.h"
 #include "probes/SystemProbes.h"
 #include "store/HistoryLog.h"
 #include "store/ProgramFolders.h"
@@ -125,6 +126,7 @@ int main(int argc, char* argv[])
         return 1;
     SystemFileDialogs dialogs;
     DesktopLauncher launcher;
+    raiseOpenFileLimit();
     WindowServices services;
     services.probes = std::make_shared<SystemProbes>();
     services.boxes = &boxes;

@@ -1,6 +1,7 @@
 #include "survey/SurveyEngine.h"
 
 #include "survey/AddressList.h"
+#include "survey/InFlightBudget.h"
 #include "survey/SurveyLists.h"
 
 #include <QPointer>
@@ -93,7 +94,9 @@ void SurveyEngine::begin(const OwnIdentity& me, bool resurvey, int captionEnd)
     m_cancel = false;
     m_stopping = false;
     m_inCommit = false;
-    m_pool.setMaxThreadCount(m_maxInFlight);
+    m_inFlight =
+        affordableInFlight(m_maxInFlight, m_probes->costPerAddress(), currentProcessLimits());
+    m_pool.setMaxThreadCount(m_inFlight);
     // The first row waits for one turn of the event loop, so the cleared list is shown
     // and start returns before anything else happens.
     schedulePump();
@@ -165,7 +168,7 @@ void SurveyEngine::pump()
 
 void SurveyEngine::dispatch()
 {
-    while (m_dispatched < m_jobs.size() && m_outstanding < m_maxInFlight) {
+    while (m_dispatched < m_jobs.size() && m_outstanding < m_inFlight) {
         const std::size_t index = m_dispatched++;
         const Job& job = m_jobs[index];
         if (job.kind != Kind::Probe)
@@ -174,27 +177,14 @@ void SurveyEngine::dispatch()
         ++m_unreported;
         m_pool.start(
             [this, probes = m_probes, ip = job.ip, me = m_me, stop = m_stops[index], index] {
-                ProbeResult result;
-                // The name is asked of every address, the MAC only of one that answered.
-                if (!stop.stopRequested()) {
-                    result.host = probes->ipToHost(ip);
-                    if (!stop.stopRequested()) {
-                        const PingOutcome ping = probes->ping(ip, stop);
-                        result.pingError = ping.error;
-                        if (ping.answered && !stop.stopRequested()) {
-                            const MacOutcome mac = probes->macOf(ip, me, stop);
-                            result.mac = mac.mac;
-                            result.macError = mac.error;
-                        }
-                    }
-                }
+                const AddressFindings result = probes->probeAddress(ip, me, stop);
                 QMetaObject::invokeMethod(
                     this, [this, index, result] { probed(index, result); }, Qt::QueuedConnection);
             });
     }
 }
 
-void SurveyEngine::probed(std::size_t index, const ProbeResult& result)
+void SurveyEngine::probed(std::size_t index, const AddressFindings& result)
 {
     --m_unreported;
     if (m_stopping) {
@@ -230,7 +220,7 @@ bool SurveyEngine::commitNext()
         // From here on this row is being committed, no longer waited for: a cancel
         // during its error box keeps it and stops everything after it.
         m_waitingForHead = false;
-        const ProbeResult result = *m_results[index];
+        const AddressFindings result = *m_results[index];
         m_results[index].reset();
         --m_outstanding;
 

@@ -24,15 +24,12 @@ class SurveyLists;
 class SurveyEngine : public QObject {
     Q_OBJECT
 public:
-    // Addresses probed at the same time by default. Each costs a blocked pool thread
-    // and, while it pings or reads the ARP table, one child process with its pipes.
-    // A dead address costs the whole ping wait, so a /24 of mostly dead addresses
-    // takes about (dead addresses / bound) waits: measured in the lab
-    // (bench_survey_lab), 8.1 s at 32, 4.1 s at 64, 2.1 s at 128, 1.2 s at 254, at
-    // under half a second of CPU each. 128 keeps two waves for a whole /24 while
-    // the child processes' descriptors stay well inside the common limit of 1024
-    // open files.
-    static constexpr int kDefaultMaxInFlight = 128;
+    // Addresses probed at the same time by default: a whole range, so that a /24 of
+    // mostly dead addresses costs one ping wait rather than (dead addresses / bound)
+    // of them. Measured in the lab (bench_survey_lab), 8.1 s at 32, 4.1 s at 64,
+    // 2.1 s at 128 and 1.2 s at 254. Each start lowers it by itself to what the
+    // process's limits of descriptors and tasks can afford (InFlightBudget).
+    static constexpr int kDefaultMaxInFlight = 255;
 
     SurveyEngine(std::shared_ptr<NetworkProbes> probes, SurveyLists& lists,
                  QObject* parent = nullptr);
@@ -42,6 +39,8 @@ public:
     // Takes effect at the next start; 1 gives the sequential run.
     void setMaxInFlight(int count);
     int maxInFlight() const { return m_maxInFlight; }
+    // The bound of the run in progress or the last one, after its limits.
+    int inFlight() const { return m_inFlight; }
 
     bool isRunning() const { return m_running; }
 
@@ -84,18 +83,12 @@ private:
         QString oldMac;
         Kind kind = Kind::Probe;
     };
-    struct ProbeResult {
-        QString host;
-        QString mac;
-        bool pingError = false;
-        bool macError = false;
-    };
 
     void begin(const OwnIdentity& me, bool resurvey, int captionEnd);
     void schedulePump();
     void pump();
     void dispatch();
-    void probed(std::size_t index, const ProbeResult& result);
+    void probed(std::size_t index, const AddressFindings& result);
     bool commitNext();
     void carryOverRest();
     void stopFrom(std::size_t first);
@@ -105,13 +98,14 @@ private:
     SurveyLists& m_lists;
     QThreadPool m_pool;
     int m_maxInFlight = kDefaultMaxInFlight;
+    int m_inFlight = 0;
 
     OwnIdentity m_me;
     bool m_resurvey = false;
     int m_captionEnd = 0;
     int m_firstNumber = 0;
     std::vector<Job> m_jobs;
-    std::vector<std::optional<ProbeResult>> m_results;
+    std::vector<std::optional<AddressFindings>> m_results;
     std::size_t m_next = 0;         // the next job to commit
     std::size_t m_dispatched = 0;   // jobs before this one have their probes started
     int m_outstanding = 0;          // probes started and not yet committed or discarded

@@ -3,12 +3,19 @@
 #include "probes/MPing.h"
 #include "probes/MacProbe.h"
 #include "probes/PingProbe.h"
+#include "probes/ProcessLimits.h"
 #include "probes/SystemProbes.h"
+#include "survey/AddressList.h"
+#include "survey/InFlightBudget.h"
+#include "survey/SurveyEngine.h"
+#include "survey/SurveyLists.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,6 +23,8 @@
 #include <cerrno>
 #include <csignal>
 #include <thread>
+
+#include <sys/resource.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -26,6 +35,11 @@ const QString kFixtures = QStringLiteral(NETROSCOPE_PROBE_FIXTURES);
 // A resolver that answers from a script and counts what it was asked.
 class ScriptedResolverProfile : public PlatformProfile {
 public:
+    ScriptedResolverProfile() = default;
+    explicit ScriptedResolverProfile(const LinuxTools& tools)
+        : m_real(tools)
+    {}
+
     QString name;
     mutable std::atomic_int reverseCalls{0};
     mutable quint32 lastAddress = 0;
@@ -89,6 +103,8 @@ private slots:
     void ownAddressConsultsNothing();
     void unreadableTableIsAnError();
     void malformedRowIsAnError();
+
+    void tightDescriptorLimitLowersTheBound();
 
     void adapterListFallback();
     void toolsPresent();
@@ -305,6 +321,40 @@ void TestProbes::malformedRowIsAnError()
         subMacGet(LinuxProfile(t), u"198.18.0.5"_s, OwnIdentity(), StopToken());
     QVERIFY(outcome.error);
     QVERIFY(outcome.mac.isEmpty());
+}
+
+void TestProbes::tightDescriptorLimitLowersTheBound()
+{
+    // Every ping takes a while, so a whole range would be in flight at once.
+    standIn(u"ping"_s, {},
+            u"sleep 0.2\neval ip=\\${$#}\n"
+            "printf '64 bytes from %s: icmp_seq=1 ttl=64 time=0.1 ms\\n' \"$ip\"\n"_s);
+    ScriptedResolverProfile profile(tools());
+    profile.name = u"host"_s;
+    auto probes = std::make_shared<SystemProbes>(profile);
+
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const ProcessLimits now = currentProcessLimits();
+    rlimit tight = saved;
+    // Room for four addresses' probes beyond the reserve; 40 at once would need ten
+    // times that, and their ping tools would fail to start.
+    tight.rlim_cur = rlim_t(now.filesInUse + kReservedDescriptors + 4 * 10);
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+
+    SurveyLists lists;
+    SurveyEngine engine(probes, lists);
+    int errors = 0;
+    connect(&engine, &SurveyEngine::probeError, this, [&] { ++errors; });
+    QSignalSpy finished(&engine, &SurveyEngine::finished);
+    engine.startNew(u"198.18.0."_s, 1, 40, {});
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(errors, 0);
+    QVERIFY2(engine.inFlight() > 1 && engine.inFlight() < 10,
+             qPrintable(QString::number(engine.inFlight())));
+    QCOMPARE(lists.entryCount(), 40);
+    QCOMPARE(SplitCsvRow(lists.lstDat2().at(17)).mac, u"02-4E-53-00-00-11"_s);
 }
 
 void TestProbes::adapterListFallback()

@@ -1,5 +1,6 @@
 #include "FakeProbes.h"
 #include "survey/AddressList.h"
+#include "survey/InFlightBudget.h"
 #include "survey/SurveyEngine.h"
 #include "survey/SurveyLists.h"
 
@@ -153,6 +154,8 @@ private slots:
     void errorsComeJustBeforeTheirRow();
     void modalBoxHoldsTheNextRow();
     void inFlightBound();
+    void inFlightBudget_data();
+    void inFlightBudget();
     void sequentialAndParallelRunsAgree_data();
     void sequentialAndParallelRunsAgree();
     void deletingTheEngineMidRun();
@@ -648,6 +651,29 @@ void TestSurveyEngine::inFlightBound()
     QCOMPARE(fake->maxConcurrent(), 1);
     QCOMPARE(fake->argumentsOf(FakeProbes::kPing),
              (QStringList{ip(100), ip(101), ip(102), ip(103)}));
+}
+
+void TestSurveyEngine::inFlightBudget_data()
+{
+    QTest::addColumn<qint64>("openFiles");
+    QTest::addColumn<qint64>("tasks");
+    QTest::addColumn<int>("expected");
+    const qint64 none = -1;
+    // 20 descriptors and 10 threads in use; an address costs 10 and 2.
+    QTest::newRow("no limits: the whole range") << none << none << 255;
+    QTest::newRow("roomy limits: the whole range") << qint64(65536) << qint64(4096) << 255;
+    QTest::newRow("common soft limit of 1024") << qint64(1024) << none << 94;
+    QTest::newRow("the tighter limit holds") << qint64(1024) << qint64(142) << 50;
+    QTest::newRow("nothing left: still one") << qint64(50) << none << 1;
+}
+
+void TestSurveyEngine::inFlightBudget()
+{
+    QFETCH(qint64, openFiles);
+    QFETCH(qint64, tasks);
+    QFETCH(int, expected);
+    const ProcessLimits limits{openFiles, 20, tasks, 10};
+    QCOMPARE(affordableInFlight(255, ProbeCost{10, 2}, limits), expected);
 }
 
 void TestSurveyEngine::sequentialAndParallelRunsAgree_data()
