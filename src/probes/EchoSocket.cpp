@@ -1,8 +1,7 @@
 #include "probes/EchoSocket.h"
 
-#include "probes/CommandRunner.h"
+#include "probes/StopToken.h"
 
-#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -75,6 +74,11 @@ bool EchoSocket::waitForReply(const StopToken& stop)
 {
     if (!m_sent)
         return false;
+    // Shutting the socket down wakes the poll below at once, without any descriptor
+    // of its own: the kernel wakes every waiter even of an unconnected socket. No
+    // slices: a whole range of waiting probes would otherwise wake thousands of
+    // times a second between them.
+    const std::stop_callback wake(stop.token(), [fd = m_fd] { ::shutdown(fd, SHUT_RDWR); });
     for (;;) {
         if (stop.stopRequested())
             return false;
@@ -83,7 +87,7 @@ bool EchoSocket::waitForReply(const StopToken& stop)
         if (left.count() <= 0)
             return false;
         pollfd wanted{m_fd, POLLIN, 0};
-        const int ready = ::poll(&wanted, 1, int(std::min(left, kStopCheckSlice).count()));
+        const int ready = ::poll(&wanted, 1, int(left.count()));
         if (ready < 0 && errno != EINTR)
             return false;
         if (ready <= 0)

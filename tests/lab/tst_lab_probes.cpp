@@ -1,3 +1,5 @@
+#include "LabSwitches.h"
+
 #include "probes/LinuxProfile.h"
 #include "probes/MMacGet.h"
 #include "probes/MPing.h"
@@ -55,14 +57,6 @@ QStringList deadAddresses()
 QStringList listing(const QString& path)
 {
     return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-}
-
-// The two ways a ping goes out: the program's own echo socket where the system
-// allows one, the console ping where it refuses.
-bool allowEchoSockets(bool allow)
-{
-    QFile range(u"/proc/sys/net/ipv4/ping_group_range"_s);
-    return range.open(QIODevice::WriteOnly) && range.write(allow ? "0 2147483647\n" : "1 0\n") > 0;
 }
 
 void addPathColumn()

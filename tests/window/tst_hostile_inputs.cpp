@@ -1,6 +1,7 @@
 // Hostile files and addresses through the real window and the system's own probes,
 // inside the lab's scanner namespace (netlab.sh): nothing may crash, hang, run a
 // command that a text holds, or damage the history log.
+#include "LabSwitches.h"
 #include "TestFiles.h"
 #include "WindowHarness.h"
 
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -147,6 +149,9 @@ void TestHostileInputs::initTestCase()
 void TestHostileInputs::leavesNoProcessOrFileBehind()
 {
     const QString prefix = qEnvironmentVariable("NETLAB_PREFIX");
+    // The console ping: the way that starts child processes.
+    QVERIFY(allowEchoSockets(false));
+    const auto restore = qScopeGuard([] { allowEchoSockets(true); });
     Lab lab(m_base.filePath(u"program-XXXXXX"_s));
     {
         QVERIFY(lab.load(60000));
