@@ -2,6 +2,14 @@
 // takes to appear, the longest the event loop went without a turn meanwhile, and
 // the cost of scrolling to the end and of appending rows to such a list.
 // Usage: QT_QPA_PLATFORM=offscreen bench_window_load [rows]
+//
+// With --survey: a whole new survey of x.x.x.1-254 through the window, and the
+// longest the event loop went without a turn during it. Inside the network lab
+// (tests/lab/netlab.sh run ...) with the system's own probes; elsewhere with probes
+// that answer at once for every address, the most rows per second the window can
+// be asked to show.
+#include "probes/ProcessLimits.h"
+#include "probes/SystemProbes.h"
 #include "survey/SurveyLists.h"
 #include "window/FileDialogs.h"
 #include "window/MessageBoxes.h"
@@ -10,11 +18,16 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QListView>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -28,9 +41,12 @@ public:
                 QStringLiteral("02-00-00-00-00-0A")};
     }
     QString hostToIp(const QString&) override { return {}; }
-    QString ipToHost(const QString&) override { return {}; }
-    PingOutcome ping(const QString&, const StopToken&) override { return {}; }
-    MacOutcome macOf(const QString&, const OwnIdentity&, const StopToken&) override { return {}; }
+    QString ipToHost(const QString& ip) override { return u"ws-"_s + ip.section(u'.', 3); }
+    PingOutcome ping(const QString&, const StopToken&) override { return {true, false}; }
+    MacOutcome macOf(const QString&, const OwnIdentity&, const StopToken&) override
+    {
+        return {u"02-00-00-00-00-01"_s, false};
+    }
 };
 
 class NoBoxes : public MessageBoxes {
@@ -66,11 +82,81 @@ bool writeLog(const QString& path, int rows)
     return true;
 }
 
+// A timer that should tick every 5 ms: the longest gap between two ticks is the
+// longest the window could not have answered a click.
+class StallMeter {
+public:
+    StallMeter()
+    {
+        QObject::connect(&m_ticker, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.elapsed();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+        m_clock.start();
+        m_ticker.start(5);
+    }
+    qint64 longestGap() const { return m_longest; }
+    qint64 elapsed() const { return m_clock.elapsed(); }
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_ticker;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
+int surveyThroughTheWindow(QApplication& app, const QString& directory)
+{
+    const bool inLab = !qEnvironmentVariable("NETLAB_PREFIX").isEmpty();
+    NoBoxes boxes;
+    NoDialogs dialogs;
+    WindowServices services;
+    if (inLab)
+        services.probes = std::make_shared<SystemProbes>();
+    else
+        services.probes = std::make_shared<InstantProbes>();
+    services.boxes = &boxes;
+    services.dialogs = &dialogs;
+    services.programDirectory = directory;
+    services.historyLogPath = directory + u"/Netroscope.log"_s;
+    frmNetScp window(services);
+    if (!window.Form_Load())
+        return 1;
+    window.show();
+    window.txtIP[3]->setText(u"1"_s);
+    window.txtIP[7]->setText(u"254"_s);
+
+    qint64 tookMs = 0;
+    std::unique_ptr<StallMeter> meter;
+    QObject::connect(&window, &frmNetScp::surveyFinished, [&] {
+        tookMs = meter->elapsed();
+        QTimer::singleShot(20, &app, &QCoreApplication::quit);
+    });
+    QTimer::singleShot(100, [&] {
+        meter = std::make_unique<StallMeter>();
+        window.cmdStart[0]->click();
+    });
+    app.exec();
+    std::printf("survey of %s.1-254 through the window (%s): %lld ms for %d rows; longest "
+                "event-loop gap %lld ms\n",
+                qPrintable(window.txtIP[0]->text() + u'.' + window.txtIP[1]->text() + u'.' +
+                           window.txtIP[2]->text()),
+                inLab ? "lab, system probes" : "probes that answer at once", tookMs,
+                window.lists().entryCount(), meter->longestGap());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    raiseOpenFileLimit();
     QApplication app(argc, argv);
+    if (app.arguments().value(1) == u"--survey"_s) {
+        QTemporaryDir dir;
+        return surveyThroughTheWindow(app, dir.path());
+    }
     const int rows = argc > 1 ? QByteArray(argv[1]).toInt() : 100000;
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("Netroscope.log"));
@@ -87,32 +173,20 @@ int main(int argc, char* argv[])
     services.historyLogPath = log;
     frmNetScp window(services);
 
-    // A timer that should tick every 5 ms: the longest gap between two ticks is the
-    // longest the window could not have answered a click.
-    QElapsedTimer clock;
-    qint64 lastTick = 0;
-    qint64 longestGap = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        longestGap = std::max(longestGap, now - lastTick);
-        lastTick = now;
-    });
-
+    StallMeter meter;
     qint64 loadedAt = 0;
     QObject::connect(&window, &frmNetScp::loaded, [&] {
-        loadedAt = clock.elapsed();
+        loadedAt = meter.elapsed();
         window.show();
         QTimer::singleShot(50, &app, &QCoreApplication::quit);
     });
-    clock.start();
-    ticker.start(5);
     if (!window.Form_Load())
         return 1;
     app.exec();
-    const qint64 gapDuringLoad = longestGap;
+    const qint64 gapDuringLoad = meter.longestGap();
 
-    clock.restart();
+    QElapsedTimer clock;
+    clock.start();
     window.lstData->scrollToBottom();
     window.lstData->viewport()->repaint();
     const qint64 scrolled = clock.elapsed();

@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# Times a whole /24 survey side by side with nmap -sn, arp-scan and fping -g, in
+# the same network lab and the same run, and checks our rows against the lab.
+#
+# Usage (root: the lab is made of network namespaces):
+#   bench/compare-peers.sh [runs]          (default 7 runs of each, at least 5)
+#
+# The lab (tests/lab/netlab.sh) holds 20 live hosts with names and MACs in
+# 198.18.0.0/24; the rest of the range is dead. Every tool's neighbour tables are
+# flushed before each measured run, and the tools take turns within a run, so
+# that all of them meet the same conditions. Wall time, CPU (user + system, child
+# processes included) and peak resident memory come from GNU time.
+#
+# Exit status: 0 when our rows were right in every run, 1 when any was wrong, 2
+# on a usage error; 77 when the lab cannot be built (not root).
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+
+if [ "${1:-}" != --inside ]; then
+    runs=${1:-7}
+    [[ "$runs" =~ ^[0-9]+$ ]] && [ "$runs" -ge 5 ] || {
+        echo "usage: $0 [runs, at least 5]" >&2
+        exit 2
+    }
+    [ "$(id -u)" -eq 0 ] || {
+        echo "compare-peers: the lab needs root" >&2
+        exit 77
+    }
+    "$root/scripts/setup-deps.sh"
+    # Benchmark tools only: the program never needs them.
+    missing=()
+    for tool in nmap arp-scan fping; do command -v "$tool" >/dev/null || missing+=("$tool"); done
+    [ -x /usr/bin/time ] || missing+=(time)
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "compare-peers: installing ${missing[*]} for the comparison" >&2
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null 2>&1 || {
+            echo "compare-peers: could not install ${missing[*]}" >&2
+            exit 1
+        }
+    fi
+    cmake --preset bench >/dev/null
+    cmake --build --preset bench --target bench_survey_lab >/dev/null
+    export BENCH_ENGINE="$root/build/bench/bench/bench_survey_lab"
+    NETLAB_EXTRA_HOSTS=12 exec "$root/tests/lab/netlab.sh" run "$0" --inside "$runs"
+fi
+
+# Inside the lab's scanner namespace from here on.
+runs=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+range_first="$NETLAB_PREFIX.1"
+range_last="$NETLAB_PREFIX.254"
+
+# What a right survey prints: every address, the live ones with name and MAC.
+{
+    for ((i = 1; i <= 254; i++)); do
+        ip="$NETLAB_PREFIX.$i"
+        line="$ip		"
+        [ "$ip" = "$NETLAB_OWN_IP" ] && line="$ip	$NETLAB_OWN_NAME	$NETLAB_OWN_MAC"
+        for h in $NETLAB_HOSTS; do
+            IFS=, read -r hip hname hmac <<<"$h"
+            [ "$hip" = "$ip" ] && line="$ip	$hname	$hmac"
+        done
+        printf '%s\n' "$line"
+    done
+} >"$work/expected"
+live=$(echo "$NETLAB_HOSTS" | wc -w)
+
+flush() {
+    ip neigh flush all >/dev/null 2>&1 || true
+    local ns
+    for ns in $NETLAB_NAMESPACES; do ip -n "$ns" neigh flush all >/dev/null 2>&1 || true; done
+}
+
+# name command...: one measured run; appends "wall cpu peak_kB" to $work/<name>.
+measure() {
+    local name=$1
+    shift
+    flush
+    /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >"$work/out.$name" 2>/dev/null || true
+    # GNU time puts a line about a non-zero exit status first.
+    tail -n 1 "$work/time" | awk '{ printf "%s %.3f %s\n", $1, $2 + $3, $4 }' >>"$work/$name"
+}
+
+tools=(netroscope nmap arp-scan fping)
+wrong=0
+for ((run = 1; run <= runs; run++)); do
+    for tool in "${tools[@]}"; do
+        case $tool in
+        netroscope)
+            measure "$tool" "$BENCH_ENGINE" --rows
+            if ! cmp -s "$work/expected" "$work/out.$tool"; then
+                echo "run $run: our rows differ from the lab:" >&2
+                diff "$work/expected" "$work/out.$tool" | head -20 >&2
+                wrong=1
+            fi
+            ;;
+        nmap) measure "$tool" nmap -sn "$NETLAB_PREFIX.1-254" ;;
+        arp-scan) measure "$tool" arp-scan -I eth0 "$range_first-$range_last" ;;
+        fping) measure "$tool" fping -g "$range_first" "$range_last" ;;
+        esac
+    done
+done
+
+# name column -> "median min max" of that column over the runs.
+stats() {
+    sort -n -k"$2" "$work/$1" | awk -v c="$2" '
+        { v[NR] = $c }
+        END {
+            m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+            printf "%s %s %s\n", m, v[1], v[NR]
+        }'
+}
+
+echo
+echo "Whole /24 ($range_first-$range_last, $live live hosts), $runs runs each, $(nproc) cores"
+printf '%-11s %22s %16s %10s %14s %12s\n' tool "wall s: median (range)" "CPU s: median" "peak MiB" "our wall ratio" "CPU ratio"
+read -r our_wall _ _ < <(stats netroscope 1)
+read -r our_cpu _ _ < <(stats netroscope 2)
+fastest=""
+for tool in "${tools[@]}"; do
+    read -r wall lo hi < <(stats "$tool" 1)
+    read -r cpu _ _ < <(stats "$tool" 2)
+    read -r peak _ _ < <(stats "$tool" 3)
+    ratio=-
+    cpu_ratio=-
+    if [ "$tool" != netroscope ]; then
+        ratio=$(awk -v a="$our_wall" -v b="$wall" 'BEGIN { printf "%.2f", a / b }')
+        cpu_ratio=$(awk -v a="$our_cpu" -v b="$cpu" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }')
+        if [ -z "$fastest" ] || awk -v a="$wall" -v b="${fastest#* }" 'BEGIN { exit !(a < b) }'; then
+            fastest="$tool $wall"
+        fi
+    fi
+    printf '%-11s %7.2f (%.2f-%.2f) %16.3f %10.1f %14s %12s\n' "$tool" "$wall" "$lo" "$hi" "$cpu" \
+        "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "$ratio" "$cpu_ratio"
+done
+echo "fastest peer: ${fastest% *}; our median wall time is $(awk -v a="$our_wall" -v b="${fastest#* }" 'BEGIN { printf "%.2f", a / b }') of its median"
+if [ "$wrong" -ne 0 ]; then
+    echo "our rows were WRONG in at least one run" >&2
+    exit 1
+fi
+echo "our rows were right in every run"
