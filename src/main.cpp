@@ -1,4 +1,7 @@
 #include "auxwin/Launcher.h"
+#include "cli/CommandLineSurvey.h"
+#include "cli/Interrupts.h"
+#include "cli/SurveyCommand.h"
 #include "probes/ProcessLimits.h"
 #include "probes/SystemProbes.h"
 #include "store/HistoryLog.h"
@@ -62,8 +65,8 @@ int answerOnTerminal(int argc, char* argv[])
     parser.setApplicationDescription(
         u"IPv4 ネットワーク（/24）のホストを、名前・Ping 応答・MAC アドレスつきで一覧にします。\n"
         "Lists the hosts of an IPv4 network (/24) with their names, ping replies and MAC "
-        "addresses.\n\n履歴ファイル / history log: "_s +
-        historyLogPath());
+        "addresses.\n\n"_s +
+        surveyCommandHelp() + u"\n履歴ファイル / history log: "_s + historyLogPath());
     parser.showHelp(0);
 }
 
@@ -101,10 +104,40 @@ std::unique_ptr<QApplication> openDisplay(int& argc, char* argv[])
 
 } // namespace
 
+// --survey and --resurvey run without any window or display.
+int surveyFromCommandLine(int argc, char* argv[], const SurveyCommand& command)
+{
+    QCoreApplication app(argc, argv);
+    describeProgram(app);
+    if (!command.error.isEmpty()) {
+        std::fputs(
+            ("netroscope: " + command.error.toUtf8() + "\n詳しくは / see: netroscope --help\n")
+                .constData(),
+            stderr);
+        return 2;
+    }
+    raiseOpenFileLimit();
+    CommandLineServices services;
+    services.probes = std::make_shared<SystemProbes>();
+    services.historyLogPath = [] {
+        return historyLogPath();
+    };
+    services.progress = standardErrorIsTerminal();
+    return runSurveyCommand(command, services);
+}
+
 int main(int argc, char* argv[])
 {
     if (wantsTerminalAnswer(argc, argv))
         return answerOnTerminal(argc, argv);
+    {
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments.append(QString::fromLocal8Bit(argv[i]));
+        const SurveyCommand command = parseSurveyCommand(arguments);
+        if (command.mode != SurveyCommand::Mode::Window || !command.error.isEmpty())
+            return surveyFromCommandLine(argc, argv, command);
+    }
 
     const std::unique_ptr<QApplication> app = openDisplay(argc, argv);
     describeProgram(*app);

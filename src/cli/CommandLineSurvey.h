@@ -1,0 +1,28 @@
+#pragma once
+
+#include "cli/SurveyCommand.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <memory>
+
+class NetworkProbes;
+
+struct CommandLineServices {
+    std::shared_ptr<NetworkProbes> probes;
+    // Where --log writes; asked for only when it is given (finding it runs a write test).
+    QString (*historyLogPath)() = nullptr;
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+    bool progress = false; // a progress line on `err`, redrawn in place
+    bool watchInterrupts = true;
+};
+
+// Runs the survey of a parsed command (no usage error) in the application's event
+// loop with the engine the window uses, writes what it asks for and gives the exit
+// status: 0 when the survey ran, 1 when the probes or the converter are missing or
+// an output could not be written (the file is then left as it was), 2 when no range
+// was given and the PC's own address is unknown, 128 + the signal when SIGINT or
+// SIGTERM cancelled it (the rows so far are written all the same).
+int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& services);

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// A survey asked for on the command line, for scripts, scheduled jobs and machines
+// without a desktop. The same survey as the window's, without creating any window.
+struct SurveyCommand {
+    enum class Mode {
+        Window,   // no survey option: the arguments belong to the window
+        Survey,   // --survey [FIRST-LAST]
+        Resurvey, // --resurvey FILE
+    };
+    Mode mode = Mode::Window;
+
+    bool hasRange = false; // without one, the PC's own /24 from .1 to .254
+    QString prefix;        // the three fixed octets, each followed by "."
+    int first = 1;
+    int last = 254;
+
+    QString resurveyFile;
+    QString csvFile;  // --csv: the list in the program's CSV format
+    bool log = false; // --log: the list also as the history log
+    bool quiet = false;
+
+    // A usage error in one line, Japanese and English, naming the option or value.
+    QString error;
+
+    // Where the rows go when no file takes them: standard output, one per line.
+    bool rowsToStandardOutput() const { return mode == Mode::Survey && csvFile.isEmpty(); }
+};
+
+// Reads the program's arguments (without the program's own name). Mode::Window when
+// none of the command-line survey's options is among them.
+SurveyCommand parseSurveyCommand(const QStringList& arguments);
+
+// FIRST-LAST: "192.168.1.1-254" or "192.168.1.1-192.168.1.254". Each octet a plain
+// decimal number within the window's limits (0 to 255, the last octets 1 to 254), the
+// same first three octets at both ends, and FIRST not after LAST. Fills the range of
+// `command`, or its error.
+void parseSurveyRange(const QString& text, SurveyCommand& command);
+
+// The survey options as --help lists them.
+QString surveyCommandHelp();

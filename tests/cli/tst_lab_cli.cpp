@@ -1,0 +1,240 @@
+// The netroscope executable surveying from the command line inside the network lab
+// (tests/lab/netlab.sh): what it prints and writes, byte for byte against what the
+// window writes for the same rows, and what a signal in the middle leaves.
+#include "store/CsvExport.h"
+#include "store/HistoryLog.h"
+#include "survey/AddressList.h"
+#include "survey/SurveyLists.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+int threadsOf(qint64 pid)
+{
+    QFile status(u"/proc/%1/status"_s.arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+        if (line.startsWith("Threads:"))
+            return line.mid(8).trimmed().toInt();
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestLabCli : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void surveyToStandardOutputAndLog();
+    void surveyToCsvAndResurveyInPlace();
+    void signalInTheMiddle_data();
+    void signalInTheMiddle();
+    void unwritableOutputLeavesNothing();
+
+private:
+    // The row the lab's truth gives for an address.
+    AddressEntry truth(const QString& ip) const;
+    // lstDat2 as the window would hold it after surveying .first to .last.
+    QStringList surveyed(int first, int last) const;
+    // The bytes the window's 「CSV保存」 writes for these rows.
+    QByteArray windowCsv(const QStringList& lstDat2);
+    // Runs the program; with `signal`, sends it once the survey's probes are running.
+    Run run(const QStringList& arguments, int signal = 0, const QString& program = {});
+
+    QTemporaryDir m_dir;
+    QString m_prefix;
+    QHash<QString, AddressEntry> m_live;
+    AddressEntry m_own;
+};
+
+void TestLabCli::initTestCase()
+{
+    m_prefix = qEnvironmentVariable("NETLAB_PREFIX");
+    if (m_prefix.isEmpty())
+        QSKIP("runs only inside the network lab (tests/lab/netlab.sh run ...)");
+    QVERIFY(m_dir.isValid());
+    for (const QString& host :
+         qEnvironmentVariable("NETLAB_HOSTS").split(u' ', Qt::SkipEmptyParts)) {
+        const QStringList f = host.split(u',');
+        m_live.insert(f.at(0), {f.at(0), f.at(1), f.at(2)});
+    }
+    m_own = {qEnvironmentVariable("NETLAB_OWN_IP"), qEnvironmentVariable("NETLAB_OWN_NAME"),
+             qEnvironmentVariable("NETLAB_OWN_MAC")};
+    QVERIFY(m_live.size() >= 8);
+}
+
+AddressEntry TestLabCli::truth(const QString& ip) const
+{
+    if (ip == m_own.ip)
+        return m_own;
+    return m_live.value(ip, {ip, {}, {}});
+}
+
+QStringList TestLabCli::surveyed(int first, int last) const
+{
+    SurveyLists lists;
+    lists.resetToHeaders();
+    for (int i = first; i <= last; ++i)
+        lists.append(truth(m_prefix + u'.' + QString::number(i)));
+    return lists.lstDat2();
+}
+
+QByteArray TestLabCli::windowCsv(const QStringList& lstDat2)
+{
+    const QString path = m_dir.filePath(u"window-reference.csv"_s);
+    if (!writeCsvExport(lstDat2, path).ok)
+        return "<not written>";
+    return fileBytes(path);
+}
+
+Run TestLabCli::run(const QStringList& arguments, int signal, const QString& program)
+{
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.start(program.isEmpty() ? QStringLiteral(NETROSCOPE_EXE) : program, arguments);
+    Run result;
+    if (!process.waitForStarted())
+        return result;
+    if (signal) {
+        // The probes run on the pool's threads: the survey is under way.
+        QElapsedTimer clock;
+        clock.start();
+        while (threadsOf(process.processId()) < 20 && clock.elapsed() < 20000)
+            QTest::qWait(5);
+        QTest::qWait(100);
+        ::kill(pid_t(process.processId()), signal);
+    }
+    process.waitForFinished(60000);
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+void TestLabCli::surveyToStandardOutputAndLog()
+{
+    // A copy of the program in a folder of its own keeps its history log beside it.
+    const QString program = m_dir.filePath(u"bin/netroscope"_s);
+    QVERIFY(QDir().mkpath(m_dir.filePath(u"bin"_s)));
+    QVERIFY(QFile::copy(QStringLiteral(NETROSCOPE_EXE), program));
+    const Run r = run({u"--survey"_s, m_prefix + u".1-30"_s, u"--log"_s}, 0, program);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err, QByteArray()); // no progress line where standard error is no terminal
+
+    QByteArray expected;
+    for (int i = 1; i <= 30; ++i) {
+        const AddressEntry e = truth(m_prefix + u'.' + QString::number(i));
+        expected += (e.ip + u'\t' + e.host + u'\t' + e.mac + u'\n').toUtf8();
+    }
+    QCOMPARE(r.out, expected);
+
+    const QString reference = m_dir.filePath(u"reference.log"_s);
+    QVERIFY(subLogSave(surveyed(1, 30), reference).ok);
+    QCOMPARE(fileBytes(m_dir.filePath(u"bin/Netroscope.log"_s)), fileBytes(reference));
+}
+
+void TestLabCli::surveyToCsvAndResurveyInPlace()
+{
+    const QString csv = m_dir.filePath(u"list.csv"_s);
+    Run r = run({u"--survey"_s, m_prefix + u".1-"_s + m_prefix + u".20"_s, u"--csv"_s, csv});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QByteArray());
+    QCOMPARE(fileBytes(csv), windowCsv(surveyed(1, 20)));
+
+    // Blank what a re-survey must find again; a complete row is carried over as it is,
+    // even when the lab would now say otherwise.
+    QStringList edited = surveyed(1, 20);
+    edited[11] = MakeCsvRow(m_prefix + u".11"_s, u"lab11"_s, QString());
+    edited[12] = MakeCsvRow(m_prefix + u".12"_s, QString(), QString());
+    edited[13] = MakeCsvRow(m_prefix + u".13"_s, u"old-name"_s, u"02-00-00-00-00-99"_s);
+    QVERIFY(writeCsvExport(edited, csv).ok);
+    r = run({u"--resurvey"_s, csv, u"--quiet"_s});
+    QCOMPARE(r.exitCode, 0);
+    QStringList expected = surveyed(1, 20);
+    expected[13] = edited[13];
+    QCOMPARE(fileBytes(csv), windowCsv(expected));
+}
+
+void TestLabCli::signalInTheMiddle_data()
+{
+    QTest::addColumn<bool>("resurvey");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("Ctrl+C during a new survey") << false << int(SIGINT) << 130;
+    QTest::newRow("SIGTERM during a re-survey") << true << int(SIGTERM) << 143;
+}
+
+void TestLabCli::signalInTheMiddle()
+{
+    QFETCH(bool, resurvey);
+    QFETCH(int, signal);
+    QFETCH(int, exitCode);
+    const QString csv = m_dir.filePath(u"cancelled.csv"_s);
+    QStringList blank{surveyed(1, 0)}; // the header
+    if (resurvey) {
+        for (int i = 1; i <= 254; ++i)
+            blank.append(MakeCsvRow(m_prefix + u'.' + QString::number(i), {}, {}));
+        QVERIFY(writeCsvExport(blank, csv).ok);
+    }
+    const Run r = resurvey ? run({u"--resurvey"_s, csv}, signal)
+                           : run({u"--survey"_s, m_prefix + u".1-254"_s, u"--csv"_s, csv}, signal);
+    QCOMPARE(r.exitCode, exitCode);
+
+    // The rows up to the address being probed when the signal came are surveyed; a new
+    // survey ends there, a re-survey carries every other entry over unchanged.
+    const QByteArray written = fileBytes(csv);
+    int surveyedRows = -1;
+    for (int k = 1; k < 254 && surveyedRows < 0; ++k) {
+        QStringList expected = surveyed(1, k);
+        if (resurvey)
+            expected += blank.mid(k + 1);
+        if (written == windowCsv(expected))
+            surveyedRows = k;
+    }
+    QVERIFY2(surveyedRows > 0, written.left(400).constData());
+    qInfo("cancelled after %d rows", surveyedRows);
+}
+
+void TestLabCli::unwritableOutputLeavesNothing()
+{
+    // A folder where the file should go: the survey runs, the write fails, the folder
+    // stays as it was.
+    const QString taken = m_dir.filePath(u"taken.csv"_s);
+    QVERIFY(QDir().mkpath(taken));
+    const Run r = run({u"--survey"_s, m_prefix + u".1-3"_s, u"--csv"_s, taken});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(taken.toUtf8()), r.err.constData());
+    QVERIFY(QFileInfo(taken).isDir());
+    QCOMPARE(QDir(taken).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
+    QCOMPARE(QDir(m_dir.path()).entryList({u"*.tmp"_s, u".*"_s}, QDir::Files | QDir::Hidden),
+             QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestLabCli)
+#include "tst_lab_cli.moc"
