@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Times a whole /24 survey side by side with nmap -sn, arp-scan and fping -g, in
-# the same network lab and the same run, and checks our rows against the lab.
+# the same network lab and the same run, and checks our rows against the lab. Ours
+# twice: the survey engine alone (bench_survey_lab --rows) and the program as a
+# script would run it (netroscope --survey --quiet).
 #
 # Usage (root: the lab is made of network namespaces):
 #   bench/compare-peers.sh [runs]          (default 7 runs of each, at least 5)
@@ -42,8 +44,9 @@ if [ "${1:-}" != --inside ]; then
         }
     fi
     cmake --preset bench >/dev/null
-    cmake --build --preset bench --target bench_survey_lab >/dev/null
+    cmake --build --preset bench --target bench_survey_lab netroscope >/dev/null
     export BENCH_ENGINE="$root/build/bench/bench/bench_survey_lab"
+    export BENCH_PROGRAM="$root/build/bench/src/netroscope"
     NETLAB_EXTRA_HOSTS=12 exec "$root/tests/lab/netlab.sh" run "$0" --inside "$runs"
 fi
 
@@ -85,15 +88,22 @@ measure() {
     tail -n 1 "$work/time" | awk '{ printf "%s %.3f %s\n", $1, $2 + $3, $4 }' >>"$work/$name"
 }
 
-tools=(netroscope nmap arp-scan fping)
+# engine: the survey engine and probes alone (bench_survey_lab --rows);
+# netroscope: the program, `netroscope --survey --quiet`, start-up included.
+tools=(engine netroscope nmap arp-scan fping)
+ours=(engine netroscope)
 wrong=0
 for ((run = 1; run <= runs; run++)); do
     for tool in "${tools[@]}"; do
         case $tool in
-        netroscope)
-            measure "$tool" "$BENCH_ENGINE" --rows
+        engine | netroscope)
+            if [ "$tool" = engine ]; then
+                measure "$tool" "$BENCH_ENGINE" --rows
+            else
+                measure "$tool" "$BENCH_PROGRAM" --survey "$range_first-$range_last" --quiet
+            fi
             if ! cmp -s "$work/expected" "$work/out.$tool"; then
-                echo "run $run: our rows differ from the lab:" >&2
+                echo "run $run: the rows of $tool differ from the lab:" >&2
                 diff "$work/expected" "$work/out.$tool" | head -20 >&2
                 wrong=1
             fi
@@ -117,7 +127,8 @@ stats() {
 
 echo
 echo "Whole /24 ($range_first-$range_last, $live live hosts), $runs runs each, $(nproc) cores"
-printf '%-11s %22s %16s %10s %14s %12s\n' tool "wall s: median (range)" "CPU s: median" "peak MiB" "our wall ratio" "CPU ratio"
+echo "ratios: the program's (netroscope --survey) median over the tool's"
+printf '%-11s %22s %14s %10s %12s %10s\n' tool "wall s: median (range)" "CPU s: median" "peak MiB" "wall ratio" "CPU ratio"
 read -r our_wall _ _ < <(stats netroscope 1)
 read -r our_cpu _ _ < <(stats netroscope 2)
 fastest=""
@@ -127,17 +138,17 @@ for tool in "${tools[@]}"; do
     read -r peak _ _ < <(stats "$tool" 3)
     ratio=-
     cpu_ratio=-
-    if [ "$tool" != netroscope ]; then
+    if [[ " ${ours[*]} " != *" $tool "* ]]; then
         ratio=$(awk -v a="$our_wall" -v b="$wall" 'BEGIN { printf "%.2f", a / b }')
         cpu_ratio=$(awk -v a="$our_cpu" -v b="$cpu" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }')
         if [ -z "$fastest" ] || awk -v a="$wall" -v b="${fastest#* }" 'BEGIN { exit !(a < b) }'; then
             fastest="$tool $wall"
         fi
     fi
-    printf '%-11s %7.2f (%.2f-%.2f) %16.3f %10.1f %14s %12s\n' "$tool" "$wall" "$lo" "$hi" "$cpu" \
+    printf '%-11s %7.2f (%.2f-%.2f) %14.3f %10.1f %12s %10s\n' "$tool" "$wall" "$lo" "$hi" "$cpu" \
         "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "$ratio" "$cpu_ratio"
 done
-echo "fastest peer: ${fastest% *}; our median wall time is $(awk -v a="$our_wall" -v b="${fastest#* }" 'BEGIN { printf "%.2f", a / b }') of its median"
+echo "fastest peer: ${fastest% *}; netroscope --survey takes $(awk -v a="$our_wall" -v b="${fastest#* }" 'BEGIN { printf "%.2f", a / b }') of its median wall time"
 if [ "$wrong" -ne 0 ]; then
     echo "our rows were WRONG in at least one run" >&2
     exit 1
