@@ -11,6 +11,7 @@ packages=(
   iputils-ping iproute2
   xvfb xauth
   desktop-file-utils
+  g++-mingw-w64-x86-64-posix
 )
 
 missing=()

@@ -5,9 +5,9 @@
 #include "store/CsvExport.h"
 #include "store/HistoryLog.h"
 #include "survey/AddressList.h"
-#include "survey/Cp932.h"
 #include "survey/SurveyEngine.h"
 #include "survey/SurveyLists.h"
+#include "text/Cp932.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
 #include "probes/ProbeText.h"
 
-#include "store/TextFile.h"
+#include "text/TextFile.h"
 
 namespace ProbeText {
 

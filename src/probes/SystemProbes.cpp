@@ -1,11 +1,11 @@
 #include "probes/SystemProbes.h"
 
-#include "probes/MMacGet.h"
-#include "probes/MPCNAME.h"
-#include "probes/MPing.h"
-#include "probes/MacProbe.h"
+#include "probes/ArpTable.h"
+#include "probes/ComputerName.h"
+#include "probes/LocalIdentity.h"
 #include "probes/PingProbe.h"
 #include "probes/PlatformProfile.h"
+#include "probes/Resolver.h"
 
 SystemProbes::SystemProbes()
     : SystemProbes(PlatformProfile::system())

@@ -1,7 +1,7 @@
 #include "probes/WindowsProfile.h"
 
 #include "probes/ProbeText.h"
-#include "survey/Cp932.h"
+#include "text/Cp932.h"
 
 using namespace Qt::Literals::StringLiterals;
 

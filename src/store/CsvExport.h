@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/TextFile.h"
+#include "text/TextFile.h"
 
 #include <QStringList>
 

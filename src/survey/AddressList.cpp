@@ -1,6 +1,6 @@
 #include "survey/AddressList.h"
 
-#include "survey/MMojiKakucyo.h"
+#include "text/ByteWidth.h"
 
 namespace AddressList {
 

@@ -2,9 +2,9 @@
 #include "window/frmNetScp.h"
 
 #include "store/HistoryLog.h"
-#include "survey/Cp932.h"
 #include "survey/SurveyEngine.h"
 #include "survey/SurveyLists.h"
+#include "text/Cp932.h"
 #include "window/AsyncTask.h"
 #include "window/MessageBoxes.h"
 

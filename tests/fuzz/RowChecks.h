@@ -3,8 +3,8 @@
 #include "FuzzCheck.h"
 
 #include "survey/AddressList.h"
-#include "survey/Cp932.h"
-#include "survey/MMojiKakucyo.h"
+#include "text/ByteWidth.h"
+#include "text/Cp932.h"
 
 #include <algorithm>
 

@@ -6,8 +6,8 @@
 #include "RowChecks.h"
 
 #include "store/HistoryLog.h"
-#include "store/TextFile.h"
-#include "survey/Cp932.h"
+#include "text/Cp932.h"
+#include "text/TextFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

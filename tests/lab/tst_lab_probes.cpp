@@ -1,10 +1,10 @@
 #include "LabSwitches.h"
 
 #include "probes/LinuxProfile.h"
-#include "probes/MMacGet.h"
-#include "probes/MPing.h"
+#include "probes/LocalIdentity.h"
 #include "probes/PingProbe.h"
 #include "probes/ProcessLimits.h"
+#include "probes/Resolver.h"
 #include "probes/SystemProbes.h"
 #include "survey/SurveyEngine.h"
 #include "survey/SurveyLists.h"

@@ -1,5 +1,5 @@
 #include "probes/CommandRunner.h"
-#include "probes/MWinDir.h"
+#include "probes/ScratchFolder.h"
 
 #include <QDir>
 #include <QElapsedTimer>

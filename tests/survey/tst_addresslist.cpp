@@ -1,5 +1,5 @@
 #include "survey/AddressList.h"
-#include "survey/MMojiKakucyo.h"
+#include "text/ByteWidth.h"
 
 #include <QTest>
 

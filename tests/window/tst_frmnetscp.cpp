@@ -3,11 +3,11 @@
 #include "WindowHarness.h"
 
 #include "store/HistoryLog.h"
-#include "store/TextFile.h"
 #include "survey/AddressList.h"
-#include "survey/Cp932.h"
 #include "survey/OctetValue.h"
 #include "survey/SurveyLists.h"
+#include "text/Cp932.h"
+#include "text/TextFile.h"
 #include "window/frmNetScp.h"
 
 #include <QAction>

@@ -7,9 +7,9 @@
 
 #include "probes/SystemProbes.h"
 #include "store/HistoryLog.h"
-#include "store/TextFile.h"
 #include "survey/AddressList.h"
 #include "survey/SurveyLists.h"
+#include "text/TextFile.h"
 #include "window/frmNetScp.h"
 
 #include <QAction>

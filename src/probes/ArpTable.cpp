@@ -1,4 +1,4 @@
-#include "probes/MacProbe.h"
+#include "probes/ArpTable.h"
 
 #include "probes/CommandRunner.h"
 #include "probes/PlatformProfile.h"

@@ -1,4 +1,4 @@
-#include "store/TextFile.h"
+#include "text/TextFile.h"
 
 #include "TestFiles.h"
 

@@ -1,8 +1,8 @@
-#include "probes/MWinDir.h"
+#include "probes/ScratchFolder.h"
 
 #include "probes/PlatformProfile.h"
 
-#include "store/TextFile.h"
+#include "text/TextFile.h"
 
 QString GetWinDir()
 {

@@ -1,6 +1,6 @@
-#include "store/TextFile.h"
+#include "text/TextFile.h"
 
-#include "survey/Cp932.h"
+#include "text/Cp932.h"
 
 #include <QFile>
 #include <QFileInfo>

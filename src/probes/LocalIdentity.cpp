@@ -1,4 +1,4 @@
-#include "probes/MMacGet.h"
+#include "probes/LocalIdentity.h"
 
 #include "probes/CommandRunner.h"
 #include "probes/PlatformProfile.h"

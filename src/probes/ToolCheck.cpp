@@ -1,4 +1,4 @@
-#include "probes/MDllChk.h"
+#include "probes/ToolCheck.h"
 
 #include "probes/PlatformProfile.h"
 

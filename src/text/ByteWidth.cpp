@@ -1,6 +1,6 @@
-#include "survey/MMojiKakucyo.h"
+#include "text/ByteWidth.h"
 
-#include "survey/Cp932.h"
+#include "text/Cp932.h"
 
 namespace MMojiKakucyo {
 

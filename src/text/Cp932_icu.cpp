@@ -1,4 +1,4 @@
-#include "survey/Cp932.h"
+#include "text/Cp932.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,8 +1,8 @@
-#include "probes/MPing.h"
+#include "probes/Resolver.h"
 
-#include "probes/MDllChk.h"
 #include "probes/PlatformProfile.h"
 #include "probes/ProbeText.h"
+#include "probes/ToolCheck.h"
 
 bool PingDllChk()
 {

@@ -1,4 +1,4 @@
-#include "probes/MPCNAME.h"
+#include "probes/ComputerName.h"
 
 #include "probes/PlatformProfile.h"
 #include "probes/ProbeText.h"

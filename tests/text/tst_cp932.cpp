@@ -1,5 +1,5 @@
-#include "survey/Cp932.h"
-#include "survey/MMojiKakucyo.h"
+#include "text/ByteWidth.h"
+#include "text/Cp932.h"
 
 #include <QTest>
 

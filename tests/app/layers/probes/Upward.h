@@ -1,0 +1,4 @@
+#pragma once
+
+#include "text/Fine.h"
+#include "window/Widget.h"
