@@ -131,8 +131,24 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
     const int total =
         run.mode == SurveyCommand::Mode::Survey ? run.last - run.first + 1 : lists.entryCount();
     ProgressLine progress(err, services.progress && !run.quiet, total);
-    QObject::connect(&engine, &SurveyEngine::captionChanged, &engine,
-                     [&] { progress.rowAdded(lists.lstDat2().constLast()); });
+    // Rows go out as they come, so that a pipe sees each host as soon as it is found.
+    qsizetype printed = 1;
+    const auto printNewRows = [&] {
+        if (!command.rowsToStandardOutput())
+            return;
+        const QStringList& rows = lists.lstDat2();
+        for (; printed < rows.size(); ++printed) {
+            const AddressEntry entry = SplitCsvRow(rows.at(printed));
+            const QString line = entry.ip + u'\t' + entry.host + u'\t' + entry.mac + u'\n';
+            std::fputs(line.toUtf8().constData(), services.out);
+        }
+        std::fflush(services.out);
+    };
+    QObject::connect(&engine, &SurveyEngine::captionChanged, &engine, [&] {
+        progress.clear();
+        printNewRows();
+        progress.rowAdded(lists.lstDat2().constLast());
+    });
     // The window's error boxes become warnings; the survey goes on, as after OK.
     QObject::connect(&engine, &SurveyEngine::probeError, &engine, [&](const QString& procedure) {
         progress.clear();
@@ -161,14 +177,7 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
     interrupts.reset();
 
     const QStringList& rows = lists.lstDat2();
-    if (command.rowsToStandardOutput()) {
-        for (qsizetype i = 1; i < rows.size(); ++i) {
-            const AddressEntry entry = SplitCsvRow(rows.at(i));
-            const QString line = entry.ip + u'\t' + entry.host + u'\t' + entry.mac + u'\n';
-            std::fputs(line.toUtf8().constData(), services.out);
-        }
-        std::fflush(services.out);
-    }
+    printNewRows();
     if (!output.isEmpty()) {
         const TextFile::WriteResult written = writeCsvExport(rows, output);
         if (!written.ok) {

@@ -14,6 +14,10 @@ SurveyEngine::SurveyEngine(std::shared_ptr<NetworkProbes> probes, SurveyLists& l
     , m_probes(std::move(probes))
     , m_lists(lists)
 {
+    // A whole range of probe threads at the default 8 MiB each would reserve 2 GiB of
+    // address space, which a limit on it turns into threads that never start. A probe
+    // needs little stack; the C library's resolver sizes its buffers to the stack.
+    m_pool.setStackSize(1024 * 1024);
     m_pool.setMaxThreadCount(m_maxInFlight);
 }
 
