@@ -3,6 +3,8 @@
 #                       [SKIP_RETURN_CODE <code>])
 # Tests link the libraries; they never compile application sources again.
 set(NETROSCOPE_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;QT_LOGGING_RULES=qt.qpa.*=false")
+# Read only by builds with AddressSanitizer; the file says which reports are not ours.
+list(APPEND NETROSCOPE_TEST_ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
 if(NETROSCOPE_TSAN)
   # Qt itself is not built with ThreadSanitizer; the file says which of its reports are false.
   list(APPEND NETROSCOPE_TEST_ENVIRONMENT
