@@ -99,14 +99,14 @@ int main(int argc, char* argv[])
         const int runs = args.value(1).toInt();
         for (int run = 1; run <= runs; ++run) {
             const qint64 ms = survey(engine, prefix, me);
+            const ProcessLimits limits = currentProcessLimits();
             // Heap in use apart from resident memory: the pool threads' stacks and the
             // allocator's per-thread arenas grow the latter without any leak.
             std::printf("survey %2d: %5lld ms, %3d rows, RSS %6lld kB, heap in use %6zu kB, "
                         "%3lld descriptors, %3lld threads, %d child processes\n",
                         run, ms, lists.entryCount(), statusField("VmRSS"),
-                        mallinfo2().uordblks / 1024,
-                        qint64(QDir(QStringLiteral("/proc/self/fd")).count()),
-                        statusField("Threads"), childProcesses());
+                        mallinfo2().uordblks / 1024, limits.filesInUse, limits.tasksInUse,
+                        childProcesses());
             std::fflush(stdout);
         }
         return 0;

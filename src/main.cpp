@@ -102,8 +102,6 @@ std::unique_ptr<QApplication> openDisplay(int& argc, char* argv[])
     return app;
 }
 
-} // namespace
-
 // --survey and --resurvey run without any window or display.
 int surveyFromCommandLine(int argc, char* argv[], const SurveyCommand& command)
 {
@@ -125,6 +123,8 @@ int surveyFromCommandLine(int argc, char* argv[], const SurveyCommand& command)
     services.progress = standardErrorIsTerminal();
     return runSurveyCommand(command, services);
 }
+
+} // namespace
 
 int main(int argc, char* argv[])
 {

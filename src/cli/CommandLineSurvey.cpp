@@ -5,6 +5,7 @@
 #include "store/CsvExport.h"
 #include "store/HistoryLog.h"
 #include "survey/AddressList.h"
+#include "survey/OctetValue.h"
 #include "survey/SurveyEngine.h"
 #include "survey/SurveyLists.h"
 #include "text/Cp932.h"
@@ -75,12 +76,6 @@ bool folderTakesFiles(const QString& path)
     return folder.isDir() && folder.isWritable();
 }
 
-QStringList octetsOf(const QString& ip)
-{
-    const QStringList octets = ip.split(u'.');
-    return octets.size() == 4 ? octets.mid(0, 3) : QStringList();
-}
-
 } // namespace
 
 int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& services)
@@ -118,13 +113,13 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
     const OwnIdentity me = services.probes->ownIdentity();
     SurveyCommand run = command;
     if (run.mode == SurveyCommand::Mode::Survey && !run.hasRange) {
-        const QStringList octets = octetsOf(me.myIp);
+        const QStringList octets = OctetValue::octetTexts(me.myIp);
         if (octets.isEmpty()) {
             say(err, u"このパソコンのアドレスが分かりません。範囲を指定してください / the PC's own "
                      u"address is unknown: give a range, e.g. --survey 192.168.1.1-254"_s);
             return 2;
         }
-        run.prefix = octets.join(u'.') + u'.';
+        run.prefix = OctetValue::prefixText(octets.at(0), octets.at(1), octets.at(2));
     }
 
     SurveyEngine engine(services.probes, lists);
@@ -157,15 +152,12 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
                      u"failed"_s);
     });
     int status = 0;
-    std::unique_ptr<InterruptWatcher> interrupts;
-    if (services.watchInterrupts) {
-        interrupts = std::make_unique<InterruptWatcher>();
-        QObject::connect(interrupts.get(), &InterruptWatcher::interrupted, &engine,
-                         [&](int exitStatus) {
-                             status = exitStatus;
-                             engine.cancel();
-                         });
-    }
+    auto interrupts = std::make_unique<InterruptWatcher>();
+    QObject::connect(interrupts.get(), &InterruptWatcher::interrupted, &engine,
+                     [&](int exitStatus) {
+                         status = exitStatus;
+                         engine.cancel();
+                     });
     QEventLoop loop;
     QObject::connect(&engine, &SurveyEngine::finished, &loop, &QEventLoop::quit);
     if (run.mode == SurveyCommand::Mode::Survey)

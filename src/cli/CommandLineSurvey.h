@@ -16,7 +16,6 @@ struct CommandLineServices {
     std::FILE* out = stdout;
     std::FILE* err = stderr;
     bool progress = false; // a progress line on `err`, redrawn in place
-    bool watchInterrupts = true;
 };
 
 // Runs the survey of a parsed command (no usage error) in the application's event

@@ -146,11 +146,8 @@ SurveyCommand parseSurveyCommand(const QStringList& arguments)
     if (command.mode == SurveyCommand::Mode::Window)
         return fail(u"--csv・--log・--quiet は --survey か --resurvey と使います"_s,
                     u"--csv, --log and --quiet go with --survey or --resurvey"_s);
-    if (!range.isEmpty()) {
+    if (!range.isEmpty())
         parseSurveyRange(range, command);
-        if (!command.error.isEmpty())
-            return command;
-    }
     return command;
 }
 

@@ -57,9 +57,6 @@ StartedCommand::~StartedCommand()
         killAndReap(*m_process);
 }
 
-StartedCommand::StartedCommand(StartedCommand&&) noexcept = default;
-StartedCommand& StartedCommand::operator=(StartedCommand&&) noexcept = default;
-
 CommandRun StartedCommand::finish(const StopToken& stop, std::chrono::milliseconds bound)
 {
     CommandRun run;

@@ -51,8 +51,6 @@ class StartedCommand {
 public:
     StartedCommand(const CommandLine& command, const StopToken& stop);
     ~StartedCommand();
-    StartedCommand(StartedCommand&&) noexcept;
-    StartedCommand& operator=(StartedCommand&&) noexcept;
 
     CommandRun finish(const StopToken& stop, std::chrono::milliseconds bound = kCommandBound);
 

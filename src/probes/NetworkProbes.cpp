@@ -9,12 +9,17 @@ AddressFindings NetworkProbes::probeAddress(const QString& ip, const OwnIdentity
     found.host = ipToHost(ip);
     if (stop.stopRequested())
         return found;
-    const PingOutcome ping = this->ping(ip, stop);
+    afterPing(found, ping(ip, stop), ip, me, stop);
+    return found;
+}
+
+void NetworkProbes::afterPing(AddressFindings& found, const PingOutcome& ping, const QString& ip,
+                              const OwnIdentity& me, const StopToken& stop)
+{
     found.pingError = ping.error;
     if (ping.answered && !stop.stopRequested()) {
         const MacOutcome mac = macOf(ip, me, stop);
         found.mac = mac.mac;
         found.macError = mac.error;
     }
-    return found;
 }

@@ -66,4 +66,9 @@ public:
                                          const StopToken& stop);
     // Measured each time a survey starts: it may depend on what the system allows now.
     virtual ProbeCost costPerAddress() { return {}; }
+
+protected:
+    // probeAddress once the ping is over: its error, and the MAC only after a reply.
+    void afterPing(AddressFindings& found, const PingOutcome& ping, const QString& ip,
+                   const OwnIdentity& me, const StopToken& stop);
 };

@@ -3,6 +3,8 @@
 #include "probes/PlatformProfile.h"
 #include "probes/ProbeText.h"
 
+#include <QHostAddress>
+
 namespace {
 
 // The address when `ip` is written exactly as the console ping would print it in
@@ -12,11 +14,7 @@ std::optional<quint32> plainDottedAddress(const PlatformProfile& profile, const 
     const std::optional<quint32> address = profile.parseAddress(ip);
     if (!address)
         return std::nullopt;
-    const quint32 a = *address;
-    const QString dotted = QString::number(a >> 24) + u'.' + QString::number((a >> 16) & 0xff) +
-                           u'.' + QString::number((a >> 8) & 0xff) + u'.' +
-                           QString::number(a & 0xff);
-    if (dotted != ip)
+    if (QHostAddress(*address).toString() != ip)
         return std::nullopt;
     return address;
 }

@@ -59,13 +59,7 @@ AddressFindings SystemProbes::probeAddress(const QString& ip, const OwnIdentity&
     // The reply needs no name and the name no reply: the lookup runs during the wait.
     StartedPing ping(m_profile, ip, stop);
     found.host = IpToHost(m_profile, ip);
-    const PingOutcome outcome = ping.finish(stop);
-    found.pingError = outcome.error;
-    if (outcome.answered && !stop.stopRequested()) {
-        const MacOutcome mac = subMacGet(m_profile, ip, me, stop);
-        found.mac = mac.mac;
-        found.macError = mac.error;
-    }
+    afterPing(found, ping.finish(stop), ip, me, stop);
     return found;
 }
 

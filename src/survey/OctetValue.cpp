@@ -158,6 +158,20 @@ QString prefixText(QStringView box0, QStringView box1, QStringView box2)
            shortestDecimal(Val(box2)) + u'.';
 }
 
+QStringList octetTexts(const QString& ip)
+{
+    const qsizetype d1 = ip.indexOf(u'.');
+    if (d1 < 0)
+        return {};
+    const qsizetype d2 = ip.indexOf(u'.', d1 + 1);
+    if (d2 < 0)
+        return {};
+    const qsizetype d3 = ip.indexOf(u'.', d2 + 1);
+    if (d3 < 0)
+        return {};
+    return {ip.left(d1), ip.mid(d1 + 1, d2 - d1 - 1), ip.mid(d2 + 1, d3 - d2 - 1)};
+}
+
 QString rangeMessage()
 {
     return QStringLiteral(u"アドレスの入力は以下の範囲にして下さい\r\n"

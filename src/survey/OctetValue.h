@@ -44,6 +44,11 @@ QString shortestDecimal(double value);
 // shortest decimal form.
 QString prefixText(QStringView box0, QStringView box1, QStringView box2);
 
+// The first three octet texts of an address, the range's fixed boxes as a survey of
+// the PC's own /24 proposes them: the text between its dots, or nothing where a dot is
+// missing (no own address).
+QStringList octetTexts(const QString& ip);
+
 // The text of the box that refuses an out-of-range octet, titled "調査中止".
 QString rangeMessage();
 

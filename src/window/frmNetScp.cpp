@@ -2,6 +2,7 @@
 #include "window/frmNetScp.h"
 
 #include "store/HistoryLog.h"
+#include "survey/OctetValue.h"
 #include "survey/SurveyEngine.h"
 #include "survey/SurveyLists.h"
 #include "text/Cp932.h"
@@ -27,22 +28,6 @@ struct StartupData {
     OwnIdentity identity;
     LoadedList log;
 };
-
-// The octet texts of an address: the text between its dots, or nothing where a dot
-// is missing (no own address leaves the boxes as they were).
-QStringList octetTexts(const QString& ip)
-{
-    const qsizetype d1 = ip.indexOf(u'.');
-    if (d1 < 0)
-        return {};
-    const qsizetype d2 = ip.indexOf(u'.', d1 + 1);
-    if (d2 < 0)
-        return {};
-    const qsizetype d3 = ip.indexOf(u'.', d2 + 1);
-    if (d3 < 0)
-        return {};
-    return {ip.left(d1), ip.mid(d1 + 1, d2 - d1 - 1), ip.mid(d2 + 1, d3 - d2 - 1)};
-}
 
 } // namespace
 
@@ -175,7 +160,7 @@ void frmNetScp::applyStartup(const OwnIdentity& me)
     txtMac1->setText(me.myMac);
     txtMac2->setText(me.myMac);
 
-    const QStringList octets = octetTexts(me.myIp);
+    const QStringList octets = OctetValue::octetTexts(me.myIp);
     for (qsizetype k = 0; k < octets.size(); ++k)
         txtIP[k]->setText(octets[k]);
     txtIP[3]->setText(u"1"_s);

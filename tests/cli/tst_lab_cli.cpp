@@ -1,6 +1,8 @@
 // The netroscope executable surveying from the command line inside the network lab
 // (tests/lab/netlab.sh): what it prints and writes, byte for byte against what the
 // window writes for the same rows, and what a signal in the middle leaves.
+#include "ProcessWatch.h"
+
 #include "store/CsvExport.h"
 #include "store/HistoryLog.h"
 #include "survey/AddressList.h"
@@ -30,18 +32,6 @@ QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-int threadsOf(qint64 pid)
-{
-    QFile status(u"/proc/%1/status"_s.arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-        if (line.startsWith("Threads:"))
-            return line.mid(8).trimmed().toInt();
-    }
-    return 0;
 }
 
 } // namespace
@@ -124,7 +114,7 @@ Run TestLabCli::run(const QStringList& arguments, int signal, const QString& pro
         // The probes run on the pool's threads: the survey is under way.
         QElapsedTimer clock;
         clock.start();
-        while (threadsOf(process.processId()) < 20 && clock.elapsed() < 20000)
+        while (ProcessWatch::threadCount(process.processId()) < 20 && clock.elapsed() < 20000)
             QTest::qWait(5);
         QTest::qWait(100);
         ::kill(pid_t(process.processId()), signal);

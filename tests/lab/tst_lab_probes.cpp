@@ -1,4 +1,5 @@
 #include "LabSwitches.h"
+#include "ProcessWatch.h"
 
 #include "probes/LinuxProfile.h"
 #include "probes/LocalIdentity.h"
@@ -67,24 +68,6 @@ void addPathColumn()
 const char* pathName(bool echoSockets)
 {
     return echoSockets ? "echo socket" : "console ping";
-}
-
-int childProcessCount()
-{
-    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
-    int children = 0;
-    const QStringList entries = QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& pid : entries) {
-        QFile stat(u"/proc/"_s + pid + u"/stat"_s);
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // pid (comm) state ppid ...; comm may hold blanks, so read after the last ')'.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (rest.size() > 1 && rest.at(1) == self)
-            ++children;
-    }
-    return children;
 }
 
 } // namespace
@@ -325,7 +308,7 @@ void TestLabProbes::repeatedSurveysLeaveNothingBehind()
         engine.startNew(prefix, 1, 30, m_me);
         QVERIFY(finished.wait(20000));
         QCOMPARE(lists.entryCount(), 30);
-        QCOMPARE(childProcessCount(), 0);
+        QCOMPARE(ProcessWatch::childProcesses(), QStringList());
         // The pool keeps its threads for the next run, each with its event descriptor,
         // and starts another now and then when all of them are busy.
         const qint64 threads = currentProcessLimits().tasksInUse;

@@ -2,6 +2,7 @@
 // inside the lab's scanner namespace (netlab.sh): nothing may crash, hang, run a
 // command that a text holds, or damage the history log.
 #include "LabSwitches.h"
+#include "ProcessWatch.h"
 #include "TestFiles.h"
 #include "WindowHarness.h"
 
@@ -106,22 +107,6 @@ struct Lab : WindowHarness<SystemProbes> {
 };
 
 // Processes whose parent is this one, zombies included.
-QStringList childProcesses()
-{
-    QStringList found;
-    const QByteArray self = QByteArray::number(::getpid());
-    for (const QString& pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
-        if (!pid.front().isDigit())
-            continue;
-        const QByteArray stat = TestFiles::readBytes(u"/proc/"_s + pid + u"/stat"_s);
-        // pid (comm) state ppid ...: the name may hold blanks, so split after ')'.
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1) == self)
-            found.append(pid);
-    }
-    return found;
-}
-
 } // namespace
 
 class TestHostileInputs : public QObject {
@@ -167,7 +152,7 @@ void TestHostileInputs::leavesNoProcessOrFileBehind()
         w.txtIP[3]->setText(u"1"_s);
         w.txtIP[7]->setText(u"254"_s);
         w.cmdStart[0]->click();
-        QTRY_VERIFY(!childProcesses().isEmpty()); // probes are running
+        QTRY_VERIFY(!ProcessWatch::childProcesses().isEmpty()); // probes are running
         w.cmdCancel->click();
         QVERIFY(done.wait(60000));
         w.txtHost1->setText(u"lab11"_s);
@@ -179,7 +164,7 @@ void TestHostileInputs::leavesNoProcessOrFileBehind()
         QCOMPARE(w.txtPing2->text(), u"成功"_s);
         QVERIFY(w.close());
     }
-    QTRY_COMPARE(childProcesses(), QStringList());
+    QTRY_COMPARE(ProcessWatch::childProcesses(), QStringList());
     QCOMPARE(QDir(lab.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{u"Netroscope.log"_s});
     QCOMPARE(QDir(m_tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),

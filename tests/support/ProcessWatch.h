@@ -1,0 +1,44 @@
+#pragma once
+
+#include "TestFiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStringList>
+
+// What /proc says of running processes, for tests that check what a run leaves
+// behind or wait for a program to get going.
+namespace ProcessWatch {
+
+// The process ids whose parent is `parent` (this process by default).
+inline QStringList childProcesses(qint64 parent = QCoreApplication::applicationPid())
+{
+    QStringList found;
+    const QByteArray parentId = QByteArray::number(parent);
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& pid : entries) {
+        if (!pid.front().isDigit())
+            continue;
+        const QByteArray stat =
+            TestFiles::readBytes(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"));
+        // pid (comm) state ppid ...: the name may hold blanks, so split after ')'.
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1) == parentId)
+            found.append(pid);
+    }
+    return found;
+}
+
+// The threads of a process, 0 when it is gone.
+inline int threadCount(qint64 pid)
+{
+    const QByteArray status = TestFiles::readBytes(QStringLiteral("/proc/") + QString::number(pid) +
+                                                   QStringLiteral("/status"));
+    const qsizetype at = status.indexOf("\nThreads:");
+    if (at < 0)
+        return 0;
+    const qsizetype end = status.indexOf('\n', at + 1);
+    return status.mid(at + 9, end - at - 9).trimmed().toInt();
+}
+
+} // namespace ProcessWatch
