@@ -51,7 +51,7 @@ public:
 
 class NoBoxes : public MessageBoxes {
 public:
-    int show(QWidget*, const QString&, const QString&, int) override { return Ok; }
+    Answer show(QWidget*, const QString&, const QString&, Style) override { return Ok; }
 };
 
 class NoDialogs : public FileDialogs {

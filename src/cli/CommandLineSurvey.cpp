@@ -35,10 +35,10 @@ public:
         m_clock.start();
     }
 
-    void rowAdded(const QString& dataRow)
+    void rowAdded(const AddressEntry& entry)
     {
         ++m_done;
-        if (!SplitCsvRow(dataRow).mac.isEmpty())
+        if (!entry.mac.isEmpty())
             ++m_live;
         if (!m_shown)
             return;
@@ -76,6 +76,25 @@ bool folderTakesFiles(const QString& path)
     return folder.isDir() && folder.isWritable();
 }
 
+// A row on standard output: UTF-8, the three fields tab-separated, empty ones kept.
+void printRow(std::FILE* out, const AddressEntry& entry)
+{
+    const QString line = entry.ip + u'\t' + entry.host + u'\t' + entry.mac + u'\n';
+    std::fputs(line.toUtf8().constData(), out);
+    std::fflush(out);
+}
+
+// The list written where it goes, whole or not at all. A file is written back in the
+// form it was read in: a log or any file read without a header gains none.
+bool writeList(std::FILE* err, const QStringList& lstDat2, const QString& path, bool withHeader)
+{
+    const TextFile::WriteResult written =
+        withHeader ? writeCsvExport(lstDat2, path) : TextFile::write(path, lstDat2.mid(1));
+    if (!written.ok)
+        say(err, u"書き込めませんでした / could not write "_s + path + u": "_s + written.error);
+    return written.ok;
+}
+
 } // namespace
 
 int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& services)
@@ -92,18 +111,23 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
         return 1;
     }
 
+    // A re-survey starts from the file's rows and goes back into it, unless --csv says
+    // where else; a new survey goes to --csv, if anywhere.
     SurveyLists lists;
     QString output = command.csvFile;
+    bool outputHasHeader = true;
     if (command.mode == SurveyCommand::Mode::Resurvey) {
-        const LoadedList loaded = subListLoad(command.resurveyFile);
+        LoadedList loaded = subListLoad(command.resurveyFile);
         if (!loaded.opened) {
             say(err, u"ファイルを読み込めませんでした / could not read "_s + command.resurveyFile +
                          u": "_s + loaded.error);
             return 1;
         }
-        lists.replace(loaded.lstData, loaded.lstDat2);
-        if (output.isEmpty())
+        lists.replaceWithStored(std::move(loaded.rows));
+        if (output.isEmpty()) {
             output = command.resurveyFile;
+            outputHasHeader = loaded.hasHeader;
+        }
     }
     if (!output.isEmpty() && !folderTakesFiles(output)) {
         say(err, u"書き込めないフォルダーです / cannot write into the folder of "_s + output);
@@ -111,46 +135,35 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
     }
 
     const OwnIdentity me = services.probes->ownIdentity();
-    SurveyCommand run = command;
-    if (run.mode == SurveyCommand::Mode::Survey && !run.hasRange) {
+    QString prefix = command.prefix;
+    if (command.mode == SurveyCommand::Mode::Survey && !command.hasRange) {
         const QStringList octets = OctetValue::octetTexts(me.myIp);
         if (octets.isEmpty()) {
             say(err, u"このパソコンのアドレスが分かりません。範囲を指定してください / the PC's own "
                      u"address is unknown: give a range, e.g. --survey 192.168.1.1-254"_s);
             return 2;
         }
-        run.prefix = OctetValue::prefixText(octets.at(0), octets.at(1), octets.at(2));
+        prefix = OctetValue::prefixText(octets.at(0), octets.at(1), octets.at(2));
     }
 
     SurveyEngine engine(services.probes, lists);
-    const int total =
-        run.mode == SurveyCommand::Mode::Survey ? run.last - run.first + 1 : lists.entryCount();
-    ProgressLine progress(err, services.progress && !run.quiet, total);
+    const int total = command.mode == SurveyCommand::Mode::Survey ? command.last - command.first + 1
+                                                                  : lists.entryCount();
+    ProgressLine progress(err, services.progress && !command.quiet, total);
     // Rows go out as they come, so that a pipe sees each host as soon as it is found.
-    qsizetype printed = 1;
-    const auto printNewRows = [&] {
-        if (!command.rowsToStandardOutput())
-            return;
-        const QStringList& rows = lists.lstDat2();
-        for (; printed < rows.size(); ++printed) {
-            const AddressEntry entry = SplitCsvRow(rows.at(printed));
-            const QString line = entry.ip + u'\t' + entry.host + u'\t' + entry.mac + u'\n';
-            std::fputs(line.toUtf8().constData(), services.out);
-        }
-        std::fflush(services.out);
-    };
-    QObject::connect(&engine, &SurveyEngine::captionChanged, &engine, [&] {
+    QObject::connect(&engine, &SurveyEngine::rowAdded, &engine, [&](const AddressEntry& entry) {
         progress.clear();
-        printNewRows();
-        progress.rowAdded(lists.lstDat2().constLast());
+        if (command.rowsToStandardOutput())
+            printRow(services.out, entry);
+        progress.rowAdded(entry);
     });
     // The window's error boxes become warnings; the survey goes on, as after OK.
     QObject::connect(&engine, &SurveyEngine::probeError, &engine, [&](const QString& procedure) {
         progress.clear();
-        say(err, u"警告 / warning: "_s + procedure +
-                     u": 何かエラーになりました。 / a probe "
-                     u"failed"_s);
+        say(err,
+            u"警告 / warning: "_s + procedure + u": 何かエラーになりました。 / a probe failed"_s);
     });
+    // Ctrl+C and SIGTERM cancel like 「調査中止」; the rows so far are still written.
     int status = 0;
     auto interrupts = std::make_unique<InterruptWatcher>();
     QObject::connect(interrupts.get(), &InterruptWatcher::interrupted, &engine,
@@ -160,27 +173,19 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
                      });
     QEventLoop loop;
     QObject::connect(&engine, &SurveyEngine::finished, &loop, &QEventLoop::quit);
-    if (run.mode == SurveyCommand::Mode::Survey)
-        engine.startNew(run.prefix, run.first, run.last, me);
+    if (command.mode == SurveyCommand::Mode::Survey)
+        engine.startNew(prefix, command.first, command.last, me);
     else
         engine.startResurvey(me);
     loop.exec();
     progress.clear();
     interrupts.reset();
 
-    const QStringList& rows = lists.lstDat2();
-    printNewRows();
-    if (!output.isEmpty()) {
-        const TextFile::WriteResult written = writeCsvExport(rows, output);
-        if (!written.ok) {
-            say(err,
-                u"書き込めませんでした / could not write "_s + output + u": "_s + written.error);
-            return 1;
-        }
-    }
+    if (!output.isEmpty() && !writeList(err, lists.lstDat2(), output, outputHasHeader))
+        return 1;
     if (command.log && services.historyLogPath) {
         const QString logPath = services.historyLogPath();
-        const TextFile::WriteResult written = subLogSave(rows, logPath);
+        const TextFile::WriteResult written = subLogSave(lists.lstDat2(), logPath);
         if (!written.ok) {
             say(err, u"履歴ファイルを書き込めませんでした / could not write the history log "_s +
                          logPath + u": "_s + written.error);

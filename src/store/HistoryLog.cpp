@@ -1,7 +1,6 @@
 #include "store/HistoryLog.h"
 
 #include "store/ProgramFolders.h"
-#include "survey/AddressList.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,9 +20,6 @@ bool isCsvPath(const QString& path)
 LoadedList subListLoad(const QString& path)
 {
     LoadedList result;
-    result.lstData.append(AddressList::listHeader());
-    result.lstDat2.append(AddressList::csvHeader());
-
     TextFile::ReadResult file = TextFile::read(path);
     if (!file.ok) {
         result.failure = file.failure;
@@ -31,19 +27,12 @@ LoadedList subListLoad(const QString& path)
         return result;
     }
     result.opened = true;
-
     // Every line is kept, however many there are and however long its first field:
     // whatever the loader dropped would be gone from the log at the next save.
-    const qsizetype first = isCsvPath(path) ? 1 : 0;
-    const qsizetype count = std::max<qsizetype>(0, file.lines.size() - first);
-    result.lstData.reserve(count + 1);
-    result.lstDat2.reserve(count + 1);
-    for (qsizetype i = first; i < file.lines.size(); ++i) {
-        QString& line = file.lines[i];
-        const AddressEntry entry = SplitCsvRow(line);
-        result.lstData.append(MakeListRow(entry.ip, entry.host, entry.mac));
-        result.lstDat2.append(std::move(line));
-    }
+    result.rows = std::move(file.lines);
+    result.hasHeader = isCsvPath(path);
+    if (result.hasHeader && !result.rows.isEmpty())
+        result.rows.removeFirst();
     return result;
 }
 

@@ -10,20 +10,20 @@
 
 inline constexpr char16_t kHistoryLogName[] = u"Netroscope.log";
 
-// What subListLoad read. Both lists start with their header rows, also when the file
-// could not be opened: at start-up a missing log simply means header-only lists.
+// What subListLoad read: the stored rows, no header. No rows also when the file
+// could not be opened: at start-up a missing log simply means an empty list.
 struct LoadedList {
     bool opened = false; // the file was opened and read whole
     TextFile::ReadResult::Failure failure = TextFile::ReadResult::None; // why not
-    QString error;       // why not, for a message, when !opened
-    QStringList lstData; // display rows
-    QStringList lstDat2; // data rows, each line exactly as read
+    QString error;          // why not, for a message, when !opened
+    bool hasHeader = false; // read as a CSV file: its first line is a header, left out
+    QStringList rows;       // data rows, each line exactly as read
 };
 
-// Reads every line of the file into a pair of lists. A path whose last four
-// characters are ".csv" in any case has its first line skipped, whatever it holds.
-// A file that cannot be opened gives opened == false, so that an import can leave
-// the lists the user already has instead of wiping the history.
+// Reads every line of the file. A path whose last four characters are ".csv" in any
+// case has its first line skipped, whatever it holds. A file that cannot be opened
+// gives opened == false, so that an import can leave the list the user already has
+// instead of wiping the history.
 LoadedList subListLoad(const QString& path);
 
 // Writes the data rows of lstDat2 (index 0 is its header and is not written) to the

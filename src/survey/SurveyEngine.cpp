@@ -7,6 +7,9 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <utility>
+
+using namespace Qt::Literals::StringLiterals;
 
 SurveyEngine::SurveyEngine(std::shared_ptr<NetworkProbes> probes, SurveyLists& lists,
                            QObject* parent)
@@ -35,72 +38,56 @@ void SurveyEngine::setMaxInFlight(int count)
     m_maxInFlight = std::max(1, count);
 }
 
+// ---- Starting a run -------------------------------------------------------------
+
 void SurveyEngine::startNew(const QString& prefix, int first, int last, const OwnIdentity& me)
 {
-    if (m_running)
+    if (isRunning())
         return;
     m_lists.resetToHeaders();
-    m_jobs.clear();
+    std::vector<SurveyTarget> targets;
     if (first <= last)
-        m_jobs.reserve(std::size_t(qint64(last) - first + 1));
-    for (qint64 i = first; i <= last; ++i) {
-        Job job;
-        job.ip = prefix + QString::number(i);
-        job.kind = job.ip == me.myIp ? Kind::Own : Kind::Probe;
-        m_jobs.push_back(std::move(job));
-    }
-    m_firstNumber = first;
-    begin(me, false, last);
+        targets.reserve(std::size_t(qint64(last) - first + 1));
+    for (qint64 i = first; i <= last; ++i)
+        targets.push_back(newSurveyTarget(prefix + QString::number(i), me));
+    begin(std::move(targets), me, false, first, last);
 }
 
 void SurveyEngine::startResurvey(const OwnIdentity& me)
 {
-    if (m_running)
+    if (isRunning())
         return;
-    m_jobs.clear();
+    std::vector<SurveyTarget> targets;
     // With only the header there is nothing to survey, and the lists stay as they are.
     if (m_lists.lstDat2().size() > 1) {
         m_lists.copyDat2ToDat3();
         m_lists.resetToHeaders();
         const QStringList& old = m_lists.lstDat3();
-        m_jobs.reserve(std::size_t(old.size() - 1));
-        for (qsizetype i = 1; i < old.size(); ++i) {
-            const AddressEntry entry = SplitCsvRow(old.at(i));
-            Job job{entry.ip, entry.host, entry.mac, Kind::Probe};
-            if (!entry.host.isEmpty() && !entry.mac.isEmpty())
-                job.kind = Kind::Carry;
-            else if (entry.ip == me.myIp)
-                job.kind = Kind::Own;
-            m_jobs.push_back(std::move(job));
-        }
+        targets.reserve(std::size_t(old.size() - 1));
+        for (qsizetype i = 1; i < old.size(); ++i)
+            targets.push_back(resurveyTarget(old.at(i), me));
     }
-    m_firstNumber = 1;
-    begin(me, true, int(m_jobs.size()));
+    // The caption counts the entries: a re-survey walks the list, not the range.
+    const int entries = int(targets.size());
+    begin(std::move(targets), me, true, 1, entries);
 }
 
-void SurveyEngine::begin(const OwnIdentity& me, bool resurvey, int captionEnd)
+void SurveyEngine::begin(std::vector<SurveyTarget> targets, const OwnIdentity& me, bool resurvey,
+                         qint64 firstNumber, int captionEnd)
 {
-    m_me = me;
-    m_resurvey = resurvey;
-    m_captionEnd = captionEnd;
-    m_results.assign(m_jobs.size(), std::nullopt);
-    m_next = 0;
-    m_dispatched = 0;
-    m_outstanding = 0;
-    m_unreported = 0;
-    m_pendingSelect = -1;
-    // A token of its own for each job: copies of one token would share its flag.
-    m_stops.clear();
-    m_stops.resize(m_jobs.size());
-    m_waitingForHead = false;
-    m_finishHead = false;
-    m_running = true;
-    m_cancel = false;
-    m_stopping = false;
-    m_inCommit = false;
-    m_inFlight =
+    Run run;
+    run.me = me;
+    run.resurvey = resurvey;
+    run.firstNumber = firstNumber;
+    run.captionEnd = captionEnd;
+    run.inFlight =
         affordableInFlight(m_maxInFlight, m_probes->costPerAddress(), currentProcessLimits());
-    m_pool.setMaxThreadCount(m_inFlight);
+    // Each slot gets a stop of its own, so that a cancel can spare the one being waited for.
+    run.addresses.resize(targets.size());
+    for (std::size_t k = 0; k < targets.size(); ++k)
+        run.addresses[k].target = std::move(targets[k]);
+    m_run = std::move(run);
+    m_pool.setMaxThreadCount(m_run->inFlight);
     // The first row waits for one turn of the event loop, so the cleared list is shown
     // and start returns before anything else happens.
     schedulePump();
@@ -108,16 +95,19 @@ void SurveyEngine::begin(const OwnIdentity& me, bool resurvey, int captionEnd)
 
 void SurveyEngine::cancel()
 {
-    if (!m_running || m_cancel)
+    if (!isRunning() || m_run->cancel)
         return;
-    m_cancel = true;
+    Run& run = *m_run;
+    run.cancel = true;
     // The address the run is waiting for is the one being probed: like a sequential
     // run, it finishes and gets its entry. A click at a row boundary, before the next
     // address is waited for, stops the run there. Everything probed ahead stops now.
-    m_finishHead = m_waitingForHead;
-    stopFrom(m_finishHead ? m_next + 1 : m_next);
+    run.finishHead = run.waitingForHead;
+    stopFrom(run.finishHead ? run.next + 1 : run.next);
     schedulePump();
 }
+
+// ---- One row per turn of the event loop -----------------------------------------
 
 void SurveyEngine::schedulePump()
 {
@@ -127,172 +117,165 @@ void SurveyEngine::schedulePump()
     QMetaObject::invokeMethod(this, &SurveyEngine::pump, Qt::QueuedConnection);
 }
 
-// One row per call. Each call comes from the event loop, so between two rows the window
-// paints and a cancel click is handled.
+// Each call comes from the event loop, so between two rows the window paints and a
+// cancel click is handled.
 void SurveyEngine::pump()
 {
     m_pumpQueued = false;
-    // A modal box shown for the row being committed runs its own event loop: the row
-    // after it has to wait until that commit is complete.
-    if (!m_running || m_stopping || m_inCommit)
+    // A modal box shown for the row being appended runs its own event loop: the row
+    // after it has to wait until that row is complete.
+    if (!m_run || m_run->phase != Phase::Running || m_run->inCommit)
         return;
+    Run& run = *m_run;
 
-    if (m_pendingSelect >= 0) {
-        const int row = m_pendingSelect;
-        m_pendingSelect = -1;
-        if (!m_cancel)
+    if (run.pendingSelect >= 0) {
+        const int row = std::exchange(run.pendingSelect, -1);
+        if (!run.cancel)
             emit selectRow(row);
     }
 
-    if (m_cancel && m_finishHead) {
-        if (!commitNext())
-            return; // its report schedules the next call
-        m_finishHead = false;
-        schedulePump();
+    // After a cancel only the row that was being waited for still comes.
+    const bool more = run.cancel ? run.finishHead : run.next < run.addresses.size();
+    if (!more) {
+        stopRun();
         return;
     }
-    if (m_cancel) {
-        if (m_resurvey)
-            carryOverRest();
-        m_stopping = true;
-        finishWhenIdle();
+    if (!run.cancel)
+        dispatch();
+    // Otherwise the row's probes are still running, and their report calls again.
+    if (!appendNext())
         return;
-    }
-    if (m_next >= m_jobs.size()) {
-        m_stopping = true;
-        finishWhenIdle();
-        return;
-    }
-
-    dispatch();
-    if (commitNext())
-        schedulePump();
-    // Otherwise the row's probes are still running; their report schedules the next call.
+    run.finishHead = false;
+    schedulePump();
 }
 
 void SurveyEngine::dispatch()
 {
-    while (m_dispatched < m_jobs.size() && m_outstanding < m_inFlight) {
-        const std::size_t index = m_dispatched++;
-        const Job& job = m_jobs[index];
-        if (job.kind != Kind::Probe)
+    Run& run = *m_run;
+    while (run.dispatched < run.addresses.size() && run.outstanding < run.inFlight) {
+        const std::size_t index = run.dispatched++;
+        const AddressSlot& slot = run.addresses[index];
+        if (slot.target.kind != SurveyTarget::Kind::Probe)
             continue;
-        ++m_outstanding;
-        ++m_unreported;
-        m_pool.start(
-            [this, probes = m_probes, ip = job.ip, me = m_me, stop = m_stops[index], index] {
-                const AddressFindings result = probes->probeAddress(ip, me, stop);
-                QMetaObject::invokeMethod(
-                    this, [this, index, result] { probed(index, result); }, Qt::QueuedConnection);
-            });
+        ++run.outstanding;
+        ++run.unreported;
+        m_pool.start([this, probes = m_probes, ip = slot.target.before.ip, me = run.me,
+                      stop = slot.stop, index] {
+            const AddressFindings found = probes->probeAddress(ip, me, stop);
+            QMetaObject::invokeMethod(
+                this, [this, index, found] { probed(index, found); }, Qt::QueuedConnection);
+        });
     }
 }
 
-void SurveyEngine::probed(std::size_t index, const AddressFindings& result)
+void SurveyEngine::probed(std::size_t index, const AddressFindings& found)
 {
-    --m_unreported;
-    if (m_stopping) {
+    // A run ends only once every probe has reported: this report is the current run's.
+    Run& run = *m_run;
+    --run.unreported;
+    if (run.phase == Phase::Stopping) {
         finishWhenIdle();
         return;
     }
-    if (index < m_results.size())
-        m_results[index] = result;
-    if (index == m_next)
+    run.addresses[index].found = found;
+    if (index == run.next)
         schedulePump();
 }
 
-bool SurveyEngine::commitNext()
+// Appends the next row once its probes have reported. False while they have not, and
+// when the engine was deleted from an error box.
+bool SurveyEngine::appendNext()
 {
-    const std::size_t index = m_next;
-    const Job& job = m_jobs[index];
-    QString host;
-    QString mac;
-    switch (job.kind) {
-    case Kind::Carry:
-        host = job.oldHost;
-        mac = job.oldMac;
-        break;
-    case Kind::Own:
-        host = m_me.pcName;
-        mac = m_me.myMac;
-        break;
-    case Kind::Probe: {
-        if (!m_results[index]) {
-            m_waitingForHead = true;
+    Run& run = *m_run;
+    AddressSlot& slot = run.addresses[run.next];
+    AddressFindings found;
+    if (slot.target.kind == SurveyTarget::Kind::Probe) {
+        if (!slot.found) {
+            run.waitingForHead = true;
             return false;
         }
-        // From here on this row is being committed, no longer waited for: a cancel
+        // From here on this row is being appended, no longer waited for: a cancel
         // during its error box keeps it and stops everything after it.
-        m_waitingForHead = false;
-        const AddressFindings result = *m_results[index];
-        m_results[index].reset();
-        --m_outstanding;
-
-        // The boxes come in the order a sequential run shows them, just before the row.
-        QPointer<SurveyEngine> self(this);
-        m_inCommit = true;
-        if (result.pingError)
-            emit probeError(QStringLiteral("subPing"));
-        if (self && result.macError)
-            emit probeError(QStringLiteral("subMacGet"));
-        if (!self)
+        run.waitingForHead = false;
+        found = *std::exchange(slot.found, std::nullopt);
+        --run.outstanding;
+        if (!reportErrors(found))
             return false;
-        m_inCommit = false;
-
-        host = result.host;
-        mac = result.mac;
-        // A probe that finds nothing does not wipe what an earlier survey found.
-        if (m_resurvey && host.isEmpty() && mac.isEmpty() &&
-            (!job.oldHost.isEmpty() || !job.oldMac.isEmpty())) {
-            host = job.oldHost;
-            mac = job.oldMac;
-        }
-        break;
     }
-    }
-
-    m_lists.append(job.ip, host, mac);
-    ++m_next;
-    m_waitingForHead = false;
-    m_pendingSelect = m_lists.count() - 1;
-    const qint64 number = m_resurvey ? qint64(index) + 1 : qint64(m_firstNumber) + qint64(index);
-    // Once cancelled, a re-survey only carries the rest over and shows no more progress.
-    if (!(m_resurvey && m_cancel))
-        emit captionChanged(QString::number(number) + u'/' + QString::number(m_captionEnd));
+    appendRow(surveyedRow(slot.target, run.me, found));
     return true;
+}
+
+// The boxes come in the order a sequential run shows them, just before the row.
+bool SurveyEngine::reportErrors(const AddressFindings& found)
+{
+    QPointer<SurveyEngine> self(this);
+    m_run->inCommit = true;
+    if (found.pingError)
+        emit probeError(u"subPing"_s);
+    if (self && found.macError)
+        emit probeError(u"subMacGet"_s);
+    if (!self)
+        return false;
+    m_run->inCommit = false;
+    return true;
+}
+
+void SurveyEngine::appendRow(const AddressEntry& row)
+{
+    Run& run = *m_run;
+    const qint64 number = run.firstNumber + qint64(run.next);
+    m_lists.append(row);
+    ++run.next;
+    run.waitingForHead = false;
+    run.pendingSelect = m_lists.count() - 1;
+    emit rowAdded(row);
+    // Once cancelled, a re-survey only carries the rest over and shows no more progress.
+    if (!(run.resurvey && run.cancel))
+        emit captionChanged(QString::number(number) + u'/' + QString::number(run.captionEnd));
+}
+
+// ---- The end of a run -----------------------------------------------------------
+
+void SurveyEngine::stopRun()
+{
+    Run& run = *m_run;
+    // A re-survey never loses an entry: what it has not reached stays as it was.
+    if (run.resurvey) {
+        while (run.next < run.addresses.size())
+            appendRow(run.addresses[run.next].target.before);
+    }
+    run.phase = Phase::Stopping;
+    finishWhenIdle();
+}
+
+void SurveyEngine::stopFrom(std::size_t first)
+{
+    if (!m_run)
+        return;
+    for (std::size_t k = first; k < m_run->addresses.size(); ++k)
+        m_run->addresses[k].stop.requestStop();
+}
+
+void SurveyEngine::finishWhenIdle()
+{
+    Run& run = *m_run;
+    // No child process outlives the run: finished waits for every stopped probe.
+    if (run.phase != Phase::Stopping || run.unreported > 0)
+        return;
+    run.phase = Phase::Over;
+    run.addresses.clear();
+    emit finished();
 }
 
 QStringList SurveyEngine::rowsToSave() const
 {
     QStringList rows = m_lists.lstDat2();
-    if (m_running && m_resurvey) {
-        for (std::size_t k = m_next; k < m_jobs.size(); ++k)
-            rows.append(MakeCsvRow(m_jobs[k].ip, m_jobs[k].oldHost, m_jobs[k].oldMac));
+    if (isRunning() && m_run->resurvey) {
+        for (std::size_t k = m_run->next; k < m_run->addresses.size(); ++k) {
+            const AddressEntry& before = m_run->addresses[k].target.before;
+            rows.append(MakeCsvRow(before.ip, before.host, before.mac));
+        }
     }
     return rows;
-}
-
-void SurveyEngine::stopFrom(std::size_t first)
-{
-    for (std::size_t k = first; k < m_stops.size(); ++k)
-        m_stops[k].requestStop();
-}
-
-void SurveyEngine::carryOverRest()
-{
-    for (; m_next < m_jobs.size(); ++m_next) {
-        const Job& job = m_jobs[m_next];
-        m_lists.append(job.ip, job.oldHost, job.oldMac);
-    }
-}
-
-void SurveyEngine::finishWhenIdle()
-{
-    // No child process outlives the run: finished waits for every stopped probe.
-    if (!m_running || !m_stopping || m_unreported > 0)
-        return;
-    m_running = false;
-    m_jobs.clear();
-    m_results.clear();
-    emit finished();
 }

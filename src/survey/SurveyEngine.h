@@ -2,6 +2,7 @@
 
 #include "probes/NetworkProbes.h"
 #include "probes/StopToken.h"
+#include "survey/RowDecision.h"
 
 #include <QObject>
 #include <QString>
@@ -14,7 +15,8 @@
 class SurveyLists;
 
 // The survey run behind cmdStart_Click, once the boxes are validated and the user has
-// confirmed: it fills the lists entry by entry and reports progress by signal.
+// confirmed: it fills the lists entry by entry and reports progress by signal. What
+// each address becomes is RowDecision's; the engine decides when, and in which order.
 //
 // The probes run on the engine's own thread pool, up to maxInFlight() addresses ahead
 // of the list, while the rows are still appended strictly in address order, one per
@@ -40,15 +42,15 @@ public:
     void setMaxInFlight(int count);
     int maxInFlight() const { return m_maxInFlight; }
     // The bound of the run in progress or the last one, after its limits.
-    int inFlight() const { return m_inFlight; }
+    int inFlight() const { return m_run ? m_run->inFlight : 0; }
 
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_run && m_run->phase != Phase::Over; }
 
     // lstDat2 as it would stand if the run were cancelled now: a re-survey carries the
     // entries it has not rebuilt yet over unchanged. What a save must write while a run
     // is still going (the desktop session ends), so that no entry is lost.
     QStringList rowsToSave() const;
-    bool cancelRequested() const { return m_cancel; }
+    bool cancelRequested() const { return m_run && m_run->cancel; }
 
     // New survey: the lists are cleared to their headers at once, then prefix + i is
     // surveyed for i from `first` to `last` (nothing when first > last). The caption
@@ -68,6 +70,8 @@ signals:
     // A probe failed for the address whose row comes next ("subPing" or "subMacGet").
     // A connected slot may show a modal box: no row is appended until it returns.
     void probeError(const QString& procedureName);
+    // A row has been appended to the lists: the entry as lstDat2 now ends with it.
+    void rowAdded(const AddressEntry& entry);
     // The window caption after a row, e.g. "17/254".
     void captionChanged(const QString& caption);
     // The newest row of lstData should be selected to keep it in view.
@@ -76,21 +80,48 @@ signals:
     void finished();
 
 private:
-    enum class Kind { Carry, Own, Probe };
-    struct Job {
-        QString ip;
-        QString oldHost;
-        QString oldMac;
-        Kind kind = Kind::Probe;
+    // One address of a run: how it is handled, what its probes found once they have
+    // reported and before its row is appended, and the stop for its probes alone.
+    struct AddressSlot {
+        SurveyTarget target;
+        std::optional<AddressFindings> found;
+        StopToken stop;
+    };
+    enum class Phase {
+        Running,  // rows are appended in turn
+        Stopping, // no further rows: waiting for the probes still out to return
+        Over,     // finished() has been sent
+    };
+    // Everything one run knows; a start replaces it whole.
+    struct Run {
+        OwnIdentity me;
+        bool resurvey = false;
+        qint64 firstNumber = 1; // the caption's number for the first row
+        int captionEnd = 0;     // and its end value
+        int inFlight = 1;       // addresses probed at once, after the process's limits
+        std::vector<AddressSlot> addresses;
+        std::size_t next = 0;       // the next address to append
+        std::size_t dispatched = 0; // addresses before this one have had their probes started
+        int outstanding = 0;        // probes started and not yet appended or dropped
+        int unreported = 0;         // probe tasks that have not reported back
+        int pendingSelect = -1;     // row to select once the event loop has had its turn
+        Phase phase = Phase::Running;
+        bool cancel = false;
+        bool waitingForHead = false; // the next row's probes run and the run waits for them
+        bool finishHead = false;     // cancelled while waiting: that row still gets its entry
+        bool inCommit = false;       // an error box for the next row is up
     };
 
-    void begin(const OwnIdentity& me, bool resurvey, int captionEnd);
+    void begin(std::vector<SurveyTarget> targets, const OwnIdentity& me, bool resurvey,
+               qint64 firstNumber, int captionEnd);
     void schedulePump();
     void pump();
     void dispatch();
-    void probed(std::size_t index, const AddressFindings& result);
-    bool commitNext();
-    void carryOverRest();
+    void probed(std::size_t index, const AddressFindings& found);
+    bool appendNext();
+    bool reportErrors(const AddressFindings& found);
+    void appendRow(const AddressEntry& row);
+    void stopRun();
     void stopFrom(std::size_t first);
     void finishWhenIdle();
 
@@ -98,25 +129,6 @@ private:
     SurveyLists& m_lists;
     QThreadPool m_pool;
     int m_maxInFlight = kDefaultMaxInFlight;
-    int m_inFlight = 0;
-
-    OwnIdentity m_me;
-    bool m_resurvey = false;
-    int m_captionEnd = 0;
-    int m_firstNumber = 0;
-    std::vector<Job> m_jobs;
-    std::vector<std::optional<AddressFindings>> m_results;
-    std::size_t m_next = 0;         // the next job to commit
-    std::size_t m_dispatched = 0;   // jobs before this one have their probes started
-    int m_outstanding = 0;          // probes started and not yet committed or discarded
-    int m_unreported = 0;           // probe tasks that have not reported back
-    int m_pendingSelect = -1;       // row to select once the event loop has had its turn
-    std::vector<StopToken> m_stops; // one per job, so a cancel can spare the head
-    bool m_waitingForHead = false;  // the next row's probes run and the run waits for them
-    bool m_finishHead = false;      // cancelled while waiting: that row still gets its entry
-    bool m_running = false;
-    bool m_cancel = false;
-    bool m_stopping = false; // no further rows: waiting for the probes to return
+    std::optional<Run> m_run; // the run in progress or the last one
     bool m_pumpQueued = false;
-    bool m_inCommit = false;
 };

@@ -43,11 +43,26 @@ void SurveyLists::append(const QString& ip, const QString& host, const QString& 
     m_dat2.append(MakeCsvRow(ip, host, mac));
 }
 
-void SurveyLists::replace(QStringList lstDataRows, QStringList lstDat2Rows)
+SurveyLists::Content SurveyLists::fromStored(QStringList dataRows)
 {
-    const qsizetype rows = std::min(lstDataRows.size(), lstDat2Rows.size());
-    lstDataRows.resize(rows);
-    lstDat2Rows.resize(rows);
-    m_data.replace(lstDataRows);
-    m_dat2 = std::move(lstDat2Rows);
+    Content content;
+    content.lstData.reserve(dataRows.size() + 1);
+    content.lstData.append(AddressList::listHeader());
+    for (const QString& row : std::as_const(dataRows)) {
+        const AddressEntry entry = SplitCsvRow(row);
+        content.lstData.append(MakeListRow(entry.ip, entry.host, entry.mac));
+    }
+    dataRows.prepend(AddressList::csvHeader());
+    content.lstDat2 = std::move(dataRows);
+    return content;
+}
+
+void SurveyLists::replace(Content content)
+{
+    // Item k of both lists must describe the same entry: a longer list is cut.
+    const qsizetype rows = std::min(content.lstData.size(), content.lstDat2.size());
+    content.lstData.resize(rows);
+    content.lstDat2.resize(rows);
+    m_data.replace(content.lstData);
+    m_dat2 = std::move(content.lstDat2);
 }

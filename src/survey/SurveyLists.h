@@ -49,9 +49,20 @@ public:
     // One entry, to both lists.
     void append(const QString& ip, const QString& host, const QString& mac);
     void append(const AddressEntry& entry) { append(entry.ip, entry.host, entry.mac); }
-    // Everything from a loaded file, headers included. The two lists must have the same
-    // number of rows; if they do not, the longer one is cut so the pairing holds.
-    void replace(QStringList lstDataRows, QStringList lstDat2Rows);
+
+    // Both lists, headers first, for stored data rows (a log or a CSV file as read):
+    // each data row kept exactly as it is, its display row built from its first three
+    // fields. Touches no list, so that a long file can be prepared off the GUI thread.
+    struct Content {
+        QStringList lstData;
+        QStringList lstDat2;
+    };
+    static Content fromStored(QStringList dataRows);
+    // Replaces both lists with prepared content. Should the two lists differ in
+    // length, the longer one is cut so that the pairing holds.
+    void replace(Content content);
+    void replaceWithStored(QStringList dataRows) { replace(fromStored(std::move(dataRows))); }
+
     // The re-survey's first step: lstDat3 becomes a copy of lstDat2.
     void copyDat2ToDat3() { m_dat3 = m_dat2; }
 

@@ -26,7 +26,8 @@ namespace {
 
 struct StartupData {
     OwnIdentity identity;
-    LoadedList log;
+    LoadedList log; // its rows moved into `list`
+    SurveyLists::Content list;
 };
 
 } // namespace
@@ -113,11 +114,12 @@ bool frmNetScp::Form_Load()
             StartupData startup;
             startup.identity = probes->ownIdentity();
             startup.log = subListLoad(logPath);
+            startup.list = SurveyLists::fromStored(std::exchange(startup.log.rows, {}));
             return startup;
         },
         [this, logPath](const StartupData& startup) {
             applyStartup(startup.identity);
-            m_lists->replace(startup.log.lstData, startup.log.lstDat2);
+            m_lists->replace(startup.list);
             const LoadedList& log = startup.log;
             if (!log.opened && log.failure != TextFile::ReadResult::Missing) {
                 m_keepLog = true;

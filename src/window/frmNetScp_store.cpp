@@ -52,9 +52,19 @@ void frmNetScp::mnuInport_Click()
     // Read off the GUI thread; the window takes no other action meanwhile.
     setBusy(true);
     cmdCancel->setEnabled(false);
-    runThenCallback<LoadedList>(
-        &m_checkPool, this, [path] { return subListLoad(path); },
-        [this, path](const LoadedList& loaded) {
+    struct Imported {
+        LoadedList file; // its rows moved into `list`
+        SurveyLists::Content list;
+    };
+    runThenCallback<Imported>(
+        &m_checkPool, this,
+        [path] {
+            Imported imported{subListLoad(path), {}};
+            imported.list = SurveyLists::fromStored(std::exchange(imported.file.rows, {}));
+            return imported;
+        },
+        [this, path](const Imported& imported) {
+            const LoadedList& loaded = imported.file;
             setBusy(false);
             if (!loaded.opened) {
                 // The history stays: a file that cannot be read must not wipe it.
@@ -63,7 +73,7 @@ void frmNetScp::mnuInport_Click()
                                            u"\r\n"_s + loaded.error,
                                        u"インポート"_s, MessageBoxes::OkExclamation);
             } else {
-                m_lists->replace(loaded.lstData, loaded.lstDat2);
+                m_lists->replace(imported.list);
                 m_keepLog = false;
             }
             emit importFinished();

@@ -6,6 +6,7 @@
 #include "RowChecks.h"
 
 #include "store/HistoryLog.h"
+#include "survey/SurveyLists.h"
 #include "text/Cp932.h"
 #include "text/TextFile.h"
 
@@ -42,24 +43,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const LoadedList log = subListLoad(logPath);
     const LoadedList csv = subListLoad(csvPath);
     // The name decides only whether the first line is skipped, never whether the
-    // file is taken; a file that is not taken leaves the header rows alone.
+    // file is taken; a file that is not taken gives no rows.
     FUZZ_CHECK(log.opened == csv.opened);
-    for (const LoadedList* list : {&log, &csv}) {
-        FUZZ_CHECK(list->lstData.size() == list->lstDat2.size());
-        FUZZ_CHECK(list->lstData.first() == AddressList::listHeader());
-        FUZZ_CHECK(list->lstDat2.first() == AddressList::csvHeader());
-        if (!list->opened)
-            FUZZ_CHECK(list->lstDat2.size() == 1);
-    }
+    if (!log.opened)
+        FUZZ_CHECK(log.rows.isEmpty() && csv.rows.isEmpty());
     // Every line of a file taken is kept exactly as read.
     if (log.opened) {
-        FUZZ_CHECK(log.lstDat2.mid(1) == lines);
-        FUZZ_CHECK(csv.lstDat2.mid(1) == lines.mid(1));
+        FUZZ_CHECK(log.rows == lines);
+        FUZZ_CHECK(csv.rows == lines.mid(1));
     }
 
-    for (qsizetype k = 1; k < log.lstDat2.size(); ++k) {
-        const AddressEntry entry = FuzzCheck::checkSplitCsvRow(log.lstDat2[k]);
-        FuzzCheck::checkListRow(log.lstData[k], entry.ip, entry.host, entry.mac);
+    // And the list shows each of them beside it.
+    const SurveyLists::Content list = SurveyLists::fromStored(log.rows);
+    FUZZ_CHECK(list.lstData.size() == list.lstDat2.size());
+    FUZZ_CHECK(list.lstData.first() == AddressList::listHeader());
+    FUZZ_CHECK(list.lstDat2.first() == AddressList::csvHeader());
+    for (qsizetype k = 1; k < list.lstDat2.size(); ++k) {
+        const AddressEntry entry = FuzzCheck::checkSplitCsvRow(list.lstDat2[k]);
+        FuzzCheck::checkListRow(list.lstData[k], entry.ip, entry.host, entry.mac);
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "store/HistoryLog.h"
 #include "survey/AddressList.h"
+#include "survey/SurveyLists.h"
 
 #include "TestFiles.h"
 
@@ -217,8 +218,10 @@ void TestHistoryLog::load()
     QVERIFY(TestFiles::writeBytes(file, content));
     const LoadedList loaded = subListLoad(file);
     QVERIFY(loaded.opened);
-    QCOMPARE(loaded.lstDat2, withHeader(AddressList::csvHeader(), dat2));
-    QCOMPARE(loaded.lstData, withHeader(AddressList::listHeader(), data));
+    QCOMPARE(loaded.rows, dat2);
+    // And what the list shows of them.
+    QCOMPARE(SurveyLists::fromStored(loaded.rows).lstData,
+             withHeader(AddressList::listHeader(), data));
 }
 
 void TestHistoryLog::loadKeepsEveryLinePast16BitCounter()
@@ -233,15 +236,16 @@ void TestHistoryLog::loadKeepsEveryLinePast16BitCounter()
 
     const LoadedList loaded = subListLoad(log);
     QVERIFY(loaded.opened);
-    QCOMPARE(loaded.lstDat2.size(), kLines + 1);
-    QCOMPARE(loaded.lstData.size(), kLines + 1);
-    QCOMPARE(loaded.lstDat2.at(32767), u"198.18.127.254,h32766,"_s);
-    QCOMPARE(loaded.lstDat2.at(32768), u"198.18.127.255,h32767,"_s);
-    QCOMPARE(loaded.lstDat2.last(), u"198.18.156.63,h39999,"_s);
-    QVERIFY(loaded.lstData.last().startsWith(u"198.18.156.63       |h39999"_s));
+    const SurveyLists::Content lists = SurveyLists::fromStored(loaded.rows);
+    QCOMPARE(lists.lstDat2.size(), kLines + 1);
+    QCOMPARE(lists.lstData.size(), kLines + 1);
+    QCOMPARE(lists.lstDat2.at(32767), u"198.18.127.254,h32766,"_s);
+    QCOMPARE(lists.lstDat2.at(32768), u"198.18.127.255,h32767,"_s);
+    QCOMPARE(lists.lstDat2.last(), u"198.18.156.63,h39999,"_s);
+    QVERIFY(lists.lstData.last().startsWith(u"198.18.156.63       |h39999"_s));
 
     // And the next save writes them all back.
-    QVERIFY(subLogSave(loaded.lstDat2, log).ok);
+    QVERIFY(subLogSave(lists.lstDat2, log).ok);
     QCOMPARE(TestFiles::readBytes(log), content);
 }
 
@@ -262,9 +266,8 @@ void TestHistoryLog::loadOfUnopenablePathReportsIt()
     const LoadedList loaded = subListLoad(empty ? QString() : path(relative));
     QVERIFY(!loaded.opened);
     QVERIFY(!loaded.error.isEmpty());
-    // Header-only lists, which is what start-up wants when there is no log yet.
-    QCOMPARE(loaded.lstDat2, QStringList{AddressList::csvHeader()});
-    QCOMPARE(loaded.lstData, QStringList{AddressList::listHeader()});
+    // An empty list, which is what start-up wants when there is no log yet.
+    QCOMPARE(loaded.rows, QStringList());
 }
 
 void TestHistoryLog::saveThenLoadRoundTrip()
@@ -286,8 +289,9 @@ void TestHistoryLog::saveThenLoadRoundTrip()
     QVERIFY(subLogSave(lstDat2, log).ok);
     const LoadedList loaded = subListLoad(log);
     QVERIFY(loaded.opened);
-    QCOMPARE(loaded.lstDat2, lstDat2);
-    QCOMPARE(loaded.lstData, lstData);
+    const SurveyLists::Content lists = SurveyLists::fromStored(loaded.rows);
+    QCOMPARE(lists.lstDat2, lstDat2);
+    QCOMPARE(lists.lstData, lstData);
 }
 
 void TestHistoryLog::logPathInWritableProgramDir()
@@ -316,7 +320,7 @@ void TestHistoryLog::logPathFallsBackWhenProgramDirCannotBeCreated()
     // Shut-down writes there and the next start-up, deciding the same way, reads it.
     const QStringList lstDat2{AddressList::csvHeader(), u"198.18.0.1,ルータ,"_s};
     QVERIFY(subLogSave(lstDat2, log).ok);
-    QCOMPARE(subListLoad(historyLogPath(program, data)).lstDat2, lstDat2);
+    QCOMPARE(subListLoad(historyLogPath(program, data)).rows, lstDat2.mid(1));
 }
 
 void TestHistoryLog::logPathFallsBackForReadOnlyProgramDir()
@@ -338,7 +342,7 @@ void TestHistoryLog::logPathFallsBackForReadOnlyProgramDir()
     QCOMPARE(log, data + u"/Netroscope.log"_s);
     const QStringList lstDat2{AddressList::csvHeader(), u"198.18.0.1,a,b"_s};
     QVERIFY(subLogSave(lstDat2, log).ok);
-    QCOMPARE(subListLoad(historyLogPath(program, data)).lstDat2, lstDat2);
+    QCOMPARE(subListLoad(historyLogPath(program, data)).rows, lstDat2.mid(1));
     QVERIFY(!QFile::exists(program + u"/Netroscope.log"_s));
 }
 

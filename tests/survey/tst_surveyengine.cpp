@@ -1,6 +1,8 @@
 #include "FakeProbes.h"
+#include "SettleEvents.h"
 #include "survey/AddressList.h"
 #include "survey/InFlightBudget.h"
+#include "survey/RowDecision.h"
 #include "survey/SurveyEngine.h"
 #include "survey/SurveyLists.h"
 
@@ -47,9 +49,11 @@ FakeProbes::Script silent(const QString& host = {}, int delayMs = 0)
     return script;
 }
 
-// Everything a window would see of one run, in the order it saw it.
+// Everything a window would see of one run, in the order it saw it, and the rows the
+// engine announced, as data rows.
 struct Recorder {
     QStringList events;
+    QStringList added;
     int finished = 0;
     int probesRunningAtFinish = -1;
 
@@ -59,6 +63,9 @@ struct Recorder {
                          [this](const QString& name) { events << u"error "_s + name; });
         QObject::connect(&engine, &SurveyEngine::captionChanged, &engine,
                          [this](const QString& caption) { events << u"caption "_s + caption; });
+        QObject::connect(&engine, &SurveyEngine::rowAdded, &engine, [this](const AddressEntry& e) {
+            added << MakeCsvRow(e.ip, e.host, e.mac);
+        });
         QObject::connect(&engine, &SurveyEngine::selectRow, &engine,
                          [this](int row) { events << u"select "_s + QString::number(row); });
         QObject::connect(&engine, &SurveyEngine::finished, &engine, [this, fake] {
@@ -82,16 +89,10 @@ QStringList dat2(std::initializer_list<QString> rows)
     return list;
 }
 
-// Lists as the loader leaves them, from data rows.
+// Lists as a loaded file leaves them, from data rows with their header.
 void load(SurveyLists& lists, const QStringList& dataRows)
 {
-    QStringList display;
-    for (const QString& row : dataRows) {
-        const AddressEntry entry = SplitCsvRow(row);
-        display << MakeListRow(entry.ip, entry.host, entry.mac);
-    }
-    display[0] = AddressList::listHeader();
-    lists.replace(display, dataRows);
+    lists.replaceWithStored(dataRows.mid(1));
 }
 
 QStringList rebuilt(const QStringList& dataRows)
@@ -140,8 +141,9 @@ private slots:
     void newSurvey();
     void startAfterEndSurveysNothing();
     void startReturnsBeforeAnyRow();
-    void resurveyRules_data();
-    void resurveyRules();
+    void rowDecision_data();
+    void rowDecision();
+    void resurveyRebuildsEveryRow();
     void resurveyCaptionsCountEntries();
     void resurveyWithNothingToDo();
     void cancelNewSurveyAtRowBoundary_data();
@@ -240,7 +242,7 @@ void TestSurveyEngine::startAfterEndSurveysNothing()
     QCOMPARE(lists.lstDataRows(), QStringList{AddressList::listHeader()});
     QVERIFY(fake->calls().isEmpty());
     // Once only.
-    QTest::qWait(20);
+    settleEvents();
     QCOMPARE(recorder.finished, 1);
 }
 
@@ -267,57 +269,75 @@ void TestSurveyEngine::startReturnsBeforeAnyRow()
     QTRY_COMPARE(finished.count(), 2);
 }
 
-void TestSurveyEngine::resurveyRules_data()
+void TestSurveyEngine::rowDecision_data()
 {
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<FakeProbes::Script>("script");
+    QTest::addColumn<bool>("resurvey");
+    QTest::addColumn<QString>("before"); // a re-survey's data row, a new survey's address
+    QTest::addColumn<QString>("foundHost");
+    QTest::addColumn<QString>("foundMac");
     QTest::addColumn<QString>("after");
     QTest::addColumn<bool>("probed");
 
     const QString mac = u"00-11-22-33-44-55"_s;
     const QString newMac = u"66-77-88-99-AA-BB"_s;
+    QTest::newRow("new: what the probes found")
+        << false << ip(1) << u"pc01"_s << newMac << ip(1) + u",pc01,"_s + newMac << true;
+    QTest::newRow("new: nobody there")
+        << false << ip(1) << QString() << QString() << ip(1) + u",,"_s << true;
+    QTest::newRow("new: own address, own name and MAC, no probes")
+        << false << ip(3) << u"x"_s << newMac << ip(3) + u",mypc,0A-0B-0C-0D-0E-0F"_s << false;
     QTest::newRow("both known: carried over without probes")
-        << ip(1) + u",host,"_s + mac << answering(u"other"_s, newMac) << ip(1) + u",host,"_s + mac
+        << true << ip(1) + u",host,"_s + mac << u"other"_s << newMac << ip(1) + u",host,"_s + mac
         << false;
     QTest::newRow("host only, nothing found: keeps the host")
-        << ip(1) + u",host,"_s << silent() << ip(1) + u",host,"_s << true;
+        << true << ip(1) + u",host,"_s << QString() << QString() << ip(1) + u",host,"_s << true;
     QTest::newRow("mac only, nothing found: keeps the mac")
-        << ip(1) + u",,"_s + mac << silent() << ip(1) + u",,"_s + mac << true;
+        << true << ip(1) + u",,"_s + mac << QString() << QString() << ip(1) + u",,"_s + mac << true;
     QTest::newRow("host only, MAC found without a name: the name is lost")
-        << ip(1) + u",host,"_s << answering(QString(), newMac) << ip(1) + u",,"_s + newMac << true;
+        << true << ip(1) + u",host,"_s << QString() << newMac << ip(1) + u",,"_s + newMac << true;
     QTest::newRow("host only, a new name without MAC: both replaced")
-        << ip(1) + u",host,"_s << silent(u"renamed"_s) << ip(1) + u",renamed,"_s << true;
-    QTest::newRow("blank entry, both found") << ip(1) + u",,"_s << answering(u"found"_s, newMac)
-                                             << ip(1) + u",found,"_s + newMac << true;
+        << true << ip(1) + u",host,"_s << u"renamed"_s << QString() << ip(1) + u",renamed,"_s
+        << true;
+    QTest::newRow("blank entry, both found")
+        << true << ip(1) + u",,"_s << u"found"_s << newMac << ip(1) + u",found,"_s + newMac << true;
     QTest::newRow("blank entry, nothing found")
-        << ip(1) + u",,"_s << silent() << ip(1) + u",,"_s << true;
+        << true << ip(1) + u",,"_s << QString() << QString() << ip(1) + u",,"_s << true;
     QTest::newRow("own address with blanks: own name and MAC, no probes")
-        << ip(3) + u",,"_s << answering(u"x"_s, newMac) << ip(3) + u",mypc,0A-0B-0C-0D-0E-0F"_s
+        << true << ip(3) + u",,"_s << u"x"_s << newMac << ip(3) + u",mypc,0A-0B-0C-0D-0E-0F"_s
         << false;
     QTest::newRow("own address fully known: carried over as it is")
-        << ip(3) + u",oldname,"_s + mac << silent() << ip(3) + u",oldname,"_s + mac << false;
+        << true << ip(3) + u",oldname,"_s + mac << QString() << QString()
+        << ip(3) + u",oldname,"_s + mac << false;
     QTest::newRow("fields beyond the third are dropped")
-        << ip(1) + u",host,"_s + mac + u",extra,more"_s << silent() << ip(1) + u",host,"_s + mac
-        << false;
+        << true << ip(1) + u",host,"_s + mac + u",extra,more"_s << QString() << QString()
+        << ip(1) + u",host,"_s + mac << false;
     QTest::newRow("missing fields of an imported line")
-        << ip(1) << answering(u"h"_s, newMac) << ip(1) + u",h,"_s + newMac << true;
+        << true << ip(1) << u"h"_s << newMac << ip(1) + u",h,"_s + newMac << true;
 }
 
-void TestSurveyEngine::resurveyRules()
+void TestSurveyEngine::rowDecision()
 {
+    QFETCH(bool, resurvey);
     QFETCH(QString, before);
-    QFETCH(FakeProbes::Script, script);
+    QFETCH(QString, foundHost);
+    QFETCH(QString, foundMac);
     QFETCH(QString, after);
     QFETCH(bool, probed);
 
+    const SurveyTarget target =
+        resurvey ? resurveyTarget(before, me()) : newSurveyTarget(before, me());
+    QCOMPARE(target.kind == SurveyTarget::Kind::Probe, probed);
+    const AddressEntry row = surveyedRow(target, me(), {foundHost, foundMac});
+    QCOMPARE(MakeCsvRow(row.ip, row.host, row.mac), after);
+}
+
+void TestSurveyEngine::resurveyRebuildsEveryRow()
+{
     auto fake = std::make_shared<FakeProbes>();
-    fake->setDefaultScript(script);
+    fake->setScript(ip(2), answering(u"found"_s, u"66-77-88-99-AA-BB"_s));
     SurveyLists lists;
-    // A neighbour entry on either side shows that only this row changes.
-    const QString first = u"198.18.0.100,keep,00-00-00-00-00-64"_s;
-    const QString last = u"198.18.0.101,,"_s;
-    fake->setScript(u"198.18.0.101"_s, silent());
-    const QStringList old = dat2({first, before, last});
+    const QStringList old = dat2({ip(1) + u",keep,00-00-00-00-00-01,extra"_s, ip(2) + u",,"_s,
+                                  ip(3) + u",,"_s, ip(4) + u",gone,"_s});
     load(lists, old);
     SurveyEngine engine(fake, lists);
     Recorder recorder(engine, lists, fake.get());
@@ -325,20 +345,23 @@ void TestSurveyEngine::resurveyRules()
     engine.startResurvey(me());
     QVERIFY(waitFinished(engine, recorder));
 
-    QCOMPARE(lists.lstDat2(), dat2({first, after, last}));
+    QCOMPARE(lists.lstDat2(),
+             dat2({ip(1) + u",keep,00-00-00-00-00-01"_s, ip(2) + u",found,66-77-88-99-AA-BB"_s,
+                   ip(3) + u",mypc,0A-0B-0C-0D-0E-0F"_s, ip(4) + u",gone,"_s}));
     QCOMPARE(lists.lstDat3(), old);
     for (int k = 1; k < lists.count(); ++k) {
         const AddressEntry entry = SplitCsvRow(lists.lstDat2().at(k));
         QCOMPARE(lists.lstDataRows().at(k), MakeListRow(entry.ip, entry.host, entry.mac));
     }
-    const QString address = SplitCsvRow(before).ip;
-    QCOMPARE(fake->callCount(FakeProbes::kIpToHost, address), probed ? 1 : 0);
-    QCOMPARE(fake->callCount(FakeProbes::kPing, address), probed ? 1 : 0);
-    QCOMPARE(fake->callCount(FakeProbes::kIpToHost, u"198.18.0.100"_s), 0);
-    QCOMPARE(recorder.events,
-             (QStringList{u"row 198.18.0.100"_s, u"caption 1/3"_s, u"select 1"_s,
-                          u"row "_s + address, u"caption 2/3"_s, u"select 2"_s,
-                          u"row 198.18.0.101"_s, u"caption 3/3"_s, u"select 3"_s, u"finished"_s}));
+    // Only the entries with blanks, other than the own one, were probed.
+    QStringList pinged = fake->argumentsOf(FakeProbes::kPing);
+    pinged.sort();
+    QCOMPARE(pinged, (QStringList{ip(2), ip(4)}));
+    QStringList expected;
+    for (int i = 1; i <= 4; ++i)
+        expected << u"row "_s + ip(i) << u"caption %1/4"_s.arg(i) << u"select %1"_s.arg(i);
+    expected << u"finished"_s;
+    QCOMPARE(recorder.events, expected);
 }
 
 void TestSurveyEngine::resurveyCaptionsCountEntries()
@@ -594,14 +617,14 @@ void TestSurveyEngine::modalBoxHoldsTheNextRow()
     QSignalSpy finished(&engine, &SurveyEngine::finished);
     int boxes = 0;
     int rowsAddedDuringBox = 0;
-    // Each box runs its own event loop until every other probe has reported, as a
-    // modal message box would while the user reads it.
+    // Each box runs its own event loop until every probe has returned and its report
+    // has been handled, as a modal message box would while the user reads it.
     connect(&engine, &SurveyEngine::probeError, &engine, [&] {
         ++boxes;
         const int before = lists.count();
-        QEventLoop loop;
-        QTimer::singleShot(30, &loop, &QEventLoop::quit);
-        loop.exec();
+        QVERIFY(QTest::qWaitFor(
+            [&] { return fake->callCount(FakeProbes::kPing) == 8 && fake->running() == 0; }));
+        settleEvents();
         rowsAddedDuringBox += lists.count() - before;
     });
 
@@ -629,7 +652,7 @@ void TestSurveyEngine::inFlightBound()
     engine.startNew(kPrefix, 100, 120, me());
     QTRY_COMPARE(fake->waitingCount(), 4);
     // No fifth address starts while four are held, and no row can be appended.
-    QTest::qWait(30);
+    settleEvents();
     QCOMPARE(fake->waitingCount(), 4);
     QCOMPARE(fake->callCount(FakeProbes::kIpToHost), 4);
     QCOMPARE(lists.entryCount(), 0);
@@ -644,7 +667,7 @@ void TestSurveyEngine::inFlightBound()
     engine.setMaxInFlight(1);
     engine.startNew(kPrefix, 100, 103, me());
     QTRY_COMPARE(fake->waitingCount(), 1);
-    QTest::qWait(30);
+    settleEvents();
     QCOMPARE(fake->callCount(FakeProbes::kIpToHost), 1);
     fake->releaseAll();
     QTRY_COMPARE(finished.count(), 2);
@@ -718,6 +741,7 @@ void TestSurveyEngine::sequentialAndParallelRunsAgree()
         QStringList events;
         QStringList data;
         QStringList dat2;
+        QStringList added;
     };
     auto run = [&](int inFlight) {
         auto fake = std::make_shared<FakeProbes>();
@@ -739,10 +763,12 @@ void TestSurveyEngine::sequentialAndParallelRunsAgree()
         [&] {
             QVERIFY(waitFinished(engine, recorder));
         }();
-        return Outcome{recorder.events, lists.lstDataRows(), lists.lstDat2()};
+        return Outcome{recorder.events, lists.lstDataRows(), lists.lstDat2(), recorder.added};
     };
 
     const Outcome sequential = run(1);
+    // Every row appended, carried-over ones included, is announced as it is appended.
+    QCOMPARE(sequential.added, sequential.dat2.mid(1));
     if (cancelAt.isEmpty()) {
         QVERIFY(sequential.events.contains(u"error subPing"_s));
         QVERIFY(sequential.events.contains(u"error subMacGet"_s));
@@ -777,7 +803,7 @@ void TestSurveyEngine::deletingTheEngineMidRun()
     QCOMPARE(fake->stoppedCount(), 6);
     for (const StopToken& token : fake->stopTokens())
         QVERIFY(token.stopRequested());
-    QTest::qWait(20);
+    settleEvents();
     QCOMPARE(signalsAfterDelete, 0);
     QCOMPARE(lists.entryCount(), 0);
 }
@@ -794,7 +820,7 @@ void TestSurveyEngine::deletingTheEngineFromAnErrorBox()
     connect(engine, &SurveyEngine::probeError, engine, [&] { delete engine.data(); });
     engine->startNew(kPrefix, 1, 10, me());
     QTRY_VERIFY(engine.isNull());
-    QTest::qWait(20);
+    settleEvents();
     QCOMPARE(lists.entryCount(), 0);
     QCOMPARE(fake->running(), 0);
 }

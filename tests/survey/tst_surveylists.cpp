@@ -85,11 +85,12 @@ void TestSurveyLists::replaceTakesLoadedRowsAsTheyAre()
 {
     SurveyLists lists;
     lists.resetToHeaders();
-    const QStringList dat2{AddressList::csvHeader(), u"1.2.3.4,h,m,extra"_s, u"short"_s};
+    const QStringList stored{u"1.2.3.4,h,m,extra"_s, u"short"_s};
+    const QStringList dat2 = QStringList{AddressList::csvHeader()} + stored;
     const QStringList data{AddressList::listHeader(), MakeListRow(u"1.2.3.4"_s, u"h"_s, u"m"_s),
                            MakeListRow(u"short"_s, QString(), QString())};
     QSignalSpy reset(lists.lstData(), &QAbstractItemModel::modelReset);
-    lists.replace(data, dat2);
+    lists.replaceWithStored(stored);
     QCOMPARE(reset.count(), 1);
     QCOMPARE(lists.lstDat2(), dat2);
     QCOMPARE(lists.lstDataRows(), data);
@@ -99,7 +100,7 @@ void TestSurveyLists::replaceTakesLoadedRowsAsTheyAre()
 void TestSurveyLists::replaceKeepsPairingWhenCountsDiffer()
 {
     SurveyLists lists;
-    lists.replace({u"h"_s, u"a"_s, u"b"_s}, {u"H"_s, u"A"_s});
+    lists.replace({{u"h"_s, u"a"_s, u"b"_s}, {u"H"_s, u"A"_s}});
     QCOMPARE(lists.lstDataRows(), (QStringList{u"h"_s, u"a"_s}));
     QCOMPARE(lists.lstDat2(), (QStringList{u"H"_s, u"A"_s}));
 }

@@ -286,7 +286,7 @@ void TestHostileInputs::nothingCrashesHangsOrRuns()
         else if (rows == 0)
             QVERIFY(!QFileInfo::exists(log)); // no rows leave no log
         else
-            QCOMPARE(subListLoad(log).lstDat2, shown);
+            QCOMPARE(subListLoad(log).rows, shown.mid(1));
     }
 
     // As an imported file: it replaces the list, or the list stays with a message.
@@ -304,7 +304,7 @@ void TestHostileInputs::nothingCrashesHangsOrRuns()
     QCOMPARE(lab.rows(), rows < 0 ? 1 : rows);
     QCOMPARE(lab.boxes.asked.size(), rows < 0 ? 2 : 1); // the confirmation, then the refusal
     if (rows < 0)
-        QCOMPARE(lab.boxes.asked.last().style, int(MessageBoxes::OkExclamation));
+        QCOMPARE(lab.boxes.asked.last().style, MessageBoxes::OkExclamation);
     QVERIFY(lab.idle());
 }
 
