@@ -6,12 +6,12 @@
 #include "probes/SystemProbes.h"
 #include "store/HistoryLog.h"
 #include "store/ProgramFolders.h"
+#include "store/ProgramVersion.h"
 #include "window/FileDialogs.h"
 #include "window/MessageBoxes.h"
 #include "window/frmNetScp.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QLibraryInfo>
 #include <QList>
 #include <QLocale>
@@ -25,49 +25,38 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-void describeProgram(QCoreApplication& app)
+void describeProgram()
 {
-    app.setApplicationName(u"Netroscope"_s);
-    app.setApplicationVersion(QString::number(NETROSCOPE_VERSION_MAJOR) + u'.' +
-                              QString::number(NETROSCOPE_VERSION_MINOR));
+    QCoreApplication::setApplicationName(u"Netroscope"_s);
+    QCoreApplication::setApplicationVersion(programVersion());
 }
 
-void describeOptions(QCommandLineParser& parser)
+QStringList argumentsOf(int argc, char* argv[])
 {
-    parser.addHelpOption();
-    parser.addVersionOption();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+void printLine(std::FILE* stream, const QString& text)
+{
+    std::fputs((text + u'\n').toUtf8().constData(), stream);
 }
 
 // --help and --version answer on the terminal, so they must not need a display.
-bool wantsTerminalAnswer(int argc, char* argv[])
-{
-    for (int i = 1; i < argc; ++i) {
-        const QByteArrayView arg(argv[i]);
-        if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
-            arg == "--version")
-            return true;
-    }
-    return false;
-}
-
-int answerOnTerminal(int argc, char* argv[])
+int answerOnTerminal(int argc, char* argv[], SurveyCommand::Mode mode)
 {
     QCoreApplication app(argc, argv);
-    describeProgram(app);
-    QCommandLineParser parser;
-    describeOptions(parser);
-    // Qt's own options (-platform and the like) are not known here; they change
-    // nothing about the answer.
-    parser.parse(app.arguments());
-    if (parser.isSet(u"version"_s))
-        parser.showVersion();
+    describeProgram();
+    if (mode == SurveyCommand::Mode::Version) {
+        printLine(stdout, QCoreApplication::applicationName() + u' ' +
+                              QCoreApplication::applicationVersion());
+        return 0;
+    }
     // Only the help says where the log is: finding it runs a write test.
-    parser.setApplicationDescription(
-        u"IPv4 ネットワーク（/24）のホストを、名前・Ping 応答・MAC アドレスつきで一覧にします。\n"
-        "Lists the hosts of an IPv4 network (/24) with their names, ping replies and MAC "
-        "addresses.\n\n"_s +
-        surveyCommandHelp() + u"\n履歴ファイル / history log: "_s + historyLogPath());
-    parser.showHelp(0);
+    std::fputs(surveyCommandHelp(historyLogPath()).toUtf8().constData(), stdout);
+    return 0;
 }
 
 // Without a display Qt ends the program with an abort and several lines about
@@ -106,14 +95,7 @@ std::unique_ptr<QApplication> openDisplay(int& argc, char* argv[])
 int surveyFromCommandLine(int argc, char* argv[], const SurveyCommand& command)
 {
     QCoreApplication app(argc, argv);
-    describeProgram(app);
-    if (!command.error.isEmpty()) {
-        std::fputs(
-            ("netroscope: " + command.error.toUtf8() + "\n詳しくは / see: netroscope --help\n")
-                .constData(),
-            stderr);
-        return 2;
-    }
+    describeProgram();
     raiseOpenFileLimit();
     CommandLineServices services;
     services.probes = std::make_shared<SystemProbes>();
@@ -124,28 +106,11 @@ int surveyFromCommandLine(int argc, char* argv[], const SurveyCommand& command)
     return runSurveyCommand(command, services);
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+int openWindow(int argc, char* argv[])
 {
-    if (wantsTerminalAnswer(argc, argv))
-        return answerOnTerminal(argc, argv);
-    {
-        QStringList arguments;
-        for (int i = 1; i < argc; ++i)
-            arguments.append(QString::fromLocal8Bit(argv[i]));
-        const SurveyCommand command = parseSurveyCommand(arguments);
-        if (command.mode != SurveyCommand::Mode::Window || !command.error.isEmpty())
-            return surveyFromCommandLine(argc, argv, command);
-    }
-
+    // Qt takes its own options (-platform, -style, ...) out of the arguments here.
     const std::unique_ptr<QApplication> app = openDisplay(argc, argv);
-    describeProgram(*app);
-    {
-        QCommandLineParser parser;
-        describeOptions(parser);
-        parser.process(*app); // an unknown option ends the program with Qt's message
-    }
+    describeProgram();
 
     // The window speaks Japanese, so Qt's own buttons and dialogs should too.
     QTranslator qtTranslator;
@@ -175,4 +140,28 @@ int main(int argc, char* argv[])
     if (!window.Form_Load())
         return 1;
     return app->exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Every option, the window's included, is read here once, before anything starts.
+    const SurveyCommand command = parseSurveyCommand(argumentsOf(argc, argv));
+    if (!command.error.isEmpty()) {
+        printLine(stderr, u"netroscope: "_s + command.error);
+        printLine(stderr, u"詳しくは / see: netroscope --help"_s);
+        return 2;
+    }
+    switch (command.mode) {
+    case SurveyCommand::Mode::Help:
+    case SurveyCommand::Mode::Version:
+        return answerOnTerminal(argc, argv, command.mode);
+    case SurveyCommand::Mode::Survey:
+    case SurveyCommand::Mode::Resurvey:
+        return surveyFromCommandLine(argc, argv, command);
+    case SurveyCommand::Mode::Window:
+        break;
+    }
+    return openWindow(argc, argv);
 }

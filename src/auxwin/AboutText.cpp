@@ -1,6 +1,7 @@
 #include "auxwin/AboutText.h"
 
 #include "auxwin/AboutConfig.h"
+#include "store/ProgramVersion.h"
 
 #include <QStringList>
 
@@ -20,12 +21,15 @@ QString homepageLabel()
 
 QString versionTitle(int major, int minor, const AboutTexts& texts)
 {
-    const QString version = QString::number(major) + u'.' + u"%1"_s.arg(minor, 2, 10, QChar(u'0'));
     const QStringList lines{
-        QString(),     u"\u3000\u3000Netroscope  \u3000バージョン\u3000"_s + version,
-        QString(),     texts.author,
-        texts.contact, homepageLabel(),
-        QString(),     texts.notice,
+        QString(),
+        u"\u3000\u3000Netroscope  \u3000バージョン\u3000"_s + programVersion(major, minor),
+        QString(),
+        texts.author,
+        texts.contact,
+        homepageLabel(),
+        QString(),
+        texts.notice,
     };
     return lines.join(u"\r\n"_s) + u"\r\n"_s;
 }

@@ -2,23 +2,137 @@
 
 #include "survey/OctetValue.h"
 
+#include <QCommandLineParser>
+
 #include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString kSurvey = u"--survey"_s;
-const QString kResurvey = u"--resurvey"_s;
-const QString kCsv = u"--csv"_s;
-const QString kLog = u"--log"_s;
-const QString kQuiet = u"--quiet"_s;
+const QString kSurvey = u"survey"_s;
+const QString kResurvey = u"resurvey"_s;
+const QString kCsv = u"csv"_s;
+const QString kLog = u"log"_s;
+const QString kQuiet = u"quiet"_s;
+const QString kHelp = u"help"_s;
+const QString kVersion = u"version"_s;
 
-bool isSurveyOption(const QString& argument)
+// Qt's own options for the window (QGuiApplication and QApplication take them when the
+// application object is made). They are known here so that they are neither unknown
+// options nor survey ranges, and hidden from the help, which is about the program.
+struct QtOption {
+    const char16_t* name;
+    bool takesValue;
+};
+constexpr QtOption kQtOptions[] = {
+    {u"platform", true},      {u"platformpluginpath", true},
+    {u"platformtheme", true}, {u"plugin", true},
+    {u"qmljsdebugger", true}, {u"qwindowgeometry", true},
+    {u"qwindowicon", true},   {u"qwindowtitle", true},
+    {u"session", true},       {u"display", true},
+    {u"geometry", true},      {u"style", true},
+    {u"stylesheet", true},    {u"reverse", false},
+    {u"widgetcount", false},  {u"nograb", false},
+    {u"dograb", false},
+};
+
+void declareOptions(QCommandLineParser& parser)
 {
-    const QString name = argument.section(u'=', 0, 0);
-    return name == kSurvey || name == kResurvey || name == kCsv || name == kLog || name == kQuiet ||
-           name == u"-q"_s;
+    // Qt's options have a single dash ("-platform"); ours are taken with one or two.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({
+        {kSurvey,
+         u"FIRST から LAST まで調査（例 192.168.1.1-254）。省略時は自分の /24 の .1～.254\n"
+         "survey FIRST to LAST (e.g. 192.168.1.1-254); without a range, the PC's own /24, "
+         ".1 to .254"_s},
+        {kResurvey,
+         u"CSV ファイルの空欄のある行だけ再調査して同じファイルへ同じ形式で書き戻す\n"
+         "survey again the rows of a file with a blank name or MAC, and write it back as it "
+         "was read"_s,
+         u"FILE"_s},
+        {kCsv,
+         u"一覧をこのプログラムの CSV 形式で書く（--resurvey では書き戻し先）\n"
+         "write the list in the program's CSV format (for --resurvey: instead of FILE)"_s,
+         u"FILE"_s},
+        {kLog, u"一覧を履歴ファイルにも書く（次回ウィンドウ起動時に読み込まれる）\n"
+               "also write the list as the history log the window loads next"_s},
+        {{u"q"_s, kQuiet}, u"端末に進み具合を表示しない\nno progress line on the terminal"_s},
+        {{u"h"_s, u"?"_s, kHelp}, u"この説明を表示 / show this help"_s},
+        {{u"v"_s, kVersion}, u"バージョンを表示 / show the version"_s},
+    });
+    parser.addPositionalArgument(u"FIRST-LAST"_s, u"--survey の範囲 / the range of --survey"_s,
+                                 u"[FIRST-LAST]"_s);
+    for (const QtOption& qt : kQtOptions) {
+        QCommandLineOption option(QString::fromUtf16(qt.name));
+        if (qt.takesValue)
+            option.setValueName(u"value"_s);
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+}
+
+QString bilingual(const QString& japanese, const QString& english)
+{
+    return japanese + u" / "_s + english;
+}
+
+// The option name an argument gives: "--csv=a.csv" and "-csv" both give "csv".
+QString optionName(const QString& argument)
+{
+    qsizetype start = 0;
+    while (start < argument.size() && start < 2 && argument.at(start) == u'-')
+        ++start;
+    return argument.mid(start).section(u'=', 0, 0);
+}
+
+// An unknown option as the user typed it, so that the message shows what to correct.
+QString asGiven(const QString& name, const QStringList& arguments)
+{
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument.startsWith(u'-') && optionName(argument) == name)
+            return argument;
+    }
+    return u"--"_s + name;
+}
+
+QString parseError(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+        const QString given = asGiven(unknown.first(), arguments);
+        return bilingual(u"不明なオプションです: "_s + given, u"unknown option: "_s + given);
+    }
+    // What remains is a value missing after an option that needs one, or a value given
+    // to one that takes none; Qt names the option between quotes.
+    const QString option = parser.errorText().section(u'\'', 1, 1);
+    const QString name = optionName(option);
+    if (name == kCsv || name == kResurvey)
+        return bilingual(option + u" にはファイル名が必要です"_s, option + u" needs a file name"_s);
+    for (const QtOption& qt : kQtOptions) {
+        if (qt.takesValue && name == QString::fromUtf16(qt.name))
+            return bilingual(option + u" には値が必要です"_s, option + u" needs a value"_s);
+    }
+    return bilingual(option + u" には値を付けられません"_s, option + u" takes no value"_s);
+}
+
+// Qt has no option whose value may be left out, as the range of --survey may. The
+// range is therefore an argument of its own, and "--survey=RANGE" is split into two.
+QStringList withSurveyRangeApart(const QStringList& arguments)
+{
+    QStringList result;
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(u'-') && optionName(argument) == kSurvey &&
+            argument.contains(u'=')) {
+            result << argument.section(u'=', 0, 0);
+            const QString range = argument.section(u'=', 1);
+            if (!range.isEmpty())
+                result << range;
+        } else {
+            result << argument;
+        }
+    }
+    return result;
 }
 
 // Up to three decimal digits, nothing else: a command line is no place for the
@@ -36,7 +150,7 @@ std::optional<int> plainOctet(QStringView text)
 
 QString rangeError(const QString& japanese, const QString& english, const QString& range)
 {
-    return japanese + u": "_s + range + u" / "_s + english + u": "_s + range;
+    return bilingual(japanese + u": "_s + range, english + u": "_s + range);
 }
 
 } // namespace
@@ -60,7 +174,7 @@ void parseSurveyRange(const QString& text, SurveyCommand& command)
         const std::optional<int> value = plainOctet(boxes.at(index));
         if (!value || !OctetValue::inRange(index, *value)) {
             command.error =
-                rangeError(u"範囲外のオクテットがあります（最初の 3 つは 0〜255、最後は 1〜254）"_s,
+                rangeError(u"範囲外のオクテットがあります（最初の 3 つは 0～255、最後は 1～254）"_s,
                            u"an octet is out of range (0 to 255, the last one 1 to 254)"_s, text);
             return;
         }
@@ -88,97 +202,85 @@ void parseSurveyRange(const QString& text, SurveyCommand& command)
 SurveyCommand parseSurveyCommand(const QStringList& arguments)
 {
     SurveyCommand command;
-    bool anySurveyOption = false;
-    for (const QString& argument : arguments)
-        anySurveyOption = anySurveyOption || isSurveyOption(argument);
-    if (!anySurveyOption)
+    QCommandLineParser parser;
+    declareOptions(parser);
+    if (!parser.parse(withSurveyRangeApart(arguments))) {
+        command.error = parseError(parser, arguments);
         return command;
-
-    const auto fail = [&command](const QString& japanese, const QString& english) {
-        command.error = japanese + u" / "_s + english;
+    }
+    if (parser.isSet(kHelp) || parser.isSet(kVersion)) {
+        command.mode =
+            parser.isSet(kHelp) ? SurveyCommand::Mode::Help : SurveyCommand::Mode::Version;
         return command;
-    };
-    QString range;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
-        const qsizetype equals = argument.startsWith(u"--"_s) ? argument.indexOf(u'=') : -1;
-        const QString name = equals < 0 ? argument : argument.left(equals);
-        const bool inlineValue = equals >= 0;
-        // The value of an option that takes one: after "=", or the next argument.
-        const auto value = [&](bool optional) -> std::optional<QString> {
-            if (inlineValue)
-                return argument.mid(equals + 1);
-            if (i + 1 < arguments.size() && !arguments.at(i + 1).startsWith(u'-'))
-                return arguments.at(++i);
-            if (optional)
-                return QString();
-            return std::nullopt;
-        };
-
-        if (name == kSurvey || name == kResurvey) {
-            const SurveyCommand::Mode mode =
-                name == kSurvey ? SurveyCommand::Mode::Survey : SurveyCommand::Mode::Resurvey;
-            if (command.mode != SurveyCommand::Mode::Window && command.mode != mode)
-                return fail(u"--survey と --resurvey は一緒に使えません"_s,
-                            u"--survey and --resurvey cannot be used together"_s);
-            command.mode = mode;
-            const std::optional<QString> given = value(mode == SurveyCommand::Mode::Survey);
-            if (!given || (mode == SurveyCommand::Mode::Resurvey && given->isEmpty()))
-                return fail(name + u" にはファイル名が必要です"_s, name + u" needs a file name"_s);
-            if (mode == SurveyCommand::Mode::Survey)
-                range = *given;
-            else
-                command.resurveyFile = *given;
-        } else if (name == kCsv) {
-            const std::optional<QString> given = value(false);
-            if (!given || given->isEmpty())
-                return fail(u"--csv にはファイル名が必要です"_s, u"--csv needs a file name"_s);
-            command.csvFile = *given;
-        } else if ((name == kLog || name == kQuiet || name == u"-q"_s) && !inlineValue) {
-            (name == kLog ? command.log : command.quiet) = true;
-        } else if (argument.startsWith(u'-')) {
-            return fail(u"不明なオプションです: "_s + argument, u"unknown option: "_s + argument);
-        } else {
-            return fail(u"余分な引数です: "_s + argument, u"unexpected argument: "_s + argument);
-        }
     }
 
-    if (command.mode == SurveyCommand::Mode::Window)
-        return fail(u"--csv・--log・--quiet は --survey か --resurvey と使います"_s,
-                    u"--csv, --log and --quiet go with --survey or --resurvey"_s);
-    if (!range.isEmpty())
-        parseSurveyRange(range, command);
+    const auto fail = [&command](const QString& japanese, const QString& english) {
+        command.error = bilingual(japanese, english);
+        return command;
+    };
+    const bool survey = parser.isSet(kSurvey);
+    const bool resurvey = parser.isSet(kResurvey);
+    command.log = parser.isSet(kLog);
+    command.quiet = parser.isSet(kQuiet);
+    if (!survey && !resurvey) {
+        if (parser.isSet(kCsv) || command.log || command.quiet)
+            return fail(u"--csv・--log・--quiet は --survey か --resurvey と使います"_s,
+                        u"--csv, --log and --quiet go with --survey or --resurvey"_s);
+        return command;
+    }
+    if (survey && resurvey)
+        return fail(u"--survey と --resurvey は一緒に使えません"_s,
+                    u"--survey and --resurvey cannot be used together"_s);
+
+    // A file name never starts with a dash here: "--csv --log" forgot the file.
+    for (const QString& option : {kResurvey, kCsv}) {
+        const QString file = parser.value(option);
+        if (parser.isSet(option) && (file.isEmpty() || file.startsWith(u'-')))
+            return fail(u"--"_s + option + u" にはファイル名が必要です"_s,
+                        u"--"_s + option + u" needs a file name"_s);
+    }
+    command.csvFile = parser.value(kCsv);
+
+    const QStringList positional = parser.positionalArguments();
+    const qsizetype ranges = survey ? 1 : 0;
+    if (positional.size() > ranges) {
+        const QString extra = positional.at(ranges);
+        return fail(u"余分な引数です: "_s + extra, u"unexpected argument: "_s + extra);
+    }
+    if (resurvey) {
+        command.mode = SurveyCommand::Mode::Resurvey;
+        command.resurveyFile = parser.value(kResurvey);
+        return command;
+    }
+    command.mode = SurveyCommand::Mode::Survey;
+    if (!positional.isEmpty())
+        parseSurveyRange(positional.first(), command);
     return command;
 }
 
-QString surveyCommandHelp()
+QString surveyCommandHelp(const QString& historyLog)
 {
-    return u"コマンドラインでの調査 / Survey from the command line (no window, no display "
-           u"needed):\n"
-           "  --survey [FIRST-LAST]  FIRST から LAST まで調査（例 "
-           "192.168.1.1-254）。省略時は自分の /24 の"
-           " .1〜.254\n"
-           "                         survey FIRST to LAST (e.g. 192.168.1.1-254); without a range,"
-           " the PC's own /24, .1 to .254\n"
-           "  --resurvey FILE        CSV "
-           "ファイルの空欄のある行だけ再調査して同じファイルへ書き戻す\n"
-           "                         survey again the rows of a CSV file with a blank name or MAC,"
-           " and write it back\n"
-           "  --csv FILE             一覧をこのプログラムの CSV 形式で書く（--resurvey "
-           "では書き戻し先）\n"
-           "                         write the list in the program's CSV format (for --resurvey:"
-           " instead of FILE)\n"
-           "  --log                  "
-           "一覧を履歴ファイルにも書く（次回ウィンドウ起動時に読み込まれる）\n"
-           "                         also write the list as the history log the window loads next\n"
-           "  --quiet, -q            端末に進み具合を表示しない / no progress line on the "
-           "terminal\n"
-           "\n"
-           "  --survey で --csv がなければ行を標準出力へ（IP、名前、MAC をタブ区切り、UTF-8）。\n"
-           "  --survey without --csv puts the rows on standard output: address, name and MAC,"
-           " tab-separated, UTF-8.\n"
-           "  終了状態 / exit status: 0 調査した / surveyed, 1 ツールがない・書けない / probes"
-           " unavailable or output not written,\n"
-           "  2 使い方の誤り / usage error, 130 Ctrl+C・143 SIGTERM で中止 / cancelled (rows so far"
-           " are written).\n"_s;
+    QCommandLineParser parser;
+    declareOptions(parser);
+    parser.setApplicationDescription(
+        u"IPv4 ネットワーク（/24）のホストを、名前・Ping 応答・MAC アドレスつきで一覧にします。\n"
+        "Lists the hosts of an IPv4 network (/24) with their names, ping replies and MAC "
+        "addresses.\n"
+        "\n"
+        "オプションなしでウィンドウを開きます。--survey と --resurvey "
+        "はウィンドウなしで調査します。\n"
+        "Without options the window opens; --survey and --resurvey survey without a window or "
+        "a display.\n"
+        "--survey で --csv がなければ行を標準出力へ（IP、名前、MAC をタブ区切り、UTF-8）。\n"
+        "--survey without --csv puts the rows on standard output: address, name and MAC, "
+        "tab-separated, UTF-8.\n"
+        "\n"
+        "終了状態 / exit status: 0 調査した / surveyed, 1 ツールがない・書けない / probes "
+        "unavailable or output not written,\n"
+        "2 使い方の誤り / usage error, 130 Ctrl+C・143 SIGTERM で中止 / cancelled (rows so far "
+        "are written).\n"
+        "\n"
+        "履歴ファイル / history log: "_s +
+        historyLog);
+    return parser.helpText();
 }

@@ -3,11 +3,14 @@
 #include <QString>
 #include <QStringList>
 
-// A survey asked for on the command line, for scripts, scheduled jobs and machines
-// without a desktop. The same survey as the window's, without creating any window.
+// What the program was asked for on its command line: the window, an answer on the
+// terminal, or a survey for scripts, scheduled jobs and machines without a desktop
+// (the window's survey, without creating any window).
 struct SurveyCommand {
     enum class Mode {
         Window,   // no survey option: the arguments belong to the window
+        Help,     // --help, -h, -?
+        Version,  // --version, -v
         Survey,   // --survey [FIRST-LAST]
         Resurvey, // --resurvey FILE
     };
@@ -30,8 +33,9 @@ struct SurveyCommand {
     bool rowsToStandardOutput() const { return mode == Mode::Survey && csvFile.isEmpty(); }
 };
 
-// Reads the program's arguments (without the program's own name). Mode::Window when
-// none of the command-line survey's options is among them.
+// Reads the program's arguments, its own name first, as main receives them. Needs no
+// application object, so that the window's, the terminal's and the survey's options
+// are all read here, once, before anything is started.
 SurveyCommand parseSurveyCommand(const QStringList& arguments);
 
 // FIRST-LAST: "192.168.1.1-254" or "192.168.1.1-192.168.1.254". Each octet a plain
@@ -40,5 +44,6 @@ SurveyCommand parseSurveyCommand(const QStringList& arguments);
 // `command`, or its error.
 void parseSurveyRange(const QString& text, SurveyCommand& command);
 
-// The survey options as --help lists them.
-QString surveyCommandHelp();
+// What --help shows, built from the same options; `historyLog` is where the log is.
+// Needs the application object for the program's name.
+QString surveyCommandHelp(const QString& historyLog);

@@ -9,7 +9,6 @@
 #include "survey/SurveyLists.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QProcess>
@@ -112,11 +111,9 @@ Run TestLabCli::run(const QStringList& arguments, int signal, const QString& pro
         return result;
     if (signal) {
         // The probes run on the pool's threads: the survey is under way.
-        QElapsedTimer clock;
-        clock.start();
-        while (ProcessWatch::threadCount(process.processId()) < 20 && clock.elapsed() < 20000)
-            QTest::qWait(5);
-        QTest::qWait(100);
+        if (!QTest::qWaitFor([&] { return ProcessWatch::threadCount(process.processId()) >= 20; },
+                             20000))
+            return result;
         ::kill(pid_t(process.processId()), signal);
     }
     process.waitForFinished(60000);

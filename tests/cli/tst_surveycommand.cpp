@@ -1,8 +1,19 @@
 // The command-line survey's options: what each valid form asks for, and that every
-// invalid one is refused with a message naming what is wrong.
-#include "cli/SurveyCommand.h"
+// invalid one is refused with a message naming what is wrong. And what a re-survey
+// leaves in the file it was given.
+#include "FakeProbes.h"
+#include "TestFiles.h"
 
+#include "cli/CommandLineSurvey.h"
+#include "cli/SurveyCommand.h"
+#include "store/CsvExport.h"
+#include "survey/AddressList.h"
+#include "text/TextFile.h"
+
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -13,6 +24,8 @@ private slots:
     void validForms();
     void invalidForms_data();
     void invalidForms();
+    void resurveyWritesBackInTheFormRead_data();
+    void resurveyWritesBackInTheFormRead();
 };
 
 namespace {
@@ -20,7 +33,9 @@ namespace {
 // What a parsed command asks for, in one line.
 QString describe(const SurveyCommand& c)
 {
-    QStringList parts{QStringList{u"window"_s, u"survey"_s, u"resurvey"_s}.at(int(c.mode))};
+    QStringList parts{
+        QStringList{u"window"_s, u"help"_s, u"version"_s, u"survey"_s, u"resurvey"_s}.at(
+            int(c.mode))};
     if (c.hasRange)
         parts << c.prefix + QString::number(c.first) + u'-' + QString::number(c.last);
     if (!c.resurveyFile.isEmpty())
@@ -44,6 +59,8 @@ void TestSurveyCommand::validForms_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("window: no survey option")
         << QStringList{u"-platform"_s, u"xcb"_s} << u"window"_s;
+    QTest::newRow("Qt's option value is no range")
+        << QStringList{u"-platform"_s, u"offscreen"_s, u"--survey"_s} << u"survey stdout"_s;
     QTest::newRow("own range") << QStringList{u"--survey"_s} << u"survey stdout"_s;
     QTest::newRow("short range") << QStringList{u"--survey"_s, u"192.168.1.1-254"_s}
                                  << u"survey 192.168.1.1-254 stdout"_s;
@@ -64,7 +81,7 @@ void TestSurveyCommand::validForms()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, expected);
-    const SurveyCommand command = parseSurveyCommand(arguments);
+    const SurveyCommand command = parseSurveyCommand(QStringList{u"netroscope"_s} + arguments);
     QCOMPARE(command.error, QString());
     QCOMPARE(describe(command), expected);
 }
@@ -76,7 +93,7 @@ void TestSurveyCommand::invalidForms_data()
 
     QTest::newRow("unknown option") << QStringList{u"--survey"_s, u"--fast"_s} << u"--fast"_s;
     QTest::newRow("option value on a flag")
-        << QStringList{u"--survey"_s, u"--log=x"_s} << u"--log=x"_s;
+        << QStringList{u"--survey"_s, u"--log=x"_s} << u"--log"_s;
     QTest::newRow("extra argument")
         << QStringList{u"--survey"_s, u"1.2.3.1-9"_s, u"more"_s} << u"more"_s;
     QTest::newRow("csv without a file") << QStringList{u"--survey"_s, u"--csv"_s} << u"--csv"_s;
@@ -96,11 +113,71 @@ void TestSurveyCommand::invalidForms()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, named);
-    const SurveyCommand command = parseSurveyCommand(arguments);
+    const SurveyCommand command = parseSurveyCommand(QStringList{u"netroscope"_s} + arguments);
     QVERIFY2(command.error.contains(named), qPrintable(command.error));
-    // One line, in both languages.
+    // One line, in both languages, with the window's wave dash in a range ("0～255").
     QVERIFY(!command.error.contains(u'\n'));
     QVERIFY(command.error.contains(u" / "_s));
+    QVERIFY(!command.error.contains(u'\u301C'));
+}
+
+void TestSurveyCommand::resurveyWritesBackInTheFormRead_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("csv"); // --csv, or empty: back into the file
+    QTest::addColumn<bool>("header"); // whether the file starts with the header line
+    QTest::newRow("the history log stays without a header")
+        << u"Netroscope.log"_s << QString() << false;
+    QTest::newRow("a text file stays without one") << u"list.txt"_s << QString() << false;
+    QTest::newRow("a CSV file keeps its one header") << u"list.CSV"_s << QString() << true;
+    QTest::newRow("--csv is a CSV file") << u"Netroscope.log"_s << u"out.csv"_s << false;
+}
+
+void TestSurveyCommand::resurveyWritesBackInTheFormRead()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, csv);
+    QFETCH(bool, header);
+    QTemporaryDir dir;
+    const QString input = dir.filePath(file);
+    const QStringList before{AddressList::csvHeader(), u"198.18.0.1,,"_s,
+                             u"198.18.0.2,pc02,02-00-00-00-00-02"_s};
+    QVERIFY(header ? writeCsvExport(before, input).ok : TextFile::write(input, before.mid(1)).ok);
+
+    auto probes = std::make_shared<FakeProbes>();
+    FakeProbes::Script found;
+    found.host = u"pc01"_s;
+    found.answered = true;
+    found.mac = u"02-00-00-00-00-01"_s;
+    probes->setScript(u"198.18.0.1"_s, found);
+    CommandLineServices services;
+    services.probes = probes;
+    std::FILE* sink = std::tmpfile();
+    services.out = services.err = sink;
+    SurveyCommand command;
+    command.mode = SurveyCommand::Mode::Resurvey;
+    command.resurveyFile = input;
+    command.csvFile = csv.isEmpty() ? QString() : dir.filePath(csv);
+
+    // Twice: a second run finds nothing to do and must leave the file as the first did.
+    const QString output = csv.isEmpty() ? input : command.csvFile;
+    QByteArray first;
+    for (int run = 0; run < 2; ++run) {
+        QCOMPARE(runSurveyCommand(command, services), 0);
+        const QByteArray written = TestFiles::readBytes(output);
+        if (run == 0)
+            first = written;
+        QCOMPARE(written, first);
+    }
+    std::fclose(sink);
+
+    const QStringList after{AddressList::csvHeader(), u"198.18.0.1,pc01,02-00-00-00-00-01"_s,
+                            before.at(2)};
+    const QString reference = dir.filePath(u"reference"_s);
+    const bool csvForm = header || !csv.isEmpty();
+    QVERIFY(csvForm ? writeCsvExport(after, reference).ok
+                    : TextFile::write(reference, after.mid(1)).ok);
+    QCOMPARE(first, TestFiles::readBytes(reference));
 }
 
 QTEST_GUILESS_MAIN(TestSurveyCommand)
