@@ -4,7 +4,8 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-int SystemMessageBoxes::show(QWidget* parent, const QString& text, const QString& title, int style)
+MessageBoxes::Answer SystemMessageBoxes::show(QWidget* parent, const QString& text,
+                                              const QString& title, Style style)
 {
     QMessageBox box(parent);
     box.setWindowTitle(title);
@@ -14,33 +15,28 @@ int SystemMessageBoxes::show(QWidget* parent, const QString& text, const QString
     box.setText(shown);
     box.setTextFormat(Qt::PlainText);
 
-    const int buttons = style & 0x0F;
-    const int icon = style & 0xF0;
-    switch (icon) {
-    case 16:
+    switch (style) {
+    case OkCritical:
         box.setIcon(QMessageBox::Critical);
         break;
-    case 32:
+    case YesNoQuestion:
         box.setIcon(QMessageBox::Question);
         break;
-    case 48:
+    case OkExclamation:
         box.setIcon(QMessageBox::Warning);
         break;
-    case 64:
+    case OkInformation:
         box.setIcon(QMessageBox::Information);
         break;
-    default:
-        break;
     }
-    if (buttons == 4) {
+    if (style == YesNoQuestion) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
-    const int answer = box.exec();
-    switch (answer) {
+    switch (box.exec()) {
     case QMessageBox::Yes:
         return Yes;
     case QMessageBox::No:

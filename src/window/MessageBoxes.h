@@ -5,11 +5,11 @@
 class QWidget;
 
 // Every message box of the program goes through this interface: text, title and
-// a style number (buttons + icon) in, the answer out. The window owns one; tests
-// put a scripted one in its place and assert on exactly what was asked.
+// a style (buttons + icon) in, the answer out. The window owns one; tests put a
+// scripted one in its place and assert on exactly what was asked.
 class MessageBoxes {
 public:
-    // Style numbers: a button set plus an icon.
+    // A button set plus an icon; the numbers are the styles' traditional values.
     enum Style : int {
         OkCritical = 16,    // OK, stop icon
         YesNoQuestion = 36, // Yes and No, question icon, Yes the default
@@ -20,11 +20,12 @@ public:
     enum Answer : int { Ok = 1, Yes = 6, No = 7 };
 
     virtual ~MessageBoxes() = default;
-    virtual int show(QWidget* parent, const QString& text, const QString& title, int style) = 0;
+    virtual Answer show(QWidget* parent, const QString& text, const QString& title,
+                        Style style) = 0;
 };
 
 // The real, modal message boxes.
 class SystemMessageBoxes : public MessageBoxes {
 public:
-    int show(QWidget* parent, const QString& text, const QString& title, int style) override;
+    Answer show(QWidget* parent, const QString& text, const QString& title, Style style) override;
 };

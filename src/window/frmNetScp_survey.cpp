@@ -26,7 +26,7 @@ void frmNetScp::cmdStart_Click(int Index)
     }
 
     if (Index == 0 && m_lists->count() > 1) {
-        const int answer =
+        const MessageBoxes::Answer answer =
             m_services.boxes->show(this, u"今まで調査した履歴がなくなりますが、よろしいですか？"_s,
                                    u"新規調査"_s, MessageBoxes::YesNoQuestion);
         if (answer != MessageBoxes::Yes)

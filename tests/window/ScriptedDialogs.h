@@ -16,20 +16,20 @@ public:
     struct Asked {
         QString text;
         QString title;
-        int style = 0;
+        Style style = OkInformation;
         bool overShownWindow = false; // its parent window was on screen
     };
 
-    int show(QWidget* parent, const QString& text, const QString& title, int style) override
+    Answer show(QWidget* parent, const QString& text, const QString& title, Style style) override
     {
         asked.append({text, title, style, parent && parent->isVisible()});
         if (!answers.isEmpty())
             return answers.takeFirst();
-        return (style & 0x0F) == 4 ? Yes : Ok;
+        return style == YesNoQuestion ? Yes : Ok;
     }
 
     QList<Asked> asked;
-    QList<int> answers; // next answers; a Yes/No box with none scripted answers Yes
+    QList<Answer> answers; // next answers; a Yes/No box with none scripted answers Yes
 };
 
 // File dialogs that return scripted paths (empty: cancelled).

@@ -1,4 +1,5 @@
 #include "FakeProbes.h"
+#include "SettleEvents.h"
 #include "TestFiles.h"
 #include "WindowHarness.h"
 
@@ -173,7 +174,7 @@ void TestFrmNetScp::missingToolsEndBeforeTheWindow()
     QCOMPARE(h.boxes.asked[0].text,
              u"必要なＤＬＬがありません\r\n申し訳ありませんがこのパソコンでは使用できません"_s);
     QCOMPARE(h.boxes.asked[0].title, u"終了"_s);
-    QCOMPARE(h.boxes.asked[0].style, 16);
+    QCOMPARE(h.boxes.asked[0].style, MessageBoxes::OkCritical);
     QVERIFY(!w.isVisible());
     QCOMPARE(h.probes->callCount(FakeProbes::kOwnIdentity), 0);
     // The program ends without unloading: the log is neither read nor written.
@@ -249,7 +250,7 @@ void TestFrmNetScp::validationRefusesFirstBadBoxInOrder()
     QCOMPARE(h.boxes.asked.size(), 1);
     QCOMPARE(h.boxes.asked[0].text, OctetValue::rangeMessage());
     QCOMPARE(h.boxes.asked[0].title, u"調査中止"_s);
-    QCOMPARE(h.boxes.asked[0].style, 64);
+    QCOMPARE(h.boxes.asked[0].style, MessageBoxes::OkInformation);
     QTRY_VERIFY(h.window->txtIP[focus]->hasFocus());
     QVERIFY(h.window->cmdStart[0]->isEnabled());
     QCOMPARE(h.probes->callCount(FakeProbes::kIpToHost), 0);
@@ -267,7 +268,7 @@ void TestFrmNetScp::confirmationGuardsAnExistingList()
     QCOMPARE(h.boxes.asked.size(), 1);
     QCOMPARE(h.boxes.asked[0].text, u"今まで調査した履歴がなくなりますが、よろしいですか？"_s);
     QCOMPARE(h.boxes.asked[0].title, u"新規調査"_s);
-    QCOMPARE(h.boxes.asked[0].style, 36);
+    QCOMPARE(h.boxes.asked[0].style, MessageBoxes::YesNoQuestion);
     QCOMPARE(h.dat2(), before);
     QVERIFY(h.window->cmdStart[0]->isEnabled());
 
@@ -448,7 +449,7 @@ void TestFrmNetScp::closingDuringPanelProbeStopsIt()
     // The held ping gives up on its stop token; its result reaches no window.
     QTRY_COMPARE(h.probes->running(), 0);
     QCOMPARE(h.probes->stoppedCount(), 1);
-    QTest::qWait(50);
+    settleEvents();
 }
 
 void TestFrmNetScp::sessionEndBeforeTheLogIsReadKeepsIt()
@@ -519,7 +520,7 @@ void TestFrmNetScp::probeErrorsAreShownAsBoxes()
     QCOMPARE(h.boxes.asked.size(), 2);
     QCOMPARE(h.boxes.asked[0].text, u"何かエラーになりました。"_s);
     QCOMPARE(h.boxes.asked[0].title, u"エラー subPing"_s);
-    QCOMPARE(h.boxes.asked[0].style, 48);
+    QCOMPARE(h.boxes.asked[0].style, MessageBoxes::OkExclamation);
     QCOMPARE(h.boxes.asked[1].title, u"エラー subMacGet"_s);
     QCOMPARE(h.dat2().at(2), u"198.18.0.3,,"_s);
     QCOMPARE(h.dat2().at(3), u"198.18.0.4,h4,"_s);
@@ -578,7 +579,7 @@ void TestFrmNetScp::panelInputChecks()
     QCOMPARE(h.boxes.asked[3].text, u"HOST名を入れてくれよ～"_s);
     for (const auto& asked : h.boxes.asked) {
         QCOMPARE(asked.title, u"入力ミス"_s);
-        QCOMPARE(asked.style, 64);
+        QCOMPARE(asked.style, MessageBoxes::OkInformation);
     }
     QCOMPARE(w.txtPing2->text(), u"成功"_s);
     QCOMPARE(w.txtMac2->text(), u"AA"_s);
@@ -726,7 +727,7 @@ void TestFrmNetScp::exportWritesTheListAndReportsFailure()
     h.window->cmdSave->click();
     QCOMPARE(h.boxes.asked.size(), 1);
     QCOMPARE(h.boxes.asked[0].title, u"CSV保存"_s);
-    QCOMPARE(h.boxes.asked[0].style, 48);
+    QCOMPARE(h.boxes.asked[0].style, MessageBoxes::OkExclamation);
     QCOMPARE(h.dat2().size(), 2);
 }
 
@@ -746,7 +747,7 @@ void TestFrmNetScp::importPathsThatChangeNothing()
         u"Ver.1.XXで作成済みのCSVファイルを、経歴にしたい場合に使用します\r\n"
         u"尚、インポートを行うと、今までの経歴は全て破棄されます\r\n\r\nインポートを続行しますか？"_s);
     QCOMPARE(h.boxes.asked[0].title, u"インポート"_s);
-    QCOMPARE(h.boxes.asked[0].style, 36);
+    QCOMPARE(h.boxes.asked[0].style, MessageBoxes::YesNoQuestion);
     QVERIFY(h.dialogs.asked.isEmpty());
     QCOMPARE(h.dat2(), before);
 
@@ -759,7 +760,7 @@ void TestFrmNetScp::importPathsThatChangeNothing()
     QVERIFY(h.importFile(h.dir.filePath(u"missing.csv"_s)));
     QCOMPARE(h.boxes.asked.size(), 4);
     QCOMPARE(h.boxes.asked[3].title, u"インポート"_s);
-    QCOMPARE(h.boxes.asked[3].style, 48);
+    QCOMPARE(h.boxes.asked[3].style, MessageBoxes::OkExclamation);
     QCOMPARE(h.dat2(), before);
     QVERIFY(h.window->close());
     QCOMPARE(TestFiles::readBytes(h.logPath()), QByteArray("198.18.0.5,pc05,\r\n"));
@@ -809,7 +810,7 @@ void TestFrmNetScp::helpOpensHlpThenHtmlElseSaysMissing()
         QCOMPARE(h.boxes.asked.size(), 1);
         QCOMPARE(h.boxes.asked[0].text, u"ヘルプファイルがありません"_s);
         QCOMPARE(h.boxes.asked[0].title, u"ヘルプ無し"_s);
-        QCOMPARE(h.boxes.asked[0].style, int(MessageBoxes::OkExclamation));
+        QCOMPARE(h.boxes.asked[0].style, MessageBoxes::OkExclamation);
     } else {
         const QFileInfo file(h.dir.filePath(opened));
         QCOMPARE(h.launcher.started, QStringList{file.filePath() + u'|' + file.path()});
@@ -860,7 +861,7 @@ void TestFrmNetScp::unreadableLogIsKeptUntilTheListIsReplaced()
     QCOMPARE(h.dat2().size(), 1);
     QTRY_COMPARE(h.boxes.asked.size(), 1);
     QVERIFY(h.boxes.asked[0].overShownWindow);
-    QCOMPARE(h.boxes.asked[0].style, int(MessageBoxes::OkExclamation));
+    QCOMPARE(h.boxes.asked[0].style, MessageBoxes::OkExclamation);
     QVERIFY(h.boxes.asked[0].text.startsWith(u"履歴ファイルを読み込めませんでした。\r\n"_s +
                                              h.logPath()));
 
@@ -888,7 +889,7 @@ void TestFrmNetScp::missingConverterStopsBeforeAnyFile()
     const auto restore = qScopeGuard([] { Cp932::simulateMissingConverter(false); });
     QVERIFY(!h.create().Form_Load());
     QCOMPARE(h.boxes.asked.size(), 1);
-    QCOMPARE(h.boxes.asked[0].style, int(MessageBoxes::OkCritical));
+    QCOMPARE(h.boxes.asked[0].style, MessageBoxes::OkCritical);
     QCOMPARE(h.probes->calls().size(), 0); // stopped before the tools check, too
     h.window.reset();
     QCOMPARE(TestFiles::readBytes(h.logPath()), log);
