@@ -84,15 +84,79 @@ void printRow(std::FILE* out, const AddressEntry& entry)
     std::fflush(out);
 }
 
+// Where the list goes once surveyed, besides standard output and the history log.
+struct Output {
+    QString path; // none when empty
+    bool withHeader = true;
+};
+
 // The list written where it goes, whole or not at all. A file is written back in the
 // form it was read in: a log or any file read without a header gains none.
-bool writeList(std::FILE* err, const QStringList& lstDat2, const QString& path, bool withHeader)
+bool writeList(std::FILE* err, const QStringList& lstDat2, const Output& output)
 {
-    const TextFile::WriteResult written =
-        withHeader ? writeCsvExport(lstDat2, path) : TextFile::write(path, lstDat2.mid(1));
+    const TextFile::WriteResult written = output.withHeader
+                                              ? writeCsvExport(lstDat2, output.path)
+                                              : TextFile::write(output.path, lstDat2.mid(1));
     if (!written.ok)
-        say(err, u"書き込めませんでした / could not write "_s + path + u": "_s + written.error);
+        say(err,
+            u"書き込めませんでした / could not write "_s + output.path + u": "_s + written.error);
     return written.ok;
+}
+
+// The probes and the converter are there. Says what is missing otherwise.
+bool toolsAvailable(std::FILE* err, NetworkProbes& probes)
+{
+    if (!Cp932::available()) {
+        say(err, u"コードページ 932（シフトJIS）の文字変換が使えません / the code page 932 "
+                 u"converter is missing"_s);
+        return false;
+    }
+    if (!probes.toolsPresent()) {
+        say(err, u"必要なツール（ping、ip）がありません / the tools the probes need (ping, ip) "
+                 u"are missing"_s);
+        return false;
+    }
+    return true;
+}
+
+// The engine's run in the application's event loop, rows reported as they come.
+// Gives 0, or the exit status of the signal that cancelled it.
+int surveyInEventLoop(const SurveyCommand& command, const CommandLineServices& services,
+                      SurveyLists& lists, const QString& prefix, const OwnIdentity& me)
+{
+    SurveyEngine engine(services.probes, lists);
+    const int total = command.mode == SurveyCommand::Mode::Survey ? command.last - command.first + 1
+                                                                  : lists.entryCount();
+    ProgressLine progress(services.err, services.progress && !command.quiet, total);
+    // Rows go out as they come, so that a pipe sees each host as soon as it is found.
+    QObject::connect(&engine, &SurveyEngine::rowAdded, &engine, [&](const AddressEntry& entry) {
+        progress.clear();
+        if (command.rowsToStandardOutput())
+            printRow(services.out, entry);
+        progress.rowAdded(entry);
+    });
+    // The window's error boxes become warnings; the survey goes on, as after OK.
+    QObject::connect(&engine, &SurveyEngine::probeError, &engine, [&](const QString& procedure) {
+        progress.clear();
+        say(services.err,
+            u"警告 / warning: "_s + procedure + u": 何かエラーになりました。 / a probe failed"_s);
+    });
+    // Ctrl+C and SIGTERM cancel like 「調査中止」; the rows so far are still written.
+    int status = 0;
+    InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &engine, [&](int exitStatus) {
+        status = exitStatus;
+        engine.cancel();
+    });
+    QEventLoop loop;
+    QObject::connect(&engine, &SurveyEngine::finished, &loop, &QEventLoop::quit);
+    if (command.mode == SurveyCommand::Mode::Survey)
+        engine.startNew(prefix, command.first, command.last, me);
+    else
+        engine.startResurvey(me);
+    loop.exec();
+    progress.clear();
+    return status;
 }
 
 } // namespace
@@ -100,22 +164,13 @@ bool writeList(std::FILE* err, const QStringList& lstDat2, const QString& path, 
 int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& services)
 {
     std::FILE* err = services.err;
-    if (!Cp932::available()) {
-        say(err, u"コードページ 932（シフトJIS）の文字変換が使えません / the code page 932 "
-                 u"converter is missing"_s);
+    if (!toolsAvailable(err, *services.probes))
         return 1;
-    }
-    if (!services.probes->toolsPresent()) {
-        say(err, u"必要なツール（ping、ip）がありません / the tools the probes need (ping, ip) "
-                 u"are missing"_s);
-        return 1;
-    }
 
     // A re-survey starts from the file's rows and goes back into it, unless --csv says
     // where else; a new survey goes to --csv, if anywhere.
     SurveyLists lists;
-    QString output = command.csvFile;
-    bool outputHasHeader = true;
+    Output output{command.csvFile};
     if (command.mode == SurveyCommand::Mode::Resurvey) {
         LoadedList loaded = subListLoad(command.resurveyFile);
         if (!loaded.opened) {
@@ -124,16 +179,15 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
             return 1;
         }
         lists.replaceWithStored(std::move(loaded.rows));
-        if (output.isEmpty()) {
-            output = command.resurveyFile;
-            outputHasHeader = loaded.hasHeader;
-        }
+        if (output.path.isEmpty())
+            output = {command.resurveyFile, loaded.hasHeader};
     }
-    if (!output.isEmpty() && !folderTakesFiles(output)) {
-        say(err, u"書き込めないフォルダーです / cannot write into the folder of "_s + output);
+    if (!output.path.isEmpty() && !folderTakesFiles(output.path)) {
+        say(err, u"書き込めないフォルダーです / cannot write into the folder of "_s + output.path);
         return 1;
     }
 
+    // Without a range, the PC's own /24 from .1 to .254, as the window proposes it.
     const OwnIdentity me = services.probes->ownIdentity();
     QString prefix = command.prefix;
     if (command.mode == SurveyCommand::Mode::Survey && !command.hasRange) {
@@ -146,42 +200,9 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
         prefix = OctetValue::prefixText(octets.at(0), octets.at(1), octets.at(2));
     }
 
-    SurveyEngine engine(services.probes, lists);
-    const int total = command.mode == SurveyCommand::Mode::Survey ? command.last - command.first + 1
-                                                                  : lists.entryCount();
-    ProgressLine progress(err, services.progress && !command.quiet, total);
-    // Rows go out as they come, so that a pipe sees each host as soon as it is found.
-    QObject::connect(&engine, &SurveyEngine::rowAdded, &engine, [&](const AddressEntry& entry) {
-        progress.clear();
-        if (command.rowsToStandardOutput())
-            printRow(services.out, entry);
-        progress.rowAdded(entry);
-    });
-    // The window's error boxes become warnings; the survey goes on, as after OK.
-    QObject::connect(&engine, &SurveyEngine::probeError, &engine, [&](const QString& procedure) {
-        progress.clear();
-        say(err,
-            u"警告 / warning: "_s + procedure + u": 何かエラーになりました。 / a probe failed"_s);
-    });
-    // Ctrl+C and SIGTERM cancel like 「調査中止」; the rows so far are still written.
-    int status = 0;
-    auto interrupts = std::make_unique<InterruptWatcher>();
-    QObject::connect(interrupts.get(), &InterruptWatcher::interrupted, &engine,
-                     [&](int exitStatus) {
-                         status = exitStatus;
-                         engine.cancel();
-                     });
-    QEventLoop loop;
-    QObject::connect(&engine, &SurveyEngine::finished, &loop, &QEventLoop::quit);
-    if (command.mode == SurveyCommand::Mode::Survey)
-        engine.startNew(prefix, command.first, command.last, me);
-    else
-        engine.startResurvey(me);
-    loop.exec();
-    progress.clear();
-    interrupts.reset();
+    const int status = surveyInEventLoop(command, services, lists, prefix, me);
 
-    if (!output.isEmpty() && !writeList(err, lists.lstDat2(), output, outputHasHeader))
+    if (!output.path.isEmpty() && !writeList(err, lists.lstDat2(), output))
         return 1;
     if (command.log && services.historyLogPath) {
         const QString logPath = services.historyLogPath();

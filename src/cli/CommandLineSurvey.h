@@ -19,8 +19,9 @@ struct CommandLineServices {
 };
 
 // Runs the survey of a parsed command (no usage error) in the application's event
-// loop with the engine the window uses, writes what it asks for and gives the exit
-// status: 0 when the survey ran, 1 when the probes or the converter are missing or
+// loop with the engine the window uses, writes what it asks for (a re-survey back into
+// its file, in the form the file was read in, unless --csv names another) and gives
+// the exit status: 0 when the survey ran, 1 when the probes or the converter are missing or
 // an output could not be written (the file is then left as it was), 2 when no range
 // was given and the PC's own address is unknown, 128 + the signal when SIGINT or
 // SIGTERM cancelled it (the rows so far are written all the same).
