@@ -25,7 +25,16 @@ struct Run {
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
+    bool signalled = false; // the signal asked for reached the running program
 };
+
+// Only a running child is signalled: the id of one that has ended is 0, and kill(0)
+// would signal this process's whole group, the test runner included.
+bool signalChild(const QProcess& process, int signal)
+{
+    const qint64 pid = process.processId();
+    return process.state() == QProcess::Running && pid > 0 && ::kill(pid_t(pid), signal) == 0;
+}
 
 QByteArray fileBytes(const QString& path)
 {
@@ -111,10 +120,14 @@ Run TestLabCli::run(const QStringList& arguments, int signal, const QString& pro
         return result;
     if (signal) {
         // The probes run on the pool's threads: the survey is under way.
-        if (!QTest::qWaitFor([&] { return ProcessWatch::threadCount(process.processId()) >= 20; },
-                             20000))
-            return result;
-        ::kill(pid_t(process.processId()), signal);
+        // A program that has already ended is not waited for.
+        const bool underWay = QTest::qWaitFor(
+            [&] {
+                return process.state() != QProcess::Running ||
+                       ProcessWatch::threadCount(process.processId()) >= 20;
+            },
+            20000);
+        result.signalled = underWay && signalChild(process, signal);
     }
     process.waitForFinished(60000);
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -190,6 +203,7 @@ void TestLabCli::signalInTheMiddle()
     }
     const Run r = resurvey ? run({u"--resurvey"_s, csv}, signal)
                            : run({u"--survey"_s, m_prefix + u".1-254"_s, u"--csv"_s, csv}, signal);
+    QVERIFY2(r.signalled, r.err.constData());
     QCOMPARE(r.exitCode, exitCode);
 
     // The rows up to the address being probed when the signal came are surveyed; a new

@@ -5,14 +5,17 @@
 #include "TestFiles.h"
 
 #include "cli/CommandLineSurvey.h"
+#include "cli/Interrupts.h"
 #include "cli/SurveyCommand.h"
 #include "store/CsvExport.h"
 #include "survey/AddressList.h"
 #include "text/TextFile.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
@@ -26,6 +29,8 @@ private slots:
     void invalidForms();
     void resurveyWritesBackInTheFormRead_data();
     void resurveyWritesBackInTheFormRead();
+    void signalGivesTheShellsExitStatus_data();
+    void signalGivesTheShellsExitStatus();
 };
 
 namespace {
@@ -178,6 +183,26 @@ void TestSurveyCommand::resurveyWritesBackInTheFormRead()
     QVERIFY(csvForm ? writeCsvExport(after, reference).ok
                     : TextFile::write(reference, after.mid(1)).ok);
     QCOMPARE(first, TestFiles::readBytes(reference));
+}
+
+void TestSurveyCommand::signalGivesTheShellsExitStatus_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("exitStatus");
+    QTest::newRow("Ctrl+C") << int(SIGINT) << 130;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+}
+
+void TestSurveyCommand::signalGivesTheShellsExitStatus()
+{
+    QFETCH(int, signal);
+    QFETCH(int, exitStatus);
+    InterruptWatcher watcher;
+    QSignalSpy interrupted(&watcher, &InterruptWatcher::interrupted);
+    QCOMPARE(::raise(signal), 0);
+    QVERIFY(interrupted.wait(5000));
+    QCOMPARE(interrupted.size(), 1);
+    QCOMPARE(interrupted.at(0).at(0).toInt(), exitStatus);
 }
 
 QTEST_GUILESS_MAIN(TestSurveyCommand)

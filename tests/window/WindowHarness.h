@@ -6,6 +6,7 @@
 #include "window/frmNetScp.h"
 
 #include <QAction>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,6 +59,14 @@ template <typename Probes> struct WindowHarness {
             return false;
         window->show();
         return QTest::qWaitForWindowExposed(window.get());
+    }
+
+    // Clicks a survey button (0 new, 1 again); true when the run has started. A range
+    // the boxes refuse shows here at once rather than as a survey that never ends.
+    bool startSurvey(int index)
+    {
+        window->cmdStart[index]->click();
+        return window->cmdCancel->isEnabled();
     }
 
     // Chooses `path` for an import, answers Yes, and waits for the read to end.

@@ -54,7 +54,7 @@ struct Harness : WindowHarness<FakeProbes> {
     void runSurvey(int index)
     {
         QSignalSpy done(window.get(), &frmNetScp::surveyFinished);
-        window->cmdStart[index]->click();
+        QVERIFY(startSurvey(index));
         QVERIFY(done.wait(5000));
     }
 };

@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,6 +77,18 @@ bool makeInput(const QString& path, const QString& special, const QByteArray& by
     if (special == u"unreadable")
         return ::chmod(native.constData(), 0) == 0;
     return true;
+}
+
+// A reader that a fault let into a FIFO waits for a writer for ever, and the window's
+// pool with it: a writer that comes and goes lets it see the end, so that such a
+// fault fails its test instead of hanging the run.
+void unblockReader(const QString& path, const QString& special)
+{
+    if (special != u"fifo")
+        return;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0)
+        ::close(fd);
 }
 
 // A window with the system's probes; its folder searchable by nobody, so that a
@@ -146,12 +159,12 @@ void TestHostileInputs::leavesNoProcessOrFileBehind()
         w.txtIP[3]->setText(u"10"_s);
         w.txtIP[7]->setText(u"17"_s);
         QSignalSpy done(&w, &frmNetScp::surveyFinished);
-        w.cmdStart[0]->click();
+        QVERIFY(lab.startSurvey(0));
         QVERIFY(done.wait(60000));
         lab.boxes.answers = {MessageBoxes::Yes};
         w.txtIP[3]->setText(u"1"_s);
         w.txtIP[7]->setText(u"254"_s);
-        w.cmdStart[0]->click();
+        QVERIFY(lab.startSurvey(0));
         QTRY_VERIFY(!ProcessWatch::childProcesses().isEmpty()); // probes are running
         w.cmdCancel->click();
         QVERIFY(done.wait(60000));
@@ -228,6 +241,8 @@ void TestHostileInputs::nothingCrashesHangsOrRuns()
     QFETCH(QByteArray, input);
     QFETCH(int, rows);
     const bool asNobody = special == u"unreadable";
+    // Only a large file may take long to read; any other that does has hung.
+    const int readWait = input.size() > 1'000'000 ? 60000 : 10000;
     const QString oldDir = QDir::currentPath();
     const auto back = qScopeGuard([&] { QDir::setCurrent(oldDir); });
 
@@ -249,7 +264,7 @@ void TestHostileInputs::nothingCrashesHangsOrRuns()
         QVERIFY(lab.importFile(list, 60000));
         QCOMPARE(lab.rows(), 1);
         QSignalSpy done(&w, &frmNetScp::surveyFinished);
-        w.cmdStart[1]->click();
+        QVERIFY(lab.startSurvey(1));
         QVERIFY(done.wait(60000));
         // Whatever the resolver made of it (inet_addr stops at a blank), the entry
         // keeps its text and no MAC: nothing answered a ping of that text.
@@ -268,11 +283,12 @@ void TestHostileInputs::nothingCrashesHangsOrRuns()
         Lab lab;
         const QString log = lab.logPath();
         QVERIFY(makeInput(log, special, input));
+        const auto unblock = qScopeGuard([&] { unblockReader(log, special); });
         {
             std::optional<ReadAsNobody> nobody;
             if (asNobody)
                 nobody.emplace();
-            QVERIFY(lab.load(60000));
+            QVERIFY(lab.load(readWait));
         }
         QCOMPARE(lab.rows(), std::max(rows, 0));
         QTRY_COMPARE(lab.boxes.asked.size(), rows < 0 ? 1 : 0);
@@ -293,13 +309,14 @@ void TestHostileInputs::nothingCrashesHangsOrRuns()
     Lab lab;
     const QString imported = lab.dir.filePath(u"import.txt"_s);
     QVERIFY(makeInput(imported, special, input));
+    const auto unblock = qScopeGuard([&] { unblockReader(imported, special); });
     QVERIFY(TestFiles::writeBytes(lab.logPath(), "198.18.0.5,pc05,\r\n"));
     QVERIFY(lab.load(60000));
     {
         std::optional<ReadAsNobody> nobody;
         if (asNobody)
             nobody.emplace();
-        QVERIFY(lab.importFile(imported, 60000));
+        QVERIFY(lab.importFile(imported, readWait));
     }
     QCOMPARE(lab.rows(), rows < 0 ? 1 : rows);
     QCOMPARE(lab.boxes.asked.size(), rows < 0 ? 2 : 1); // the confirmation, then the refusal
