@@ -8,8 +8,11 @@
 #   probes    the network and the system: resolver, ping, ARP table, own identity
 #   survey    the address list and the survey engine
 #   store     the history log, CSV export and import, where files live
-#   window, auxwin   the widgets (one layer: the main window opens the others)
-#   cli       the command-line survey, beside the widgets and without them
+#   widgets   what every window shares: its font and its twips
+#   auxwin    the about window and help: opened by the main window, they know
+#             nothing of it
+#   window    the main window
+#   cli       the command-line survey, beside the windows and without widgets
 #   main.cpp  (in src/ itself) may include anything
 cmake_minimum_required(VERSION 3.25)
 
@@ -17,14 +20,20 @@ set(_allowed_text text)
 set(_allowed_probes text probes)
 set(_allowed_survey text probes survey)
 set(_allowed_store text probes survey store)
-set(_allowed_window text probes survey store window auxwin)
-set(_allowed_auxwin text probes survey store window auxwin)
+set(_allowed_widgets text probes survey store widgets)
+set(_allowed_auxwin text probes survey store widgets auxwin)
+set(_allowed_window text probes survey store widgets auxwin window)
 set(_allowed_cli text probes survey store cli)
 
 if(NOT SRC)
   message(FATAL_ERROR "CheckLayers: give -DSRC=<source folder>")
 endif()
+# A relative folder globs to nothing, and a check of nothing would pass.
+file(REAL_PATH "${SRC}" SRC)
 file(GLOB_RECURSE _files RELATIVE "${SRC}" "${SRC}/*.cpp" "${SRC}/*.h" "${SRC}/*.in")
+if(NOT _files)
+  message(FATAL_ERROR "CheckLayers: no sources in ${SRC}")
+endif()
 set(_violations "")
 foreach(_file IN LISTS _files)
   if(NOT _file MATCHES "^([^/]+)/")

@@ -29,7 +29,9 @@ TaskPlan planTask(const QString& path, const QString& programDir, QChar separato
 {
     const QString sep(separator);
     const qint32 lastSep = CharChk(1, path, sep).position;
-    const qint32 exePos = CharChk(1, path.toUpper(), u".EXE "_s).position;
+    // Folded one character at a time, so that positions stay the path's own: an
+    // upper-cased copy is longer wherever a letter upper-cases to two ("ß" to "SS").
+    const qint32 exePos = qint32(path.lastIndexOf(u".EXE "_s, -1, Qt::CaseInsensitive) + 1);
 
     TaskPlan plan;
     if (exePos > 0) {

@@ -1,8 +1,8 @@
 #include "auxwin/frmVersion.h"
 
 #include "auxwin/Launcher.h"
-#include "window/Twips.h"
-#include "window/WindowFont.h"
+#include "widgets/Twips.h"
+#include "widgets/WindowFont.h"
 
 #include <QEvent>
 #include <QFontMetrics>

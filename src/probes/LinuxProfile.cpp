@@ -74,11 +74,6 @@ QString LinuxProfile::findTool(const QString& name) const
     return QStandardPaths::findExecutable(name, toolDirectories());
 }
 
-QString LinuxProfile::windowsDirectory() const
-{
-    return QDir::tempPath();
-}
-
 QString LinuxProfile::computerName() const
 {
     return QSysInfo::machineHostName();

@@ -28,7 +28,6 @@ public:
 
     QStringList requiredTools() const override;
     QString findTool(const QString& name) const override;
-    QString windowsDirectory() const override;
     QString computerName() const override;
 
     CommandLine pingCommand(const QString& ip) const override;

@@ -56,8 +56,6 @@ public:
     virtual QStringList requiredTools() const = 0;
     // The full path of a tool or library, empty when it cannot be found.
     virtual QString findTool(const QString& name) const = 0;
-    // The directory GetWinDir reports.
-    virtual QString windowsDirectory() const = 0;
     // The computer's name as the system gives it, empty on failure.
     virtual QString computerName() const = 0;
 

@@ -8,11 +8,6 @@ QString WindowsProfile::findTool(const QString&) const
     return {};
 }
 
-QString WindowsProfile::windowsDirectory() const
-{
-    return {};
-}
-
 QString WindowsProfile::computerName() const
 {
     return {};

@@ -65,15 +65,6 @@ QString WindowsProfile::findTool(const QString& name) const
     return searchIn(nullptr, name);
 }
 
-QString WindowsProfile::windowsDirectory() const
-{
-    wchar_t buffer[MAX_PATH + 1] = {};
-    const UINT length = GetWindowsDirectoryW(buffer, MAX_PATH + 1);
-    if (length == 0 || length > MAX_PATH)
-        return {};
-    return QString::fromWCharArray(buffer, int(length));
-}
-
 QString WindowsProfile::computerName() const
 {
     wchar_t buffer[MAX_COMPUTERNAME_LENGTH + 1] = {};

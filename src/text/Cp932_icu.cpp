@@ -1,5 +1,7 @@
 #include "text/Cp932.h"
 
+#include "text/Cp932EachCodePoint.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -36,25 +38,13 @@ QByteArray encode(QStringView text)
         return whole;
 
     // ICU substitutes 0xFCFC for a character it cannot map, two bytes that are no
-    // character of the code page. Redo the text one code point at a time so that
-    // each such character becomes the single "?" the program counts it as.
-    QByteArray out;
-    out.reserve(whole.size());
-    for (qsizetype i = 0; i < text.size();) {
-        // Only a whole pair is one code point: a lone high surrogate is one of its own,
-        // and the character after it must not vanish into its "?".
-        const bool pair =
-            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
-        const qsizetype n = pair ? 2 : 1;
+    // character of the code page.
+    return encodeEachCodePoint(text, [](QStringView one, bool* unmappable) {
         QStringEncoder single(kCodecName, QStringConverter::Flag::Stateless);
-        const QByteArray one = single.encode(text.mid(i, n));
-        if (single.hasError() || one.isEmpty())
-            out.append('?');
-        else
-            out.append(one);
-        i += n;
-    }
-    return out;
+        QByteArray bytes = single.encode(one);
+        *unmappable = single.hasError();
+        return bytes;
+    });
 }
 
 QString decode(QByteArrayView bytes)

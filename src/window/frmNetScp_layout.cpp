@@ -2,8 +2,8 @@
 #include "window/frmNetScp.h"
 
 #include "survey/SurveyLists.h"
-#include "window/Twips.h"
-#include "window/WindowFont.h"
+#include "widgets/Twips.h"
+#include "widgets/WindowFont.h"
 
 #include <QAction>
 #include <QGroupBox>

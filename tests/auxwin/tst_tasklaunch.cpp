@@ -57,6 +57,9 @@ void TestTaskLaunch::planTaskPicksTheCase_data()
     const QString lin = u"/opt/netroscope/bin"_s;
     QTest::newRow("win program with argument") << u"\\"_s << u"C:\\Tools\\viewer.exe C:\\doc.txt"_s
                                                << win << u"C:\\Tools\\viewer.exe C:\\doc.txt"_s;
+    // "ß" upper-cases to two letters; the program's name must still end where it ends.
+    QTest::newRow("win program after a sharp s")
+        << u"\\"_s << u"C:\\straße\\a.exe x"_s << win << u"C:\\straße\\a.exe x"_s;
     QTest::newRow("win bare name")
         << u"\\"_s << u"Netroscope.hlp"_s << win << u"Netroscope.hlp|C:\\Apps\\Netroscope"_s;
     QTest::newRow("win parent") << u"\\"_s << u"..\\readme.txt"_s << win

@@ -1,7 +1,5 @@
 #include "probes/CommandRunner.h"
-#include "probes/ScratchFolder.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -67,10 +65,6 @@ private slots:
     void stopBeforeStartRunsNothing();
     void waitingDoesNotSpin();
     void runsFromManyThreadsAtOnce();
-
-    void writeCheckLeavesNothingBehind();
-    void fileDelIsSilent();
-    void winDirIsADirectory();
 
 private:
     QTemporaryDir m_dir;
@@ -195,40 +189,6 @@ void TestCommandRunner::runsFromManyThreadsAtOnce()
         });
     for (int i = 0; i < numbers.size(); ++i)
         QCOMPARE(outputs[i], QByteArray::number(i) + '\n');
-}
-
-void TestCommandRunner::writeCheckLeavesNothingBehind()
-{
-    const QString path = m_dir.filePath(u"PingOut.txt"_s);
-    QVERIFY(subWriteChk(path));
-    QVERIFY(!QFileInfo::exists(path));
-
-    const QString unwritable = m_dir.filePath(u"no-such-dir/PingOut.txt"_s);
-    QVERIFY(!subWriteChk(unwritable));
-    QVERIFY(!QFileInfo::exists(unwritable));
-    QVERIFY(!subWriteChk(QString()));
-    QCOMPARE(
-        QDir(m_dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).filter(u"PingOut"_s),
-        QStringList());
-}
-
-void TestCommandRunner::fileDelIsSilent()
-{
-    const QString path = m_dir.filePath(u"MacOut.txt"_s);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    subFileDel(path);
-    QVERIFY(!QFileInfo::exists(path));
-    subFileDel(path);                                    // gone already
-    subFileDel(QString());                               // no name
-    subFileDel(m_dir.filePath(u"missing/MacOut.txt"_s)); // no folder
-    QVERIFY(QFileInfo(m_dir.path()).isDir());
-}
-
-void TestCommandRunner::winDirIsADirectory()
-{
-    QVERIFY(QFileInfo(GetWinDir()).isDir());
 }
 
 QTEST_GUILESS_MAIN(TestCommandRunner)

@@ -46,7 +46,6 @@ public:
 
     QStringList requiredTools() const override { return m_real.requiredTools(); }
     QString findTool(const QString& tool) const override { return m_real.findTool(tool); }
-    QString windowsDirectory() const override { return m_real.windowsDirectory(); }
     QString computerName() const override { return m_real.computerName(); }
     CommandLine pingCommand(const QString& ip) const override { return m_real.pingCommand(ip); }
     ArpSource arpSource() const override { return m_real.arpSource(); }

@@ -1,4 +1,4 @@
-#include "window/WindowFont.h"
+#include "widgets/WindowFont.h"
 
 #include <QFontDatabase>
 #include <QStringList>

@@ -1,0 +1,4 @@
+#pragma once
+
+#include "widgets/Shared.h"
+#include "window/Main.h"
