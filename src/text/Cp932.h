@@ -18,7 +18,8 @@ void simulateMissingConverter(bool missing);
 // A character the code page cannot hold becomes "?", one byte, as Windows writes it.
 QByteArray encode(QStringView text);
 
-// Bytes that are not code page 932 decode to U+FFFD. A lead byte left without its
+// Bytes that are not code page 932 decode to a replacement character (U+FFFD; ICU
+// gives U+001A for a single byte outside the table). A lead byte left without its
 // trail byte at the end is dropped.
 QString decode(QByteArrayView bytes);
 

@@ -81,6 +81,8 @@ void TestTaskLaunch::planTaskPicksTheCase_data()
     QTest::newRow("linux inner parent kept")
         << u"/"_s << u"../a/../b.txt"_s << lin
         << u"/opt/netroscope/a/../b.txt|/opt/netroscope/a/.."_s;
+    QTest::newRow("win inner parent kept")
+        << u"\\"_s << u"..\\a\\..\\b.txt"_s << win << u"C:\\Apps\\a\\..\\b.txt|C:\\Apps\\a\\.."_s;
 }
 
 void TestTaskLaunch::planTaskPicksTheCase()

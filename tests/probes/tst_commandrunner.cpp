@@ -1,3 +1,5 @@
+#include "TestFiles.h"
+
 #include "probes/CommandRunner.h"
 
 #include <QElapsedTimer>
@@ -137,8 +139,9 @@ void TestCommandRunner::stopKillsTheChildAtOnce()
 {
     const QString pidFile = m_dir.filePath(u"stop.pid"_s);
     StopToken stop;
+    // The stop comes once the child runs: a stop before it starts would prove nothing.
     std::thread canceller([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        TestFiles::waitForContent(pidFile);
         stop.requestStop();
     });
     QElapsedTimer clock;

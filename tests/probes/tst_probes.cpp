@@ -1,3 +1,5 @@
+#include "TestFiles.h"
+
 #include "probes/ArpTable.h"
 #include "probes/LinuxProfile.h"
 #include "probes/LocalIdentity.h"
@@ -252,8 +254,9 @@ void TestProbes::hungPingIsKilledByStop()
     standIn(u"ping"_s, {}, u"echo $$ > '"_s + pidFile + u"'\nexec sleep 30\n"_s);
     const LinuxProfile profile(tools());
     StopToken stop;
+    // The stop comes once the child runs: a stop before it starts would prove nothing.
     std::thread canceller([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        TestFiles::waitForContent(pidFile);
         stop.requestStop();
     });
     QElapsedTimer clock;

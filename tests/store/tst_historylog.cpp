@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -253,18 +254,29 @@ void TestHistoryLog::loadOfUnopenablePathReportsIt_data()
 {
     QTest::addColumn<QString>("relative");
     QTest::addColumn<bool>("empty");
-    QTest::newRow("missing file") << u"typed-name.csv"_s << false;
-    QTest::newRow("directory") << u"adir"_s << false;
-    QTest::newRow("empty path") << QString() << true;
+    // Only a missing log means a first start; any other refusal keeps the log at exit.
+    QTest::addColumn<int>("failure");
+    QTest::newRow("missing file") << u"typed-name.csv"_s << false
+                                  << int(TextFile::ReadResult::Missing);
+    QTest::newRow("directory") << u"adir"_s << false << int(TextFile::ReadResult::NotAFile);
+    QTest::newRow("empty path") << QString() << true << int(TextFile::ReadResult::Missing);
+    // Opened, a FIFO would wait for a writer and /dev/zero never end.
+    QTest::newRow("FIFO") << u"afifo"_s << false << int(TextFile::ReadResult::NotAFile);
+    QTest::newRow("link to /dev/zero")
+        << u"zero.log"_s << false << int(TextFile::ReadResult::NotAFile);
 }
 
 void TestHistoryLog::loadOfUnopenablePathReportsIt()
 {
     QFETCH(QString, relative);
     QFETCH(bool, empty);
+    QFETCH(int, failure);
     QVERIFY(QDir(m_dir->path()).mkdir(u"adir"_s));
+    QCOMPARE(::mkfifo(QFile::encodeName(path(u"afifo"_s)).constData(), 0644), 0);
+    QVERIFY(QFile::link(u"/dev/zero"_s, path(u"zero.log"_s)));
     const LoadedList loaded = subListLoad(empty ? QString() : path(relative));
     QVERIFY(!loaded.opened);
+    QCOMPARE(int(loaded.failure), failure);
     QVERIFY(!loaded.error.isEmpty());
     // An empty list, which is what start-up wants when there is no log yet.
     QCOMPARE(loaded.rows, QStringList());

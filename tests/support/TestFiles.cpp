@@ -1,6 +1,11 @@
 #include "TestFiles.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+
+#include <chrono>
+#include <thread>
 
 namespace TestFiles {
 
@@ -21,6 +26,18 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
 QByteArray hex(const char* text)
 {
     return QByteArray::fromHex(QByteArray(text));
+}
+
+bool waitForContent(const QString& path, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (QFileInfo(path).size() <= 0) {
+        if (clock.hasExpired(timeoutMs))
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 } // namespace TestFiles

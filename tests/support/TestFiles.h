@@ -9,6 +9,10 @@ namespace TestFiles {
 QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);
 
+// Waits, on any thread, until something has been written to `path`; false after
+// `timeoutMs`. For a child that says it is running by writing its pid.
+bool waitForContent(const QString& path, int timeoutMs = 10000);
+
 // Code page 932 bytes given as hex, for readable expectations ("8160" etc.).
 QByteArray hex(const char* text);
 
