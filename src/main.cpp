@@ -5,10 +5,12 @@
 #include "probes/ProcessLimits.h"
 #include "probes/SystemProbes.h"
 #include "store/HistoryLog.h"
+#include "store/LogLock.h"
 #include "store/ProgramFolders.h"
 #include "store/ProgramVersion.h"
 #include "window/FileDialogs.h"
 #include "window/MessageBoxes.h"
+#include "window/RunningWindow.h"
 #include "window/frmNetScp.h"
 
 #include <QApplication>
@@ -106,6 +108,23 @@ int surveyFromCommandLine(int argc, char* argv[], const SurveyCommand& command)
     return runSurveyCommand(command, services);
 }
 
+// The log's lock for this window, or false when another window holds the log: that
+// one has been asked to come to the front, or the user told that it runs.
+bool claimTheLog(LogLock& lock, MessageBoxes& boxes)
+{
+    // Where no lock can be made, nothing can be shared either: the window runs as before.
+    if (lock.tryLock() || lock.refused())
+        return true;
+    if (RunningWindow::askToComeForward(lock.serverName()))
+        return false;
+    // The command line holds the lock only while it writes; a window would have answered.
+    if (lock.tryLock(1000))
+        return true;
+    boxes.show(nullptr, u"Netroscope はすでに起動しています。"_s, u"Netroscope"_s,
+               MessageBoxes::OkInformation);
+    return false;
+}
+
 int openWindow(int argc, char* argv[])
 {
     // Qt takes its own options (-platform, -style, ...) out of the arguments here.
@@ -122,6 +141,14 @@ int openWindow(int argc, char* argv[])
     // Before any path is decided: finding the log's place writes a probe file.
     if (!frmNetScp::textCodecCheck(&boxes, nullptr))
         return 1;
+    const QString logPath = historyLogPath();
+    LogLock lock(logPath);
+    if (!claimTheLog(lock, boxes))
+        return 0;
+    RunningWindow running(lock.serverName());
+    if (lock.isLocked())
+        running.listen();
+
     SystemFileDialogs dialogs;
     DesktopLauncher launcher;
     raiseOpenFileLimit();
@@ -132,11 +159,26 @@ int openWindow(int argc, char* argv[])
     services.launcher = &launcher;
     services.programDirectory = QCoreApplication::applicationDirPath();
     services.helpDirectories = ProgramFolders::helpDirs(services.programDirectory);
-    services.historyLogPath = historyLogPath();
+    services.historyLogPath = logPath;
 
     frmNetScp window(services);
     QApplication::setWindowIcon(window.windowIcon());
-    QObject::connect(&window, &frmNetScp::loaded, &window, &QWidget::show);
+    QObject::connect(&window, &frmNetScp::loaded, &window, [&] {
+        window.show();
+        running.setReady();
+    });
+    QObject::connect(&running, &RunningWindow::comeForward, &window, [&] {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+    });
+    // SIGTERM (a shut-down without a session manager, `kill`) ends the window as a
+    // session's end does: the list is saved first.
+    InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &window, [&] {
+        window.sessionEnding();
+        QCoreApplication::quit();
+    });
     if (!window.Form_Load())
         return 1;
     return app->exec();

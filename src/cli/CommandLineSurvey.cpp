@@ -4,6 +4,7 @@
 #include "probes/NetworkProbes.h"
 #include "store/CsvExport.h"
 #include "store/HistoryLog.h"
+#include "store/LogLock.h"
 #include "survey/AddressList.h"
 #include "survey/OctetValue.h"
 #include "survey/SurveyEngine.h"
@@ -90,10 +91,26 @@ struct Output {
     bool withHeader = true;
 };
 
+// A window shows this file and will save its own list into it: writing it here would
+// be overwritten, or would overwrite the window's. Says so, with the way out.
+bool openInAWindow(std::FILE* err, LogLock& lock, const QString& path)
+{
+    if (lock.tryLock() || lock.refused())
+        return false;
+    say(err,
+        u"ウィンドウで開かれているため書き込みません。一覧は --csv で別のファイルに保存できます: "_s +
+            path + u" / open in a window, not written: "_s + path +
+            u" (keep the list with --csv FILE)"_s);
+    return true;
+}
+
 // The list written where it goes, whole or not at all. A file is written back in the
 // form it was read in: a log or any file read without a header gains none.
 bool writeList(std::FILE* err, const QStringList& lstDat2, const Output& output)
 {
+    LogLock lock(output.path);
+    if (openInAWindow(err, lock, output.path))
+        return false;
     const TextFile::WriteResult written = output.withHeader
                                               ? writeCsvExport(lstDat2, output.path)
                                               : TextFile::write(output.path, lstDat2.mid(1));
@@ -186,6 +203,12 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
         say(err, u"書き込めないフォルダーです / cannot write into the folder of "_s + output.path);
         return 1;
     }
+    // A file that could only be written back, and not now: found out before the survey.
+    if (!output.path.isEmpty() && output.path == command.resurveyFile) {
+        LogLock lock(output.path);
+        if (openInAWindow(err, lock, output.path))
+            return 1;
+    }
 
     // Without a range, the PC's own /24 from .1 to .254, as the window proposes it.
     const OwnIdentity me = services.probes->ownIdentity();
@@ -202,16 +225,19 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
 
     const int status = surveyInEventLoop(command, services, lists, prefix, me);
 
-    if (!output.path.isEmpty() && !writeList(err, lists.lstDat2(), output))
-        return 1;
+    // Each output on its own: one that cannot be written keeps the rows from no other.
+    bool written = output.path.isEmpty() || writeList(err, lists.lstDat2(), output);
     if (command.log && services.historyLogPath) {
         const QString logPath = services.historyLogPath();
-        const TextFile::WriteResult written = subLogSave(lists.lstDat2(), logPath);
-        if (!written.ok) {
+        LogLock lock(logPath);
+        if (openInAWindow(err, lock, logPath)) {
+            written = false;
+        } else if (const TextFile::WriteResult saved = subLogSave(lists.lstDat2(), logPath);
+                   !saved.ok) {
             say(err, u"履歴ファイルを書き込めませんでした / could not write the history log "_s +
-                         logPath + u": "_s + written.error);
-            return 1;
+                         logPath + u": "_s + saved.error);
+            written = false;
         }
     }
-    return status;
+    return written ? status : 1;
 }

@@ -55,8 +55,10 @@ void declareOptions(QCommandLineParser& parser)
          u"一覧をこのプログラムの CSV 形式で書く（--resurvey では書き戻し先）\n"
          "write the list in the program's CSV format (for --resurvey: instead of FILE)"_s,
          u"FILE"_s},
-        {kLog, u"一覧を履歴ファイルにも書く（次回ウィンドウ起動時に読み込まれる）\n"
-               "also write the list as the history log the window loads next"_s},
+        {kLog, u"一覧を履歴ファイルにも書く（次回ウィンドウ起動時に読み込まれる。ウィンドウで"
+               "開かれている間は書かない）\n"
+               "also write the list as the history log the window loads next (not while a "
+               "window has it open)"_s},
         {{u"q"_s, kQuiet}, u"端末に進み具合を表示しない\nno progress line on the terminal"_s},
         {{u"h"_s, u"?"_s, kHelp}, u"この説明を表示 / show this help"_s},
         {{u"v"_s, kVersion}, u"バージョンを表示 / show the version"_s},

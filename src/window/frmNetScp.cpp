@@ -26,8 +26,10 @@ namespace {
 
 struct StartupData {
     OwnIdentity identity;
-    LoadedList log; // its rows moved into `list`
+    LogFingerprint seen; // taken before the log is read
+    LoadedList log;      // its rows moved into `list`
     SurveyLists::Content list;
+    QStringList keptCopies; // other programs' lists kept when this window last ended
 };
 
 } // namespace
@@ -113,22 +115,34 @@ bool frmNetScp::Form_Load()
         [probes, logPath] {
             StartupData startup;
             startup.identity = probes->ownIdentity();
+            startup.seen = fingerprintOf(logPath);
             startup.log = subListLoad(logPath);
             startup.list = SurveyLists::fromStored(std::exchange(startup.log.rows, {}));
+            startup.keptCopies = takeKeptCopies(logPath);
             return startup;
         },
         [this, logPath](const StartupData& startup) {
             applyStartup(startup.identity);
             m_lists->replace(startup.list);
+            m_logSeen = startup.seen;
+            m_logRows = startup.list.lstDat2.mid(1);
             const LoadedList& log = startup.log;
+            QStringList messages;
+            if (!startup.keptCopies.isEmpty()) {
+                messages
+                    << u"前回の終了時、履歴ファイルはほかのプログラムにも書き換えられていました。"
+                       u"このウィンドウの一覧を履歴ファイルに保存し、ほかのプログラムの一覧は"
+                       u"次のファイルに残しました（「インポート」で読み込めます）。\r\n"_s +
+                           startup.keptCopies.join(u"\r\n"_s);
+            }
             if (!log.opened && log.failure != TextFile::ReadResult::Missing) {
                 m_keepLog = true;
-                m_pendingLogMessage =
-                    u"履歴ファイルを読み込めませんでした。\r\n"_s + logPath + u"\r\n"_s +
-                    log.error +
-                    u"\r\n\r\nこのファイルはそのまま残します。新規調査かインポートで一覧を"
-                    u"作り直すと、終了時にその一覧で置き換えます。"_s;
+                messages << u"履歴ファイルを読み込めませんでした。\r\n"_s + logPath + u"\r\n"_s +
+                                log.error +
+                                u"\r\n\r\nこのファイルはそのまま残します。新規調査かインポートで"
+                                u"一覧を作り直すと、終了時にその一覧で置き換えます。"_s;
             }
+            m_pendingLogMessage = messages.join(u"\r\n\r\n"_s);
             m_loaded = true;
             emit loaded();
             if (isVisible())
@@ -269,14 +283,20 @@ void frmNetScp::saveLog(bool reportFailure)
     // A log that could not be read is not ours to overwrite with an empty list.
     if (m_keepLog)
         return;
-    const TextFile::WriteResult saved =
-        subLogSave(m_engine->rowsToSave(), m_services.historyLogPath);
-    if (!saved.ok && reportFailure) {
+    const QStringList rows = m_engine->rowsToSave();
+    const GuardedSave saved =
+        saveLogGuarded(rows, m_services.historyLogPath, m_logSeen, rows.mid(1) != m_logRows);
+    // A newer log left as it was stays the other program's: a later save decides the
+    // same way.
+    if (saved.written.ok && !saved.leftNewer) {
+        m_logSeen = saved.seen;
+        m_logRows = rows.mid(1);
+    } else if (!saved.written.ok && reportFailure) {
         // The list goes with the window; the user must at least learn that it did
         // not reach the disk, and where it should have gone.
         m_services.boxes->show(this,
                                u"履歴ファイルを保存できませんでした。\r\n"_s +
-                                   m_services.historyLogPath + u"\r\n"_s + saved.error,
+                                   m_services.historyLogPath + u"\r\n"_s + saved.written.error,
                                u"履歴保存"_s, MessageBoxes::OkExclamation);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "probes/NetworkProbes.h"
+#include "store/SharedLog.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -156,5 +157,10 @@ private:
     // The log was there but not read whole: it is left as it is at exit, unless a
     // new survey or an import has replaced the list since.
     bool m_keepLog = false;
+    // The log as this window last read or wrote it, and the rows it then held: a log
+    // that differs from it was written by another program since, and a list still
+    // equal to them leaves that newer log alone.
+    LogFingerprint m_logSeen;
+    QStringList m_logRows;
     QString m_pendingLogMessage; // shown once the window is up
 };

@@ -28,14 +28,6 @@ struct Run {
     bool signalled = false; // the signal asked for reached the running program
 };
 
-// Only a running child is signalled: the id of one that has ended is 0, and kill(0)
-// would signal this process's whole group, the test runner included.
-bool signalChild(const QProcess& process, int signal)
-{
-    const qint64 pid = process.processId();
-    return process.state() == QProcess::Running && pid > 0 && ::kill(pid_t(pid), signal) == 0;
-}
-
 QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
@@ -127,7 +119,7 @@ Run TestLabCli::run(const QStringList& arguments, int signal, const QString& pro
                        ProcessWatch::threadCount(process.processId()) >= 20;
             },
             20000);
-        result.signalled = underWay && signalChild(process, signal);
+        result.signalled = underWay && ProcessWatch::signalChild(process, signal);
     }
     process.waitForFinished(60000);
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

@@ -8,6 +8,7 @@
 #include "cli/Interrupts.h"
 #include "cli/SurveyCommand.h"
 #include "store/CsvExport.h"
+#include "store/LogLock.h"
 #include "survey/AddressList.h"
 #include "text/TextFile.h"
 
@@ -29,6 +30,8 @@ private slots:
     void invalidForms();
     void resurveyWritesBackInTheFormRead_data();
     void resurveyWritesBackInTheFormRead();
+    void fileOpenInAWindowIsNotWritten_data();
+    void fileOpenInAWindowIsNotWritten();
     void signalGivesTheShellsExitStatus_data();
     void signalGivesTheShellsExitStatus();
 };
@@ -183,6 +186,58 @@ void TestSurveyCommand::resurveyWritesBackInTheFormRead()
     QVERIFY(csvForm ? writeCsvExport(after, reference).ok
                     : TextFile::write(reference, after.mid(1)).ok);
     QCOMPARE(first, TestFiles::readBytes(reference));
+}
+
+void TestSurveyCommand::fileOpenInAWindowIsNotWritten_data()
+{
+    QTest::addColumn<bool>("resurvey");
+    QTest::addColumn<QByteArray>("out"); // what still reaches standard output
+    QTest::newRow("--survey --log: the rows still go out")
+        << false << QByteArray("198.18.0.1\t\t\n198.18.0.2\t\t\n");
+    QTest::newRow("--resurvey of the log itself: refused before any probe") << true << QByteArray();
+}
+
+void TestSurveyCommand::fileOpenInAWindowIsNotWritten()
+{
+    QFETCH(bool, resurvey);
+    QFETCH(QByteArray, out);
+    QTemporaryDir dir;
+    const QString log = dir.filePath(u"Netroscope.log"_s);
+    const QByteArray before = "198.18.0.1,,\r\n";
+    QVERIFY(TestFiles::writeBytes(log, before));
+    LogLock window(log);
+    QVERIFY(window.tryLock());
+
+    auto probes = std::make_shared<FakeProbes>();
+    CommandLineServices services;
+    services.probes = probes;
+    static QString logPath;
+    logPath = log;
+    services.historyLogPath = [] {
+        return logPath;
+    };
+    std::FILE* stdOut = std::tmpfile();
+    std::FILE* stdErr = std::tmpfile();
+    services.out = stdOut;
+    services.err = stdErr;
+    SurveyCommand command = parseSurveyCommand(
+        resurvey ? QStringList{u"netroscope"_s, u"--resurvey"_s, log}
+                 : QStringList{u"netroscope"_s, u"--survey"_s, u"198.18.0.1-2"_s, u"--log"_s});
+    QCOMPARE(runSurveyCommand(command, services), 1);
+    const auto contents = [](std::FILE* file) {
+        std::rewind(file);
+        QByteArray bytes;
+        for (int c; (c = std::fgetc(file)) != EOF;)
+            bytes += char(c);
+        std::fclose(file);
+        return QString::fromUtf8(bytes);
+    };
+    QCOMPARE(contents(stdOut).toUtf8(), out);
+    const QString said = contents(stdErr);
+    QVERIFY2(said.contains(log) && said.contains(u"--csv"_s), qPrintable(said));
+    QCOMPARE(said.count(u'\n'), 1);
+    QCOMPARE(TestFiles::readBytes(log), before);
+    QCOMPARE(probes->callCount(FakeProbes::kPing) == 0, resurvey);
 }
 
 void TestSurveyCommand::signalGivesTheShellsExitStatus_data()

@@ -1,6 +1,9 @@
 #include "store/HistoryLog.h"
+#include "store/LogLock.h"
+#include "store/SharedLog.h"
 #include "survey/AddressList.h"
 #include "survey/SurveyLists.h"
+#include "text/TextFile.h"
 
 #include "TestFiles.h"
 
@@ -30,6 +33,9 @@ QStringList withHeader(const QString& header, const QStringList& rows)
 const QByteArray kRouterSjis = TestFiles::hex("838b815b835e");
 const QByteArray kTildeSjis = TestFiles::hex("8160");
 
+// The window's list, as a guarded save writes it.
+const QByteArray kSaved = "198.18.0.7,pc07,02-00-00-00-00-07\r\n";
+
 } // namespace
 
 class TestHistoryLog : public QObject {
@@ -49,6 +55,11 @@ private slots:
     void loadOfUnopenablePathReportsIt_data();
     void loadOfUnopenablePathReportsIt();
     void saveThenLoadRoundTrip();
+
+    void guardedSaveKeepsWhatAnotherWrote_data();
+    void guardedSaveKeepsWhatAnotherWrote();
+    void keptCopiesAreFewAndToldOnce();
+    void lockIsForOneHolder();
 
     void logPathInWritableProgramDir();
     void logPathFallsBackWhenProgramDirCannotBeCreated();
@@ -304,6 +315,119 @@ void TestHistoryLog::saveThenLoadRoundTrip()
     const SurveyLists::Content lists = SurveyLists::fromStored(loaded.rows);
     QCOMPARE(lists.lstDat2, lstDat2);
     QCOMPARE(lists.lstData, lstData);
+}
+
+void TestHistoryLog::guardedSaveKeepsWhatAnotherWrote_data()
+{
+    QTest::addColumn<QByteArray>("read"); // the log when the window read it; empty: none
+    QTest::addColumn<QByteArray>(
+        "meanwhile");                      // what another hand wrote; "=": nothing, "-": deleted
+    QTest::addColumn<bool>("listChanged"); // the window's list since it read the log
+    QTest::addColumn<QByteArray>("after"); // the log afterwards; "-": none
+    QTest::addColumn<QString>("kept");     // how the other list is kept: "", ".csv", ".log"
+
+    const QByteArray mine = "198.18.0.5,pc05,\r\n";
+    const QByteArray other = "198.18.0.9,other,02-00-00-00-00-09\r\n198.18.0.10,,\r\n";
+    const QByteArray saved = kSaved;
+    // Nobody else: as ever, even with the list unchanged (an empty log goes).
+    QTest::newRow("untouched since") << mine << QByteArray("=") << true << saved << QString();
+    QTest::newRow("untouched, list unchanged")
+        << QByteArray("\r\n") << QByteArray("=") << false << saved << QString();
+    QTest::newRow("copied over with the same bytes") << mine << mine << true << saved << QString();
+    // Another hand since.
+    QTest::newRow("rewritten, list unchanged: the newer log stays")
+        << mine << other << false << other << QString();
+    QTest::newRow("deleted, list unchanged: it stays deleted")
+        << mine << QByteArray("-") << false << QByteArray("-") << QString();
+    QTest::newRow("rewritten, list changed: the other kept")
+        << mine << other << true << saved << u".csv"_s;
+    QTest::newRow("made after a start without one")
+        << QByteArray() << other << true << saved << u".csv"_s;
+    QTest::newRow("deleted, list changed") << mine << QByteArray("-") << true << saved << QString();
+    QTest::newRow("bytes that are no list")
+        << mine << QByteArray("\x85\x40\r\n") << true << saved << u".log"_s;
+}
+
+void TestHistoryLog::guardedSaveKeepsWhatAnotherWrote()
+{
+    QFETCH(QByteArray, read);
+    QFETCH(QByteArray, meanwhile);
+    QFETCH(bool, listChanged);
+    QFETCH(QByteArray, after);
+    QFETCH(QString, kept);
+    const QString log = path(u"Netroscope.log"_s);
+    if (!read.isEmpty())
+        QVERIFY(TestFiles::writeBytes(log, read));
+    const LogFingerprint seen = fingerprintOf(log);
+    if (meanwhile == "-")
+        QVERIFY(QFile::remove(log));
+    else if (meanwhile != "=")
+        QVERIFY(TestFiles::writeBytes(log, meanwhile));
+
+    const QStringList window{AddressList::csvHeader(), u"198.18.0.7,pc07,02-00-00-00-00-07"_s};
+    const GuardedSave saved = saveLogGuarded(window, log, seen, listChanged);
+    QVERIFY2(saved.written.ok, qPrintable(saved.written.error));
+    // Left as it was, the log stays the other program's for the next save too.
+    QCOMPARE(saved.leftNewer, after != kSaved);
+    if (after == "-")
+        QVERIFY(!QFileInfo::exists(log));
+    else
+        QCOMPARE(TestFiles::readBytes(log), after);
+
+    const QStringList copies =
+        QDir(m_dir->path()).entryList({u"Netroscope-*"_s}, QDir::Files, QDir::Name);
+    QCOMPARE(copies.size(), kept.isEmpty() ? 0 : 1);
+    QCOMPARE(takeKeptCopies(log).size(), copies.size());
+    if (kept.isEmpty())
+        return;
+    QVERIFY2(copies.first().endsWith(kept), qPrintable(copies.first()));
+    QCOMPARE(saved.keptCopy, path(copies.first()));
+    // As CSV the import brings the other list back whole; otherwise the bytes stay.
+    if (kept == u".csv"_s)
+        QCOMPARE(subListLoad(saved.keptCopy).rows,
+                 TextFile::splitLines(QString::fromLatin1(meanwhile)));
+    else
+        QCOMPARE(TestFiles::readBytes(saved.keptCopy), meanwhile);
+}
+
+void TestHistoryLog::keptCopiesAreFewAndToldOnce()
+{
+    const QString log = path(u"Netroscope.log"_s);
+    QVERIFY(TestFiles::writeBytes(log, "198.18.0.5,,\r\n"));
+    const LogFingerprint seen = fingerprintOf(log);
+    for (int k = 0; k < kKeptCopies; ++k)
+        QVERIFY(TestFiles::writeBytes(path(u"Netroscope-20200101-00000%1.csv"_s.arg(k)), "x"));
+    QVERIFY(TestFiles::writeBytes(log, "198.18.0.6,,\r\n"));
+
+    const GuardedSave saved = saveLogGuarded({AddressList::csvHeader()}, log, seen, true);
+    QVERIFY(saved.written.ok);
+    QVERIFY(!QFileInfo::exists(log)); // an empty list leaves no log, as ever
+    const QStringList copies =
+        QDir(m_dir->path()).entryList({u"Netroscope-*"_s}, QDir::Files, QDir::Name);
+    QCOMPARE(copies.size(), kKeptCopies);
+    QVERIFY(!copies.contains(u"Netroscope-20200101-000000.csv"_s)); // the oldest went
+    QCOMPARE(path(copies.last()), saved.keptCopy);
+    QCOMPARE(takeKeptCopies(log), QStringList{QDir::toNativeSeparators(saved.keptCopy)});
+    QCOMPARE(takeKeptCopies(log), QStringList());
+}
+
+void TestHistoryLog::lockIsForOneHolder()
+{
+    // A relative path and a path through a linked folder name the same list.
+    const QString log = path(u"Netroscope.log"_s);
+    QVERIFY(QFile::link(m_dir->path(), path(u"linked"_s)));
+    LogLock window(log);
+    QVERIFY(window.tryLock());
+    LogLock commandLine(path(u"linked/Netroscope.log"_s));
+    QVERIFY(!commandLine.tryLock());
+    QVERIFY(!commandLine.refused());
+    QCOMPARE(commandLine.serverName(), window.serverName());
+    window.unlock();
+    QVERIFY(commandLine.tryLock());
+    // A folder that takes no lock protects nothing and keeps nobody waiting.
+    LogLock nowhere(path(u"missing/Netroscope.log"_s));
+    QVERIFY(!nowhere.tryLock());
+    QVERIFY(nowhere.refused());
 }
 
 void TestHistoryLog::logPathInWritableProgramDir()

@@ -4,7 +4,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <QStringList>
+
+#include <csignal>
 
 // What /proc says of running processes, for tests that check what a run leaves
 // behind or wait for a program to get going.
@@ -39,6 +42,14 @@ inline int threadCount(qint64 pid)
         return 0;
     const qsizetype end = status.indexOf('\n', at + 1);
     return status.mid(at + 9, end - at - 9).trimmed().toInt();
+}
+
+// Signals a child only while it runs: the id of one that has ended is 0, and kill(0)
+// would signal this process's whole group, the test runner included.
+inline bool signalChild(const QProcess& process, int signal)
+{
+    const qint64 pid = process.processId();
+    return process.state() == QProcess::Running && pid > 0 && ::kill(pid_t(pid), signal) == 0;
 }
 
 } // namespace ProcessWatch

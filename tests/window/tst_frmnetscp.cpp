@@ -103,6 +103,8 @@ private slots:
     void helpOpensHlpThenHtmlElseSaysMissing_data();
     void helpOpensHlpThenHtmlElseSaysMissing();
     void versionShowsTheAboutWindowModally();
+    void exitKeepsWhatAnotherProgramWrote_data();
+    void exitKeepsWhatAnotherProgramWrote();
     void unreadableLogIsKeptUntilTheListIsReplaced_data();
     void unreadableLogIsKeptUntilTheListIsReplaced();
     void missingConverterStopsBeforeAnyFile();
@@ -837,6 +839,52 @@ void TestFrmNetScp::versionShowsTheAboutWindowModally()
     QVERIFY(modalOverTheWindow);
     QVERIFY(seen.isNull()); // a new one each time: this one was destroyed
     QVERIFY(h.window->isEnabled() && h.window->close());
+}
+
+void TestFrmNetScp::exitKeepsWhatAnotherProgramWrote_data()
+{
+    QTest::addColumn<bool>("surveyed"); // the window's list changed after start-up
+    QTest::newRow("the window's list unchanged: the newer log stays") << false;
+    QTest::newRow("both changed: the window's list saved, the other kept and told") << true;
+}
+
+void TestFrmNetScp::exitKeepsWhatAnotherProgramWrote()
+{
+    QFETCH(bool, surveyed);
+    Harness h;
+    QVERIFY(TestFiles::writeBytes(h.logPath(), "198.18.0.5,pc05,\r\n"));
+    QVERIFY(h.load());
+    if (surveyed) {
+        h.setRange(range(u"198"_s, u"18"_s, u"0"_s, u"2"_s, u"3"_s));
+        h.runSurvey(0);
+    }
+    // A nightly `netroscope --survey --log` that knew nothing of the window.
+    const QByteArray other = "198.18.0.9,nightly,02-00-00-00-00-09\r\n";
+    QVERIFY(TestFiles::writeBytes(h.logPath(), other));
+    QVERIFY(h.window->close());
+
+    const QStringList copies = QDir(h.dir.path()).entryList({u"Netroscope-*.csv"_s}, QDir::Files);
+    if (!surveyed) {
+        QCOMPARE(TestFiles::readBytes(h.logPath()), other);
+        QCOMPARE(copies, QStringList());
+        return;
+    }
+    QCOMPARE(TestFiles::readBytes(h.logPath()), QByteArray("198.18.0.2,,\r\n198.18.0.3,,\r\n"));
+    QCOMPARE(copies.size(), 1);
+    const QString copy = h.dir.filePath(copies.first());
+    QCOMPARE(subListLoad(copy).rows, QStringList{u"198.18.0.9,nightly,02-00-00-00-00-09"_s});
+
+    // The next start says where the other list went, once.
+    h.boxes.asked.clear();
+    QVERIFY(h.load());
+    QTRY_COMPARE(h.boxes.asked.size(), 1);
+    QVERIFY2(h.boxes.asked[0].text.contains(QDir::toNativeSeparators(copy)),
+             qPrintable(h.boxes.asked[0].text));
+    QVERIFY(h.window->close());
+    h.boxes.asked.clear();
+    QVERIFY(h.load());
+    settleEvents();
+    QCOMPARE(h.boxes.asked.size(), 0);
 }
 
 void TestFrmNetScp::unreadableLogIsKeptUntilTheListIsReplaced_data()
