@@ -7,33 +7,31 @@ using namespace Qt::Literals::StringLiterals;
 
 LogLock::LogLock(const QString& listPath)
     : m_lockPath(lockPathFor(listPath))
-    , m_lock(std::make_unique<QLockFile>(m_lockPath))
+    , m_lock(m_lockPath)
 {
     // A window may run for weeks: only a holder that is no longer running makes a
     // lock stale, never its age.
-    m_lock->setStaleLockTime(0);
+    m_lock.setStaleLockTime(0);
 }
-
-LogLock::~LogLock() = default;
 
 bool LogLock::tryLock(int timeoutMs)
 {
-    return m_lock->tryLock(timeoutMs);
+    return m_lock.tryLock(timeoutMs);
 }
 
 bool LogLock::isLocked() const
 {
-    return m_lock->isLocked();
+    return m_lock.isLocked();
 }
 
 void LogLock::unlock()
 {
-    m_lock->unlock();
+    m_lock.unlock();
 }
 
 bool LogLock::refused() const
 {
-    return !m_lock->isLocked() && m_lock->error() != QLockFile::LockFailedError;
+    return !m_lock.isLocked() && m_lock.error() != QLockFile::LockFailedError;
 }
 
 QString LogLock::serverName() const

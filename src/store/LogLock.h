@@ -3,8 +3,6 @@
 #include <QLockFile>
 #include <QString>
 
-#include <memory>
-
 // A list file belongs to one window at a time: the window that shows it holds this
 // lock for as long as it runs, so that a second window for the same log brings the
 // first to the front instead of showing a second list, and the command line leaves
@@ -14,9 +12,6 @@
 class LogLock {
 public:
     explicit LogLock(const QString& listPath);
-    ~LogLock();
-    LogLock(const LogLock&) = delete;
-    LogLock& operator=(const LogLock&) = delete;
 
     // Takes the lock without waiting, or for up to `timeoutMs`. False while another
     // running program holds it, or when the lock file cannot be written at all
@@ -37,5 +32,5 @@ public:
 
 private:
     QString m_lockPath;
-    std::unique_ptr<QLockFile> m_lock;
+    QLockFile m_lock;
 };

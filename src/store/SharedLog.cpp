@@ -79,7 +79,6 @@ LogFingerprint fingerprintOf(const QString& path)
         return fingerprint;
     fingerprint.exists = true;
     fingerprint.size = info.size();
-    fingerprint.modified = info.lastModified();
     QCryptographicHash hash(QCryptographicHash::Sha1);
     hash.addData(&file);
     fingerprint.hash = hash.result();

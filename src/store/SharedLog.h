@@ -3,7 +3,6 @@
 #include "text/TextFile.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -12,14 +11,13 @@
 // window saves at exit only what is its own to save, and never destroys a newer list
 // without keeping it.
 
-// What a window knows of the log as it last read or wrote it.
+// What a window knows of the log as it last read or wrote it. Its time is left out:
+// a file copied over with the same bytes is no change.
 struct LogFingerprint {
     bool exists = false;
     qint64 size = 0;
-    QDateTime modified;
     QByteArray hash; // of the bytes
 
-    // The same content: a file copied over with the same bytes is no change.
     bool sameContent(const LogFingerprint& other) const
     {
         return exists == other.exists && size == other.size && hash == other.hash;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "probes/NetworkProbes.h"
-#include "probes/StopToken.h"
 #include "survey/RowDecision.h"
 
 #include <QObject>

@@ -15,8 +15,6 @@ RunningWindow::RunningWindow(const QString& serverName, QObject* parent)
     , m_serverName(serverName)
 {}
 
-RunningWindow::~RunningWindow() = default;
-
 bool RunningWindow::listen()
 {
     QLocalServer::removeServer(m_serverName);

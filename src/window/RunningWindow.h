@@ -16,7 +16,6 @@ class RunningWindow : public QObject {
     Q_OBJECT
 public:
     explicit RunningWindow(const QString& serverName, QObject* parent = nullptr);
-    ~RunningWindow() override;
 
     // Starts answering; only the holder of the log's lock may, so a socket left by a
     // window that was killed is removed first. False when the system refuses.
