@@ -12,6 +12,7 @@
 #include "survey/AddressList.h"
 #include "text/TextFile.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,10 +29,8 @@ private slots:
     void validForms();
     void invalidForms_data();
     void invalidForms();
-    void resurveyWritesBackInTheFormRead_data();
-    void resurveyWritesBackInTheFormRead();
-    void fileOpenInAWindowIsNotWritten_data();
-    void fileOpenInAWindowIsNotWritten();
+    void whatARunLeavesInItsFile_data();
+    void whatARunLeavesInItsFile();
     void signalGivesTheShellsExitStatus_data();
     void signalGivesTheShellsExitStatus();
 };
@@ -129,90 +128,76 @@ void TestSurveyCommand::invalidForms()
     QVERIFY(!command.error.contains(u'\u301C'));
 }
 
-void TestSurveyCommand::resurveyWritesBackInTheFormRead_data()
+void TestSurveyCommand::whatARunLeavesInItsFile_data()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("csv"); // --csv, or empty: back into the file
-    QTest::addColumn<bool>("header"); // whether the file starts with the header line
-    QTest::newRow("the history log stays without a header")
-        << u"Netroscope.log"_s << QString() << false;
-    QTest::newRow("a text file stays without one") << u"list.txt"_s << QString() << false;
-    QTest::newRow("a CSV file keeps its one header") << u"list.CSV"_s << QString() << true;
-    QTest::newRow("--csv is a CSV file") << u"Netroscope.log"_s << u"out.csv"_s << false;
+    // File names start with "@", for the run's folder; the log is @Netroscope.log. A
+    // name ending in .csv holds the header line, any other none.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("output"); // the file looked at afterwards
+    QTest::addColumn<bool>("held");      // a window has the log open
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out"); // standard output
+
+    const QByteArray rows = "198.18.0.1\tpc01\t02-00-00-00-00-01\n198.18.0.2\tpc02\t\n";
+    QTest::newRow("re-survey of the log: it stays without a header")
+        << QStringList{u"--resurvey"_s, u"@Netroscope.log"_s} << u"@Netroscope.log"_s << false << 0
+        << QByteArray();
+    QTest::newRow("re-survey of a text file: it stays without one")
+        << QStringList{u"--resurvey"_s, u"@list.txt"_s} << u"@list.txt"_s << false << 0
+        << QByteArray();
+    QTest::newRow("re-survey of a CSV file: it keeps its one header")
+        << QStringList{u"--resurvey"_s, u"@list.CSV"_s} << u"@list.CSV"_s << false << 0
+        << QByteArray();
+    QTest::newRow("re-survey to --csv: a CSV file")
+        << QStringList{u"--resurvey"_s, u"@Netroscope.log"_s, u"--csv"_s, u"@out.csv"_s}
+        << u"@out.csv"_s << false << 0 << QByteArray();
+    QTest::newRow("--log while a window has it: not written, the rows still go out")
+        << QStringList{u"--survey"_s, u"198.18.0.1-2"_s, u"--log"_s} << u"@Netroscope.log"_s << true
+        << 1 << rows;
+    QTest::newRow("re-survey of the log a window has: refused before any probe")
+        << QStringList{u"--resurvey"_s, u"@Netroscope.log"_s} << u"@Netroscope.log"_s << true << 1
+        << QByteArray();
 }
 
-void TestSurveyCommand::resurveyWritesBackInTheFormRead()
+void TestSurveyCommand::whatARunLeavesInItsFile()
 {
-    QFETCH(QString, file);
-    QFETCH(QString, csv);
-    QFETCH(bool, header);
-    QTemporaryDir dir;
-    const QString input = dir.filePath(file);
-    const QStringList before{AddressList::csvHeader(), u"198.18.0.1,,"_s,
-                             u"198.18.0.2,pc02,02-00-00-00-00-02"_s};
-    QVERIFY(header ? writeCsvExport(before, input).ok : TextFile::write(input, before.mid(1)).ok);
-
-    auto probes = std::make_shared<FakeProbes>();
-    FakeProbes::Script found;
-    found.host = u"pc01"_s;
-    found.answered = true;
-    found.mac = u"02-00-00-00-00-01"_s;
-    probes->setScript(u"198.18.0.1"_s, found);
-    CommandLineServices services;
-    services.probes = probes;
-    std::FILE* sink = std::tmpfile();
-    services.out = services.err = sink;
-    SurveyCommand command;
-    command.mode = SurveyCommand::Mode::Resurvey;
-    command.resurveyFile = input;
-    command.csvFile = csv.isEmpty() ? QString() : dir.filePath(csv);
-
-    // Twice: a second run finds nothing to do and must leave the file as the first did.
-    const QString output = csv.isEmpty() ? input : command.csvFile;
-    QByteArray first;
-    for (int run = 0; run < 2; ++run) {
-        QCOMPARE(runSurveyCommand(command, services), 0);
-        const QByteArray written = TestFiles::readBytes(output);
-        if (run == 0)
-            first = written;
-        QCOMPARE(written, first);
-    }
-    std::fclose(sink);
-
-    const QStringList after{AddressList::csvHeader(), u"198.18.0.1,pc01,02-00-00-00-00-01"_s,
-                            before.at(2)};
-    const QString reference = dir.filePath(u"reference"_s);
-    const bool csvForm = header || !csv.isEmpty();
-    QVERIFY(csvForm ? writeCsvExport(after, reference).ok
-                    : TextFile::write(reference, after.mid(1)).ok);
-    QCOMPARE(first, TestFiles::readBytes(reference));
-}
-
-void TestSurveyCommand::fileOpenInAWindowIsNotWritten_data()
-{
-    QTest::addColumn<bool>("resurvey");
-    QTest::addColumn<QByteArray>("out"); // what still reaches standard output
-    QTest::newRow("--survey --log: the rows still go out")
-        << false << QByteArray("198.18.0.1\t\t\n198.18.0.2\t\t\n");
-    QTest::newRow("--resurvey of the log itself: refused before any probe") << true << QByteArray();
-}
-
-void TestSurveyCommand::fileOpenInAWindowIsNotWritten()
-{
-    QFETCH(bool, resurvey);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, output);
+    QFETCH(bool, held);
+    QFETCH(int, status);
     QFETCH(QByteArray, out);
     QTemporaryDir dir;
-    const QString log = dir.filePath(u"Netroscope.log"_s);
-    const QByteArray before = "198.18.0.1,,\r\n";
-    QVERIFY(TestFiles::writeBytes(log, before));
-    LogLock window(log);
-    QVERIFY(window.tryLock());
+    static QString logPath;
+    logPath = dir.filePath(u"Netroscope.log"_s);
+    const auto inDir = [&](const QString& name) {
+        return name.startsWith(u'@') ? dir.filePath(name.mid(1)) : name;
+    };
+    const auto withHeader = [](const QString& path) {
+        return path.endsWith(u".csv"_s, Qt::CaseInsensitive);
+    };
+    const auto write = [&](const QStringList& lstDat2, const QString& path) {
+        return withHeader(path) ? writeCsvExport(lstDat2, path).ok
+                                : TextFile::write(path, lstDat2.mid(1)).ok;
+    };
+    QStringList command{u"netroscope"_s};
+    for (const QString& argument : arguments)
+        command << inDir(argument);
+    output = inDir(output);
+    const QStringList before{AddressList::csvHeader(), u"198.18.0.1,,"_s,
+                             u"198.18.0.2,pc02,02-00-00-00-00-02"_s};
+    for (const QString& path : command + QStringList{output}) {
+        if (path.startsWith(dir.path()) && !QFileInfo::exists(path))
+            QVERIFY(write(before, path));
+    }
+    const QByteArray untouched = TestFiles::readBytes(output);
+    LogLock window(logPath);
+    QVERIFY(!held || window.tryLock());
 
     auto probes = std::make_shared<FakeProbes>();
+    probes->setScript(u"198.18.0.1"_s, {u"pc01"_s, true, u"02-00-00-00-00-01"_s});
+    probes->setScript(u"198.18.0.2"_s, {u"pc02"_s, false, {}});
     CommandLineServices services;
     services.probes = probes;
-    static QString logPath;
-    logPath = log;
     services.historyLogPath = [] {
         return logPath;
     };
@@ -220,24 +205,39 @@ void TestSurveyCommand::fileOpenInAWindowIsNotWritten()
     std::FILE* stdErr = std::tmpfile();
     services.out = stdOut;
     services.err = stdErr;
-    SurveyCommand command = parseSurveyCommand(
-        resurvey ? QStringList{u"netroscope"_s, u"--resurvey"_s, log}
-                 : QStringList{u"netroscope"_s, u"--survey"_s, u"198.18.0.1-2"_s, u"--log"_s});
-    QCOMPARE(runSurveyCommand(command, services), 1);
+    const SurveyCommand parsed = parseSurveyCommand(command);
+    QCOMPARE(runSurveyCommand(parsed, services), status);
     const auto contents = [](std::FILE* file) {
         std::rewind(file);
         QByteArray bytes;
         for (int c; (c = std::fgetc(file)) != EOF;)
             bytes += char(c);
         std::fclose(file);
-        return QString::fromUtf8(bytes);
+        return bytes;
     };
-    QCOMPARE(contents(stdOut).toUtf8(), out);
-    const QString said = contents(stdErr);
-    QVERIFY2(said.contains(log) && said.contains(u"--csv"_s), qPrintable(said));
-    QCOMPARE(said.count(u'\n'), 1);
-    QCOMPARE(TestFiles::readBytes(log), before);
-    QCOMPARE(probes->callCount(FakeProbes::kPing) == 0, resurvey);
+    QCOMPARE(contents(stdOut), out);
+    const QString said = QString::fromUtf8(contents(stdErr));
+
+    if (held) {
+        // One line that names the file and the way out.
+        QVERIFY2(said.contains(logPath) && said.contains(u"--csv"_s), qPrintable(said));
+        QCOMPARE(said.count(u'\n'), 1);
+        QCOMPARE(TestFiles::readBytes(output), untouched);
+        QCOMPARE(probes->callCount(FakeProbes::kPing) == 0,
+                 parsed.mode == SurveyCommand::Mode::Resurvey);
+        return;
+    }
+    // In the form it was read, once: a second run, with nothing left to find, leaves
+    // the same bytes (a header is not added again).
+    const QString reference =
+        dir.filePath(withHeader(output) ? u"reference.csv"_s : u"reference"_s);
+    QVERIFY(write({AddressList::csvHeader(), u"198.18.0.1,pc01,02-00-00-00-00-01"_s, before.at(2)},
+                  reference));
+    QCOMPARE(TestFiles::readBytes(output), TestFiles::readBytes(reference));
+    services.out = services.err = std::tmpfile();
+    QCOMPARE(runSurveyCommand(parsed, services), 0);
+    std::fclose(services.out);
+    QCOMPARE(TestFiles::readBytes(output), TestFiles::readBytes(reference));
 }
 
 void TestSurveyCommand::signalGivesTheShellsExitStatus_data()

@@ -341,8 +341,6 @@ void TestHistoryLog::guardedSaveKeepsWhatAnotherWrote_data()
         << mine << QByteArray("-") << false << QByteArray("-") << QString();
     QTest::newRow("rewritten, list changed: the other kept")
         << mine << other << true << saved << u".csv"_s;
-    QTest::newRow("made after a start without one")
-        << QByteArray() << other << true << saved << u".csv"_s;
     QTest::newRow("deleted, list changed") << mine << QByteArray("-") << true << saved << QString();
     QTest::newRow("bytes that are no list")
         << mine << QByteArray("\x85\x40\r\n") << true << saved << u".log"_s;
