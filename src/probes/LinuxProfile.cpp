@@ -3,6 +3,7 @@
 #include "probes/EchoSocket.h"
 #include "probes/PingProbe.h"
 #include "probes/ProbeText.h"
+#include "probes/RawEcho.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,6 +47,7 @@ LinuxTools LinuxTools::installed()
     tools.arpTable = u"/proc/net/arp"_s;
     tools.routeTable = u"/proc/net/route"_s;
     tools.echoSockets = true;
+    tools.rawEcho = true;
     return tools;
 }
 
@@ -89,14 +91,25 @@ CommandLine LinuxProfile::pingCommand(const QString& ip) const
 
 std::unique_ptr<EchoRequest> LinuxProfile::sendEcho(quint32 address) const
 {
-    if (!m_tools.echoSockets)
-        return nullptr;
-    return EchoSocket::send(address, std::chrono::seconds(kPingWaitSeconds));
+    const auto wait = std::chrono::seconds(kPingWaitSeconds);
+    if (m_tools.echoSockets) {
+        if (std::unique_ptr<EchoRequest> echo = EchoSocket::send(address, wait))
+            return echo;
+    }
+    if (m_tools.rawEcho) {
+        if (const std::shared_ptr<RawEchoChannel> channel = RawEchoChannel::shared())
+            return channel->send(address, wait);
+    }
+    return nullptr;
 }
 
-bool LinuxProfile::canSendEcho() const
+PlatformProfile::EchoWay LinuxProfile::echoWay() const
 {
-    return m_tools.echoSockets && EchoSocket::allowed();
+    if (m_tools.echoSockets && EchoSocket::allowed())
+        return EchoWay::OwnSocket;
+    if (m_tools.rawEcho && RawEchoChannel::allowed())
+        return EchoWay::SharedSocket;
+    return EchoWay::ConsolePing;
 }
 
 ArpSource LinuxProfile::arpSource() const

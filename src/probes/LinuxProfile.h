@@ -13,6 +13,9 @@ struct LinuxTools {
     // Send echo requests over the system's unprivileged ICMP sockets where it allows
     // them, and run `ping` only where it does not. Off for stand-in tools.
     bool echoSockets = false;
+    // Where those are refused, send them over one raw socket shared by all probes,
+    // where the process may open one (root, CAP_NET_RAW). Off for stand-in tools.
+    bool rawEcho = false;
 
     // The tools as installed on this system (empty paths for missing ones).
     static LinuxTools installed();
@@ -32,7 +35,7 @@ public:
 
     CommandLine pingCommand(const QString& ip) const override;
     std::unique_ptr<EchoRequest> sendEcho(quint32 address) const override;
-    bool canSendEcho() const override;
+    EchoWay echoWay() const override;
     ArpSource arpSource() const override;
     CommandLine adapterListCommand() const override;
     QString decodeOutput(QByteArrayView bytes) const override;

@@ -60,12 +60,16 @@ public:
     virtual QString computerName() const = 0;
 
     virtual CommandLine pingCommand(const QString& ip) const = 0;
-    // Sends one echo request to `address` itself, where the platform allows a
-    // program to without privileges; nullptr where it does not, and the console
-    // ping is run instead. Costs no child process and one descriptor.
+    // How sendEcho sends: over a socket of each request's own (no child process, one
+    // descriptor each), over one socket shared by all requests (no child process, one
+    // descriptor in all), or not at all, and the console ping is run instead.
+    enum class EchoWay { ConsolePing, OwnSocket, SharedSocket };
+    // Sends one echo request to `address` itself, where the platform lets the
+    // program; nullptr where it does not, and the console ping is run instead.
     virtual std::unique_ptr<EchoRequest> sendEcho(quint32 address) const;
-    // Whether sendEcho would currently send rather than give nullptr.
-    virtual bool canSendEcho() const { return false; }
+    // The way sendEcho would currently send.
+    virtual EchoWay echoWay() const { return EchoWay::ConsolePing; }
+    bool canSendEcho() const { return echoWay() != EchoWay::ConsolePing; }
     virtual ArpSource arpSource() const = 0;
     virtual CommandLine adapterListCommand() const = 0;
     virtual QString decodeOutput(QByteArrayView bytes) const = 0;

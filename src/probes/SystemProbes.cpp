@@ -67,8 +67,15 @@ ProbeCost SystemProbes::costPerAddress()
 {
     // A pool thread with its event descriptor, the resolver's socket and hosts file,
     // the ARP table, and the ping: its socket, or a child process with its pipes and
-    // process descriptor.
-    if (m_profile.canSendEcho())
+    // process descriptor, or nothing of its own where one socket serves all addresses
+    // (it and its wake-up descriptor come out of the reserve).
+    switch (m_profile.echoWay()) {
+    case PlatformProfile::EchoWay::OwnSocket:
         return {5, 1};
+    case PlatformProfile::EchoWay::SharedSocket:
+        return {4, 1};
+    case PlatformProfile::EchoWay::ConsolePing:
+        break;
+    }
     return {8, 2};
 }

@@ -5,6 +5,7 @@
 #include "probes/LocalIdentity.h"
 #include "probes/PingProbe.h"
 #include "probes/ProcessLimits.h"
+#include "probes/RawEcho.h"
 #include "probes/Resolver.h"
 #include "probes/SystemProbes.h"
 #include "survey/SurveyEngine.h"
@@ -17,6 +18,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtConcurrent>
+
+#include <netinet/ip.h>
+#include <netinet/ip_icmp.h>
+#include <sys/socket.h>
 
 #include <thread>
 
@@ -60,14 +65,42 @@ QStringList listing(const QString& path)
     return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
+using Way = PlatformProfile::EchoWay;
+constexpr Way kWays[] = {Way::OwnSocket, Way::SharedSocket, Way::ConsolePing};
+
 void addPathColumn()
 {
-    QTest::addColumn<bool>("echoSockets");
+    QTest::addColumn<Way>("way");
 }
 
-const char* pathName(bool echoSockets)
+const char* pathName(Way way)
 {
-    return echoSockets ? "echo socket" : "console ping";
+    switch (way) {
+    case Way::OwnSocket:
+        return "echo socket";
+    case Way::SharedSocket:
+        return "raw socket";
+    case Way::ConsolePing:
+        break;
+    }
+    return "console ping";
+}
+
+// Lets the system's profile take `way`: the echo sockets for the whole namespace,
+// the raw socket for this thread and those it starts from now on.
+bool takeWay(Way way)
+{
+    return allowEchoSockets(way == Way::OwnSocket) && allowRawSockets(way != Way::ConsolePing);
+}
+
+quint32 address(const QString& ip)
+{
+    return *PlatformProfile::system().parseAddress(ip);
+}
+
+qsizetype openDescriptors()
+{
+    return QDir(u"/proc/self/fd"_s).count();
 }
 
 } // namespace
@@ -91,6 +124,10 @@ private slots:
     void echoSocketNeedsNoPingTool_data();
     void echoSocketNeedsNoPingTool();
     void repeatedSurveysLeaveNothingBehind();
+    void wholeRangeInFlight_data();
+    void wholeRangeInFlight();
+    void rawSocketTakesOnlyItsReply_data();
+    void rawSocketTakesOnlyItsReply();
 
     void cleanup();
     void cleanupTestCase();
@@ -123,10 +160,10 @@ void TestLabProbes::liveHostAnswers_data()
     addPathColumn();
     const QList<LabHost> hosts = labHosts();
     QVERIFY(hosts.size() >= 8);
-    for (bool echo : {true, false}) {
+    for (Way way : kWays) {
         for (const LabHost& host : hosts)
-            QTest::addRow("%s %s", pathName(echo), qPrintable(host.ip))
-                << host.ip << host.name << host.mac << echo;
+            QTest::addRow("%s %s", pathName(way), qPrintable(host.ip))
+                << host.ip << host.name << host.mac << way;
     }
 }
 
@@ -135,9 +172,9 @@ void TestLabProbes::liveHostAnswers()
     QFETCH(QString, ip);
     QFETCH(QString, name);
     QFETCH(QString, mac);
-    QFETCH(bool, echoSockets);
-    QVERIFY(allowEchoSockets(echoSockets));
-    QCOMPARE(PlatformProfile::system().canSendEcho(), echoSockets);
+    QFETCH(Way, way);
+    QVERIFY(takeWay(way));
+    QCOMPARE(PlatformProfile::system().echoWay(), way);
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(m_probes.ipToHost(ip), name);
@@ -156,17 +193,17 @@ void TestLabProbes::deadAddressGivesNothing_data()
     addPathColumn();
     const QStringList dead = deadAddresses();
     QVERIFY(!dead.isEmpty());
-    for (bool echo : {true, false}) {
+    for (Way way : kWays) {
         for (const QString& ip : dead)
-            QTest::addRow("%s %s", pathName(echo), qPrintable(ip)) << ip << echo;
+            QTest::addRow("%s %s", pathName(way), qPrintable(ip)) << ip << way;
     }
 }
 
 void TestLabProbes::deadAddressGivesNothing()
 {
     QFETCH(QString, ip);
-    QFETCH(bool, echoSockets);
-    QVERIFY(allowEchoSockets(echoSockets));
+    QFETCH(Way, way);
+    QVERIFY(takeWay(way));
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(m_probes.ipToHost(ip), QString());
@@ -244,14 +281,14 @@ void TestLabProbes::probesRunSideBySide()
 void TestLabProbes::stopEndsAPingAtOnce_data()
 {
     addPathColumn();
-    for (bool echo : {true, false})
-        QTest::newRow(pathName(echo)) << echo;
+    for (Way way : kWays)
+        QTest::newRow(pathName(way)) << way;
 }
 
 void TestLabProbes::stopEndsAPingAtOnce()
 {
-    QFETCH(bool, echoSockets);
-    QVERIFY(allowEchoSockets(echoSockets));
+    QFETCH(Way, way);
+    QVERIFY(takeWay(way));
     StopToken stop;
     std::thread canceller([stop] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -272,17 +309,19 @@ void TestLabProbes::echoSocketNeedsNoPingTool_data()
     addPathColumn();
     QTest::addColumn<bool>("answered");
     QTest::addColumn<bool>("error");
-    // Refused, the probe falls back to the console ping, whose tool is missing here.
-    QTest::newRow(pathName(true)) << true << true << false;
-    QTest::newRow(pathName(false)) << false << false << true;
+    // Refused both sockets, the probe falls back to the console ping, whose tool is
+    // missing here.
+    QTest::newRow(pathName(Way::OwnSocket)) << Way::OwnSocket << true << false;
+    QTest::newRow(pathName(Way::SharedSocket)) << Way::SharedSocket << true << false;
+    QTest::newRow(pathName(Way::ConsolePing)) << Way::ConsolePing << false << true;
 }
 
 void TestLabProbes::echoSocketNeedsNoPingTool()
 {
-    QFETCH(bool, echoSockets);
+    QFETCH(Way, way);
     QFETCH(bool, answered);
     QFETCH(bool, error);
-    QVERIFY(allowEchoSockets(echoSockets));
+    QVERIFY(takeWay(way));
     LinuxTools tools = LinuxTools::installed();
     tools.ping = u"/nonexistent/ping"_s;
     const LinuxProfile profile(tools);
@@ -296,14 +335,16 @@ void TestLabProbes::echoSocketNeedsNoPingTool()
 
 void TestLabProbes::repeatedSurveysLeaveNothingBehind()
 {
-    // As the window does: one engine, survey after survey, both ways of pinging.
+    // As the window does: one engine, survey after survey, both ways of pinging
+    // without a child process. The engine's threads keep the right to a raw socket
+    // they started with, so the console ping is not among them.
     auto probes = std::make_shared<SystemProbes>();
     SurveyLists lists;
     SurveyEngine engine(probes, lists);
     const QString prefix = env("NETLAB_PREFIX") + u'.';
     qint64 descriptorsBeyondThreads = -1;
     for (int run = 1; run <= 10; ++run) {
-        QVERIFY(allowEchoSockets(run % 2 == 1));
+        QVERIFY(takeWay(run % 2 == 1 ? Way::OwnSocket : Way::SharedSocket));
         QSignalSpy finished(&engine, &SurveyEngine::finished);
         engine.startNew(prefix, 1, 30, m_me);
         QVERIFY(finished.wait(20000));
@@ -320,9 +361,146 @@ void TestLabProbes::repeatedSurveysLeaveNothingBehind()
     }
 }
 
+void TestLabProbes::wholeRangeInFlight_data()
+{
+    addPathColumn();
+    QTest::newRow(pathName(Way::OwnSocket)) << Way::OwnSocket;
+    QTest::newRow(pathName(Way::SharedSocket)) << Way::SharedSocket;
+}
+
+void TestLabProbes::wholeRangeInFlight()
+{
+    QFETCH(Way, way);
+    QVERIFY(takeWay(way));
+    const PlatformProfile& profile = PlatformProfile::system();
+    QCOMPARE(profile.echoWay(), way);
+    QStringList live{env("NETLAB_OWN_IP")};
+    for (const LabHost& host : labHosts())
+        live.append(host.ip);
+    const qsizetype descriptorsBefore = openDescriptors();
+
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::unique_ptr<EchoRequest>> requests;
+    for (int i = 1; i <= 254; ++i) {
+        requests.push_back(
+            profile.sendEcho(address(env("NETLAB_PREFIX") + u'.' + QString::number(i))));
+        QVERIFY(requests.back());
+    }
+    // Each awaited on a thread of its own, as the survey's probes do.
+    std::vector<char> answered(requests.size());
+    {
+        std::vector<std::jthread> waiters;
+        for (std::size_t k = 0; k < requests.size(); ++k)
+            waiters.emplace_back([&, k] { answered[k] = requests[k]->waitForReply(StopToken()); });
+    }
+    const qint64 elapsed = clock.elapsed();
+    QCOMPARE(ProcessWatch::childProcesses(), QStringList());
+    for (std::size_t k = 0; k < requests.size(); ++k) {
+        const QString ip = env("NETLAB_PREFIX") + u'.' + QString::number(k + 1);
+        QVERIFY2(bool(answered[k]) == live.contains(ip), qPrintable(ip));
+    }
+    requests.clear();
+    QCOMPARE(openDescriptors(), descriptorsBefore);
+    qInfo("%s: a /24 in %lld ms", pathName(way), elapsed);
+    QVERIFY2(elapsed < kPingWaitSeconds * 1000 + 1500, qPrintable(QString::number(elapsed)));
+}
+
+void TestLabProbes::rawSocketTakesOnlyItsReply_data()
+{
+    // What reaches the raw socket, sent to this host with a forged source while a
+    // request to a dead address waits: only its very reply answers it.
+    QTest::addColumn<bool>("otherSource");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("identifierDelta");
+    QTest::addColumn<int>("sequenceDelta");
+    QTest::addColumn<int>("length"); // of the ICMP message; the request's is 64
+    QTest::addColumn<bool>("badChecksum");
+    QTest::addColumn<int>("flood"); // unrelated replies from the same source first
+    QTest::addColumn<bool>("answered");
+    QTest::newRow("its reply") << false << ICMP_ECHOREPLY << 0 << 0 << 64 << false << 0 << true;
+    QTest::newRow("from another address")
+        << true << ICMP_ECHOREPLY << 0 << 0 << 64 << false << 0 << false;
+    QTest::newRow("another sequence")
+        << false << ICMP_ECHOREPLY << 0 << 1 << 64 << false << 0 << false;
+    QTest::newRow("another identifier")
+        << false << ICMP_ECHOREPLY << 1 << 0 << 64 << false << 0 << false;
+    QTest::newRow("an echo request") << false << ICMP_ECHO << 0 << 0 << 64 << false << 0 << false;
+    QTest::newRow("wrong checksum")
+        << false << ICMP_ECHOREPLY << 0 << 0 << 64 << true << 0 << false;
+    QTest::newRow("cut short") << false << ICMP_ECHOREPLY << 0 << 0 << 8 << false << 0 << false;
+    QTest::newRow("longer") << false << ICMP_ECHOREPLY << 0 << 0 << 1400 << false << 0 << false;
+    QTest::newRow("a flood of others")
+        << false << ICMP_ECHOREPLY << 1 << 0 << 64 << false << 10000 << false;
+}
+
+void TestLabProbes::rawSocketTakesOnlyItsReply()
+{
+    QFETCH(bool, otherSource);
+    QFETCH(int, type);
+    QFETCH(int, identifierDelta);
+    QFETCH(int, sequenceDelta);
+    QFETCH(int, length);
+    QFETCH(bool, badChecksum);
+    QFETCH(int, flood);
+    QFETCH(bool, answered);
+    const std::shared_ptr<RawEchoChannel> channel = RawEchoChannel::shared();
+    QVERIFY(channel);
+    const quint32 asked = address(deadAddresses().first());
+    const quint32 other = address(deadAddresses().last());
+    QVERIFY(asked != other);
+    const std::unique_ptr<RawEchoRequest> request =
+        channel->send(asked, std::chrono::milliseconds(500));
+    QVERIFY(request);
+
+    // IPPROTO_RAW: the test writes the IP header, the kernel fills in its checksum.
+    const int forger = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW);
+    QVERIFY(forger >= 0);
+    const auto closeForger = qScopeGuard([forger] { ::close(forger); });
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(address(env("NETLAB_OWN_IP")));
+    const auto forge = [&](quint16 identifier, quint16 sequence) {
+        QByteArray packet(int(sizeof(iphdr)) + length, '\0');
+        auto* ip = reinterpret_cast<iphdr*>(packet.data());
+        ip->version = 4;
+        ip->ihl = 5;
+        ip->ttl = 64;
+        ip->protocol = IPPROTO_ICMP;
+        ip->saddr = htonl(otherSource ? other : asked);
+        ip->daddr = to.sin_addr.s_addr;
+        auto* echo = reinterpret_cast<unsigned char*>(packet.data()) + sizeof(iphdr);
+        echo[0] = quint8(type);
+        echo[4] = quint8(identifier >> 8);
+        echo[5] = quint8(identifier);
+        echo[6] = quint8(sequence >> 8);
+        echo[7] = quint8(sequence);
+        quint32 sum = 0;
+        for (int i = 0; i + 1 < length; i += 2)
+            sum += quint32(echo[i]) << 8 | echo[i + 1];
+        while (sum >> 16)
+            sum = (sum & 0xffff) + (sum >> 16);
+        const quint16 check = quint16(~sum) ^ (badChecksum ? 0x0101 : 0);
+        echo[2] = quint8(check >> 8);
+        echo[3] = quint8(check);
+        return ::sendto(forger, packet.constData(), packet.size(), 0,
+                        reinterpret_cast<const sockaddr*>(&to), sizeof to) == packet.size();
+    };
+    for (int k = 0; k < flood; ++k)
+        QVERIFY(forge(quint16(channel->identifier() + 1 + k % 100), quint16(k)));
+    QVERIFY(forge(quint16(channel->identifier() + identifierDelta),
+                  quint16(request->sequence() + sequenceDelta)));
+
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(request->waitForReply(StopToken()), answered);
+    QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+}
+
 void TestLabProbes::cleanup()
 {
     allowEchoSockets(true);
+    allowRawSockets(true);
 }
 
 void TestLabProbes::cleanupTestCase()

@@ -147,9 +147,14 @@ void TestHostileInputs::initTestCase()
 void TestHostileInputs::leavesNoProcessOrFileBehind()
 {
     const QString prefix = qEnvironmentVariable("NETLAB_PREFIX");
-    // The console ping: the way that starts child processes.
+    // The console ping: the way that starts child processes. The window's probe
+    // threads start from this one, without the right to a raw socket.
     QVERIFY(allowEchoSockets(false));
-    const auto restore = qScopeGuard([] { allowEchoSockets(true); });
+    QVERIFY(allowRawSockets(false));
+    const auto restore = qScopeGuard([] {
+        allowEchoSockets(true);
+        allowRawSockets(true);
+    });
     Lab lab(m_base.filePath(u"program-XXXXXX"_s));
     {
         QVERIFY(lab.load(60000));

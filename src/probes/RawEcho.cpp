@@ -1,0 +1,303 @@
+#include "probes/RawEcho.h"
+
+#include "probes/StopToken.h"
+
+#include <QRandomGenerator>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <netinet/ip_icmp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+// As long as the console ping's default payload: the same packet on the wire. A host
+// echoes it whole, so a reply of any other length is no reply to ours.
+constexpr std::size_t kPayload = 56;
+constexpr std::size_t kEchoLength = sizeof(icmphdr) + kPayload;
+// The longest IPv4 header, and one byte more than any reply we accept.
+constexpr std::size_t kReadLength = 60 + kEchoLength + 1;
+// From <linux/icmp.h>, which clashes with the C library's <netinet/ip_icmp.h>: a
+// bit mask of the ICMP types a raw socket drops.
+constexpr int kIcmpFilter = 1;
+// Room for a whole range of requests and their replies: a request to a dead address
+// stays charged to the socket while the neighbour is resolved, about three seconds.
+constexpr int kBufferBytes = 1 << 20;
+
+quint16 checksum(const unsigned char* data, std::size_t length)
+{
+    quint32 sum = 0;
+    for (std::size_t i = 0; i + 1 < length; i += 2)
+        sum += quint32(data[i]) << 8 | data[i + 1];
+    if (length % 2)
+        sum += quint32(data[length - 1]) << 8;
+    while (sum >> 16)
+        sum = (sum & 0xffff) + (sum >> 16);
+    return quint16(~sum);
+}
+
+struct Reply {
+    quint16 identifier;
+    quint16 sequence;
+    quint32 source;
+};
+
+// An echo reply as the raw socket gives it, IPv4 header first; nothing for anything
+// malformed, cut short, longer than ours or with a wrong checksum.
+std::optional<Reply> readReply(const unsigned char* packet, std::size_t length)
+{
+    if (length < 20 || packet[0] >> 4 != 4)
+        return std::nullopt;
+    const std::size_t header = std::size_t(packet[0] & 0x0f) * 4;
+    if (header < 20 || length != header + kEchoLength)
+        return std::nullopt;
+    const unsigned char* echo = packet + header;
+    if (checksum(echo, kEchoLength) != 0 || echo[0] != ICMP_ECHOREPLY || echo[1] != 0)
+        return std::nullopt;
+    Reply reply;
+    reply.identifier = quint16(echo[4] << 8 | echo[5]);
+    reply.sequence = quint16(echo[6] << 8 | echo[7]);
+    reply.source = quint32(packet[12]) << 24 | quint32(packet[13]) << 16 |
+                   quint32(packet[14]) << 8 | packet[15];
+    return reply;
+}
+
+int openSocket()
+{
+    const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+    if (fd < 0)
+        return -1;
+    // Every other ICMP packet the host receives would wake the reader for nothing.
+    const quint32 dropped = ~(quint32(1) << ICMP_ECHOREPLY);
+    if (::setsockopt(fd, SOL_RAW, kIcmpFilter, &dropped, sizeof dropped) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    // Best effort: the system's maximum may be lower.
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kBufferBytes, sizeof kBufferBytes);
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kBufferBytes, sizeof kBufferBytes);
+    return fd;
+}
+
+// The milliseconds poll() may sleep until `deadline`, rounded up so that a wait
+// just short of it does not spin.
+int pollTimeout(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left = deadline - std::chrono::steady_clock::now();
+    if (left <= left.zero())
+        return 0;
+    return int(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
+std::mutex channelMutex;
+std::weak_ptr<RawEchoChannel> channelNow;
+
+} // namespace
+
+std::shared_ptr<RawEchoChannel> RawEchoChannel::shared()
+{
+    const std::lock_guard lock(channelMutex);
+    if (std::shared_ptr<RawEchoChannel> channel = channelNow.lock())
+        return channel;
+    const int fd = openSocket();
+    if (fd < 0)
+        return nullptr;
+    const int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wake < 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    // The process id keeps two programs apart, the random part two channels of one
+    // process, one after the other (a late reply to the first is no answer to the second).
+    const auto identifier =
+        quint16(::getpid() ^ QRandomGenerator::global()->bounded(quint32(0x10000)));
+    std::shared_ptr<RawEchoChannel> channel(new RawEchoChannel(fd, wake, identifier));
+    channelNow = channel;
+    return channel;
+}
+
+bool RawEchoChannel::allowed()
+{
+    return shared() != nullptr;
+}
+
+RawEchoChannel::RawEchoChannel(int socket, int wake, quint16 identifier)
+    : m_socket(socket)
+    , m_wake(wake)
+    , m_identifier(identifier)
+{}
+
+RawEchoChannel::~RawEchoChannel()
+{
+    ::close(m_socket);
+    ::close(m_wake);
+}
+
+std::unique_ptr<RawEchoRequest> RawEchoChannel::send(quint32 address,
+                                                     std::chrono::milliseconds wait)
+{
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    quint16 sequence = 0;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_waiting.size() > 0xffff)
+            return nullptr;
+        // A sequence still in flight would let one reply answer two requests.
+        do
+            sequence = ++m_lastSequence;
+        while (m_waiting.contains(sequence));
+        m_waiting[sequence].address = address;
+    }
+
+    unsigned char packet[kEchoLength] = {};
+    packet[0] = ICMP_ECHO;
+    packet[4] = quint8(m_identifier >> 8);
+    packet[5] = quint8(m_identifier);
+    packet[6] = quint8(sequence >> 8);
+    packet[7] = quint8(sequence);
+    const quint16 sum = checksum(packet, sizeof packet);
+    packet[2] = quint8(sum >> 8);
+    packet[3] = quint8(sum);
+
+    sockaddr_in to;
+    std::memset(&to, 0, sizeof to);
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(address);
+    bool sent = false;
+    for (;;) {
+        if (::sendto(m_socket, packet, sizeof packet, 0, reinterpret_cast<const sockaddr*>(&to),
+                     sizeof to) == ssize_t(sizeof packet)) {
+            sent = true;
+            break;
+        }
+        // A full send buffer empties as the requests before leave; any other failure
+        // (no route, a broadcast address) is an unanswered ping, as the console
+        // ping's error exit is.
+        if (errno != EAGAIN && errno != ENOBUFS && errno != EINTR)
+            break;
+        pollfd writable{m_socket, POLLOUT, 0};
+        const int timeout = pollTimeout(deadline);
+        if (timeout == 0 || ::poll(&writable, 1, std::min(timeout, 10)) < 0)
+            break;
+    }
+    return std::unique_ptr<RawEchoRequest>(
+        new RawEchoRequest(shared_from_this(), sequence, sent, deadline));
+}
+
+bool RawEchoChannel::waitFor(quint16 sequence, std::chrono::steady_clock::time_point deadline,
+                             const StopToken& stop)
+{
+    // The reader sleeps in poll(), which knows nothing of the stop; the others sleep
+    // on the condition, which does.
+    const std::stop_callback wake(stop.token(), [fd = m_wake] {
+        const quint64 one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(fd, &one, sizeof one);
+    });
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        const Waiter& waiter = m_waiting.at(sequence);
+        if (waiter.answered)
+            return true;
+        if (stop.stopRequested() || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        if (!m_reading) {
+            m_reading = true;
+            lock.unlock();
+            read(sequence, deadline, stop);
+            lock.lock();
+            m_reading = false;
+            // Someone still waiting takes the reading over.
+            m_changed.notify_all();
+            continue;
+        }
+        m_changed.wait_until(lock, stop.token(), deadline,
+                             [&] { return waiter.answered || !m_reading; });
+    }
+}
+
+void RawEchoChannel::read(quint16 sequence, std::chrono::steady_clock::time_point deadline,
+                          const StopToken& stop)
+{
+    for (;;) {
+        if (drain(sequence) || stop.stopRequested())
+            return;
+        const int timeout = pollTimeout(deadline);
+        if (timeout == 0)
+            return;
+        pollfd wanted[2] = {{m_socket, POLLIN, 0}, {m_wake, POLLIN, 0}};
+        if (::poll(wanted, 2, timeout) < 0 && errno != EINTR)
+            return;
+        if (wanted[1].revents & POLLIN) {
+            quint64 count = 0;
+            [[maybe_unused]] const ssize_t got = ::read(m_wake, &count, sizeof count);
+        }
+    }
+}
+
+bool RawEchoChannel::drain(quint16 sequence)
+{
+    bool mine = false;
+    bool others = false;
+    // Bounded, so that a flood of replies cannot keep the reader from its own deadline.
+    for (int k = 0; k < 4096; ++k) {
+        unsigned char packet[kReadLength];
+        // MSG_TRUNC: the length of the whole packet, so a longer one is seen as such.
+        const ssize_t got = ::recv(m_socket, packet, sizeof packet, MSG_TRUNC);
+        if (got < 0) {
+            // An ICMP error for some request (a dead address's host unreachable) is
+            // reported once on the shared socket, and reading it clears it.
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                break;
+            continue;
+        }
+        if (std::size_t(got) > sizeof packet)
+            continue;
+        const std::optional<Reply> reply = readReply(packet, std::size_t(got));
+        if (!reply || reply->identifier != m_identifier)
+            continue;
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_waiting.find(reply->sequence);
+        if (found == m_waiting.end() || found->second.address != reply->source)
+            continue;
+        found->second.answered = true;
+        if (reply->sequence == sequence)
+            mine = true;
+        else
+            others = true;
+    }
+    if (others)
+        m_changed.notify_all();
+    return mine;
+}
+
+void RawEchoChannel::forget(quint16 sequence)
+{
+    const std::lock_guard lock(m_mutex);
+    m_waiting.erase(sequence);
+}
+
+RawEchoRequest::RawEchoRequest(std::shared_ptr<RawEchoChannel> channel, quint16 sequence, bool sent,
+                               std::chrono::steady_clock::time_point deadline)
+    : m_channel(std::move(channel))
+    , m_sequence(sequence)
+    , m_sent(sent)
+    , m_deadline(deadline)
+{}
+
+RawEchoRequest::~RawEchoRequest()
+{
+    m_channel->forget(m_sequence);
+}
+
+bool RawEchoRequest::waitForReply(const StopToken& stop)
+{
+    return m_sent && m_channel->waitFor(m_sequence, m_deadline, stop);
+}
