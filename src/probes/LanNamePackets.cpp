@@ -28,6 +28,7 @@ constexpr quint16 kClassIn = 1;
 // it is the cache-flush bit; neither changes what the record says.
 constexpr quint16 kUnicastResponse = 0x8000;
 
+constexpr qsizetype kHeader = 12;
 constexpr qsizetype kMaxWireName = 255;
 constexpr qsizetype kMaxLabel = 63;
 constexpr qsizetype kNetbiosName = 15;
@@ -64,8 +65,9 @@ struct Reader {
     }
 
     // A DNS name's labels. A compression pointer must jump below every place this name
-    // has been read from, so jumps strictly descend and a loop cannot form; `pos` moves
-    // past the name as it stands here, not past what a pointer led to.
+    // has been read from, so jumps strictly descend and a loop cannot form, and no lower
+    // than the end of the header, where no name starts (else the id would spell one).
+    // `pos` moves past the name as it stands here, not past what a pointer led to.
     Labels name()
     {
         Labels labels;
@@ -86,7 +88,7 @@ struct Reader {
                 if (at + 1 >= data.size())
                     break;
                 const qsizetype target = (length & 0x3F) << 8 | quint8(data[at + 1]);
-                if (target >= floor)
+                if (target >= floor || target < kHeader)
                     break;
                 if (!jumped)
                     pos = at + 2;

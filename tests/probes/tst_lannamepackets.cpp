@@ -285,6 +285,7 @@ void TestLanNamePackets::mdnsReverse_data()
         << head + u16(6) + "\x03web" + pointer(data) << kNone;
     QTest::newRow("pointer forward") << head + u16(2) + pointer(data + 2) + '\0' << kNone;
     QTest::newRow("pointer past the end") << head + u16(2) + pointer(0x3FFF) << kNone;
+    QTest::newRow("pointer into the header") << head + u16(2) + pointer(7) << kNone;
     QTest::newRow("name longer than its data")
         << head + u16(3) + "\x03web" + pointer(local) << kNone;
 }
