@@ -1,6 +1,8 @@
 #include "probes/LinuxProfile.h"
 
 #include "probes/EchoSocket.h"
+#include "probes/LanNames.h"
+#include "probes/NeighbourTable.h"
 #include "probes/PingProbe.h"
 #include "probes/ProbeText.h"
 #include "probes/RawEcho.h"
@@ -48,6 +50,7 @@ LinuxTools LinuxTools::installed()
     tools.routeTable = u"/proc/net/route"_s;
     tools.echoSockets = true;
     tools.rawEcho = true;
+    tools.lanQueries = true;
     return tools;
 }
 
@@ -272,4 +275,39 @@ QString LinuxProfile::defaultRouteInterface() const
     if (m_tools.routeTable.isEmpty() || !table.open(QIODevice::ReadOnly))
         return {};
     return parseDefaultRoute(QString::fromUtf8(table.readAll()));
+}
+
+NeighbourState LinuxProfile::neighbour(quint32 address,
+                                       std::chrono::steady_clock::time_point notBefore) const
+{
+    if (!m_tools.lanQueries)
+        return {};
+    return NeighbourTable::entry(address, notBefore);
+}
+
+bool LinuxProfile::reconfirmNeighbour(quint32 address, const NeighbourState& entry) const
+{
+    using Kind = NeighbourState::Kind;
+    // Only an entry the kernel learnt by itself; one set by hand stays as it is.
+    const bool learnt =
+        entry.kind == Kind::Reachable || entry.kind == Kind::Stale || entry.kind == Kind::Delay;
+    if (!m_tools.lanQueries || !learnt)
+        return false;
+    return NeighbourTable::reconfirm(address, entry.interfaceIndex);
+}
+
+std::unique_ptr<LanNameRequest> LinuxProfile::askLanName(quint32 address) const
+{
+    if (!m_tools.lanQueries)
+        return nullptr;
+    return LanNames::ask(address);
+}
+
+std::optional<quint32> LinuxProfile::lanAddress(const QString& name, quint32 ownAddress,
+                                                std::chrono::steady_clock::time_point deadline,
+                                                const StopToken& stop) const
+{
+    if (!m_tools.lanQueries)
+        return std::nullopt;
+    return LanNames::addressOf(name, ownAddress, deadline, stop);
 }

@@ -16,6 +16,9 @@ struct LinuxTools {
     // Where those are refused, send them over one raw socket shared by all probes,
     // where the process may open one (root, CAP_NET_RAW). Off for stand-in tools.
     bool rawEcho = false;
+    // Read the kernel's neighbour table and ask the LAN's hosts for their names. Off for
+    // stand-in tools, whose tests must not depend on the system's tables.
+    bool lanQueries = false;
 
     // The tools as installed on this system (empty paths for missing ones).
     static LinuxTools installed();
@@ -48,6 +51,13 @@ public:
     QString reverseName(quint32 address) const override;
     QString forwardAddress(const QString& name) const override;
     QString defaultRouteInterface() const override;
+    NeighbourState neighbour(quint32 address,
+                             std::chrono::steady_clock::time_point notBefore) const override;
+    bool reconfirmNeighbour(quint32 address, const NeighbourState& entry) const override;
+    std::unique_ptr<LanNameRequest> askLanName(quint32 address) const override;
+    std::optional<quint32> lanAddress(const QString& name, quint32 ownAddress,
+                                      std::chrono::steady_clock::time_point deadline,
+                                      const StopToken& stop) const override;
 
     // The parsers, pure.
     // iputils' reply line "64 bytes from 198.18.0.11: icmp_seq=1 ttl=64 time=..."

@@ -17,7 +17,7 @@ void NetworkProbes::afterPing(AddressFindings& found, const PingOutcome& ping, c
                               const OwnIdentity& me, const StopToken& stop)
 {
     found.pingError = ping.error;
-    if (ping.answered && !stop.stopRequested()) {
+    if ((ping.answered || ping.present) && !stop.stopRequested()) {
         const MacOutcome mac = macOf(ip, me, stop);
         found.mac = mac.mac;
         found.macError = mac.error;

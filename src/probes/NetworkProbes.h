@@ -16,6 +16,9 @@ struct OwnIdentity {
 struct PingOutcome {
     bool answered = false;
     bool error = false;
+    // No echo reply came, but an ARP reply confirmed the address during the wait: a
+    // host whose firewall drops echo requests. Its MAC is as good as a replying host's.
+    bool present = false;
 };
 
 // subMacGet's answer. `error` is reported with the box titled "エラー subMacGet";
@@ -59,7 +62,8 @@ public:
     // subMacGet; `me` gives the own-address shortcut.
     virtual MacOutcome macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop) = 0;
 
-    // One address of a survey: its name, one ping and, only after a reply, its MAC.
+    // One address of a survey: its name, one ping and, only once the host is known to be
+    // there (an echo reply, or an ARP reply during the wait), its MAC.
     // Nothing more starts once `stop` is requested. Sequential here; the system's
     // probes look the name up while the reply is awaited.
     virtual AddressFindings probeAddress(const QString& ip, const OwnIdentity& me,
@@ -68,7 +72,7 @@ public:
     virtual ProbeCost costPerAddress() { return {}; }
 
 protected:
-    // probeAddress once the ping is over: its error, and the MAC only after a reply.
+    // probeAddress once the ping is over: its error, and the MAC only for a present host.
     void afterPing(AddressFindings& found, const PingOutcome& ping, const QString& ip,
                    const OwnIdentity& me, const StopToken& stop);
 };

@@ -34,11 +34,22 @@ PingOutcome subPing(const PlatformProfile& profile, const QString& ip, const Sto
 StartedPing::StartedPing(const PlatformProfile& profile, const QString& ip, const StopToken& stop)
     : m_profile(profile)
     , m_ip(ip)
+    , m_began(std::chrono::steady_clock::now())
+    , m_deadline(m_began + std::chrono::seconds(kPingWaitSeconds))
 {
     if (!ProbeText::isSafeOperand(ip) || stop.stopRequested())
         return;
-    if (const std::optional<quint32> address = plainDottedAddress(profile, ip))
-        m_echo = profile.sendEcho(*address);
+    m_address = plainDottedAddress(profile, ip);
+    if (m_address) {
+        // An entry confirmed before this probe proves nothing about now: have the kernel
+        // ask again, so that a host that drops echo requests can show it is still here.
+        // The probes of a range start together and share one reading of the table.
+        const NeighbourState known =
+            profile.neighbour(*m_address, m_began - std::chrono::milliseconds(100));
+        if (known.kind != NeighbourState::Kind::None)
+            profile.reconfirmNeighbour(*m_address, known);
+        m_echo = profile.sendEcho(*m_address);
+    }
     if (!m_echo)
         m_command.emplace(profile.pingCommand(ip), stop);
 }
@@ -46,6 +57,15 @@ StartedPing::StartedPing(const PlatformProfile& profile, const QString& ip, cons
 StartedPing::~StartedPing() = default;
 
 PingOutcome StartedPing::finish(const StopToken& stop)
+{
+    PingOutcome outcome = awaitReply(stop);
+    if (!outcome.answered && !outcome.error && m_address && !stop.stopRequested())
+        outcome.present = confirmedSince(
+            m_profile.neighbour(*m_address, std::chrono::steady_clock::now()), m_began);
+    return outcome;
+}
+
+PingOutcome StartedPing::awaitReply(const StopToken& stop)
 {
     PingOutcome outcome;
     if (m_echo) {

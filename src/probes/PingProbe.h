@@ -3,6 +3,7 @@
 #include "probes/CommandRunner.h"
 #include "probes/NetworkProbes.h"
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -14,7 +15,8 @@ class PlatformProfile;
 inline constexpr int kPingWaitSeconds = 1;
 
 // subPing: one echo request to the address text. `answered` when a reply from that
-// very address came; `error` when the ping tool could not be started. A text that is
+// very address came; `present` when none came but an ARP reply confirmed the address
+// during the wait; `error` when the ping tool could not be started. A text that is
 // no safe operand (empty, an option, blanks) is refused with the no-answer result and
 // nothing is run. A stop request kills the ping.
 //
@@ -31,10 +33,17 @@ public:
     StartedPing(const PlatformProfile& profile, const QString& ip, const StopToken& stop);
     ~StartedPing();
     PingOutcome finish(const StopToken& stop);
+    // When the wait for the reply ends, for the questions sent beside the echo request.
+    std::chrono::steady_clock::time_point deadline() const { return m_deadline; }
 
 private:
+    PingOutcome awaitReply(const StopToken& stop);
+
     const PlatformProfile& m_profile;
     QString m_ip;
+    std::optional<quint32> m_address;
+    std::chrono::steady_clock::time_point m_began;
+    std::chrono::steady_clock::time_point m_deadline;
     std::unique_ptr<EchoRequest> m_echo;
     std::optional<StartedCommand> m_command;
 };

@@ -21,3 +21,31 @@ std::unique_ptr<EchoRequest> PlatformProfile::sendEcho(quint32) const
 {
     return nullptr;
 }
+
+NeighbourState PlatformProfile::neighbour(quint32, std::chrono::steady_clock::time_point) const
+{
+    return {};
+}
+
+bool PlatformProfile::reconfirmNeighbour(quint32, const NeighbourState&) const
+{
+    return false;
+}
+
+std::unique_ptr<LanNameRequest> PlatformProfile::askLanName(quint32) const
+{
+    return nullptr;
+}
+
+std::optional<quint32> PlatformProfile::lanAddress(const QString&, quint32,
+                                                   std::chrono::steady_clock::time_point,
+                                                   const StopToken&) const
+{
+    return std::nullopt;
+}
+
+bool confirmedSince(const NeighbourState& entry, std::chrono::steady_clock::time_point since)
+{
+    return entry.kind == NeighbourState::Kind::Reachable && entry.confirmedAt &&
+           *entry.confirmedAt >= since;
+}

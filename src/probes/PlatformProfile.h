@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -30,6 +31,21 @@ struct ArpMatch {
     bool malformed = false;
 };
 
+// What the system's neighbour (ARP) table says of one address now.
+struct NeighbourState {
+    enum class Kind { None, Incomplete, Reachable, Stale, Delay, Probe, Failed, Permanent };
+    Kind kind = Kind::None;
+    // When an ARP reply last confirmed the entry, where the system tells.
+    std::optional<std::chrono::steady_clock::time_point> confirmedAt;
+    // The interface the entry belongs to, for a request to confirm it afresh.
+    int interfaceIndex = 0;
+};
+
+// A host that drops echo requests still answers ARP: it is present when an ARP reply
+// confirmed its entry after `since`, when its probe began. A stale, failed or
+// incomplete entry, or one confirmed earlier, may be a host that has left the LAN.
+bool confirmedSince(const NeighbourState& entry, std::chrono::steady_clock::time_point since);
+
 // One echo request that the program sent itself, without the console ping.
 class EchoRequest {
 public:
@@ -38,6 +54,15 @@ public:
     // counted from the sending; false when the wait passes, the request could not
     // be sent (no route, a broadcast address) or `stop` is requested first.
     virtual bool waitForReply(const StopToken& stop) = 0;
+};
+
+// The questions to one host about the name it gives itself on the LAN, sent together.
+class LanNameRequest {
+public:
+    virtual ~LanNameRequest() = default;
+    // The name, cleaned for the list rows: NetBIOS's workstation name, else the one
+    // multicast DNS gives. Empty when neither answered before `deadline` or `stop`.
+    virtual QString wait(std::chrono::steady_clock::time_point deadline, const StopToken& stop) = 0;
 };
 
 // Everything that differs between the platforms the probes run on: which tools
@@ -91,4 +116,24 @@ public:
 
     // The interface that carries the default route, empty when unknown.
     virtual QString defaultRouteInterface() const = 0;
+
+    // The neighbour table's entry for `address`, read no earlier than `notBefore`
+    // (several probes that finish together may share one reading). Kind::None where
+    // the platform has no such table to read.
+    virtual NeighbourState neighbour(quint32 address,
+                                     std::chrono::steady_clock::time_point notBefore) const;
+    // Asks the system to confirm a known entry with an ARP request now, so that an
+    // entry confirmed before a probe began gets its chance to be confirmed during it.
+    // False where that is not allowed (it needs the right to change the table).
+    virtual bool reconfirmNeighbour(quint32 address, const NeighbourState& entry) const;
+
+    // Asks the host at `address` for its name on the LAN, where the platform's own
+    // resolver does not (Windows' does: it asks NetBIOS itself). nullptr when nothing
+    // could be asked.
+    virtual std::unique_ptr<LanNameRequest> askLanName(quint32 address) const;
+    // The address a LAN host of that name gives: multicast DNS for a name ending in
+    // ".local", else a NetBIOS name query broadcast on the /24 of `ownAddress`.
+    virtual std::optional<quint32> lanAddress(const QString& name, quint32 ownAddress,
+                                              std::chrono::steady_clock::time_point deadline,
+                                              const StopToken& stop) const;
 };

@@ -7,6 +7,10 @@
 #include "probes/PlatformProfile.h"
 #include "probes/Resolver.h"
 
+#include <QHostAddress>
+
+using namespace Qt::Literals::StringLiterals;
+
 SystemProbes::SystemProbes()
     : SystemProbes(PlatformProfile::system())
 {}
@@ -32,12 +36,32 @@ OwnIdentity SystemProbes::ownIdentity()
 
 QString SystemProbes::hostToIp(const QString& name)
 {
-    return HostToIp(m_profile, name);
+    const QString resolved = HostToIp(m_profile, name);
+    if (!resolved.isEmpty() || name.isEmpty())
+        return resolved;
+    // The /24 of the PC's first LAN address is where a NetBIOS name is asked for.
+    const QString own =
+        preferredOwnAddress(u"127.0.0.1"_s, localInterfaces(), m_profile.defaultRouteInterface());
+    const std::optional<quint32> ownAddress = m_profile.parseAddress(own);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kPingWaitSeconds);
+    const std::optional<quint32> found =
+        m_profile.lanAddress(name, ownAddress.value_or(0), deadline, StopToken());
+    return found ? QHostAddress(*found).toString() : QString();
 }
 
 QString SystemProbes::ipToHost(const QString& ip)
 {
-    return IpToHost(m_profile, ip);
+    const QString resolved = IpToHost(m_profile, ip);
+    if (!resolved.isEmpty())
+        return resolved;
+    const std::optional<quint32> address = m_profile.parseAddress(ip);
+    if (!address)
+        return {};
+    const std::unique_ptr<LanNameRequest> asked = m_profile.askLanName(*address);
+    if (!asked)
+        return {};
+    return asked->wait(std::chrono::steady_clock::now() + std::chrono::seconds(kPingWaitSeconds),
+                       StopToken());
 }
 
 PingOutcome SystemProbes::ping(const QString& ip, const StopToken& stop)
@@ -56,10 +80,17 @@ AddressFindings SystemProbes::probeAddress(const QString& ip, const OwnIdentity&
     AddressFindings found;
     if (stop.stopRequested())
         return found;
-    // The reply needs no name and the name no reply: the lookup runs during the wait.
+    // The reply needs no name and the name no reply: the lookup runs during the wait,
+    // and so do the questions to the host itself, for when the resolver knows no name.
     StartedPing ping(m_profile, ip, stop);
+    const std::optional<quint32> address = m_profile.parseAddress(ip);
+    const std::unique_ptr<LanNameRequest> asked =
+        address ? m_profile.askLanName(*address) : nullptr;
     found.host = IpToHost(m_profile, ip);
-    afterPing(found, ping.finish(stop), ip, me, stop);
+    const PingOutcome outcome = ping.finish(stop);
+    if (found.host.isEmpty() && asked)
+        found.host = asked->wait(ping.deadline(), stop);
+    afterPing(found, outcome, ip, me, stop);
     return found;
 }
 

@@ -137,3 +137,21 @@ QString WindowsProfile::parseIpconfig(const QString& output)
     }
     return {};
 }
+
+NeighbourState WindowsProfile::neighbourRow(int state, quint32 lastReachableMs, int interfaceIndex,
+                                            std::chrono::steady_clock::time_point readAt)
+{
+    using Kind = NeighbourState::Kind;
+    // NlnsUnreachable, NlnsIncomplete, NlnsProbe, NlnsDelay, NlnsStale, NlnsReachable,
+    // NlnsPermanent.
+    static constexpr Kind kinds[] = {Kind::Failed, Kind::Incomplete, Kind::Probe,    Kind::Delay,
+                                     Kind::Stale,  Kind::Reachable,  Kind::Permanent};
+    NeighbourState entry;
+    if (state < 0 || state >= int(std::size(kinds)))
+        return entry;
+    entry.kind = kinds[state];
+    entry.interfaceIndex = interfaceIndex;
+    if (entry.kind == Kind::Reachable)
+        entry.confirmedAt = readAt - std::chrono::milliseconds(lastReachableMs);
+    return entry;
+}

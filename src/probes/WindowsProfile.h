@@ -28,8 +28,15 @@ public:
     QString reverseName(quint32 address) const override;
     QString forwardAddress(const QString& name) const override;
     QString defaultRouteInterface() const override;
+    NeighbourState neighbour(quint32 address,
+                             std::chrono::steady_clock::time_point notBefore) const override;
 
     // The parsers, pure.
+    // A row of the system's neighbour table (GetIpNetTable2): its state, as
+    // NL_NEIGHBOR_STATE numbers it, and the milliseconds since it was last reachable,
+    // read at `readAt`.
+    static NeighbourState neighbourRow(int state, quint32 lastReachableMs, int interfaceIndex,
+                                       std::chrono::steady_clock::time_point readAt);
     // A reply line names the address as a field and carries "TTL=". "Reply from
     // 192.168.0.5: Destination host unreachable." names the PC's own address and
     // is an error, not an answer.

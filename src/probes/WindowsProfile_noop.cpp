@@ -27,3 +27,8 @@ QString WindowsProfile::forwardAddress(const QString&) const
 {
     return {};
 }
+
+NeighbourState WindowsProfile::neighbour(quint32, std::chrono::steady_clock::time_point) const
+{
+    return {};
+}

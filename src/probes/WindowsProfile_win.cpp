@@ -9,6 +9,9 @@
 #include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// After winsock2.h: the neighbour table's types need its address types.
+#include <iphlpapi.h>
+#include <netioapi.h>
 
 namespace {
 
@@ -124,4 +127,26 @@ QString WindowsProfile::forwardAddress(const QString& name) const
     }
     FreeAddrInfoW(found);
     return text;
+}
+
+NeighbourState WindowsProfile::neighbour(quint32 address,
+                                         std::chrono::steady_clock::time_point) const
+{
+    // A fresh reading every time: the table is read from memory, not the network.
+    PMIB_IPNET_TABLE2 table = nullptr;
+    if (GetIpNetTable2(AF_INET, &table) != NO_ERROR)
+        return {};
+    const auto readAt = std::chrono::steady_clock::now();
+    NeighbourState found;
+    for (ULONG i = 0; i < table->NumEntries; ++i) {
+        const MIB_IPNET_ROW2& row = table->Table[i];
+        if (ntohl(row.Address.Ipv4.sin_addr.s_addr) != address)
+            continue;
+        const NeighbourState entry = neighbourRow(
+            int(row.State), row.ReachabilityTime.LastReachable, int(row.InterfaceIndex), readAt);
+        if (found.kind != NeighbourState::Kind::Reachable)
+            found = entry;
+    }
+    FreeMibTable(table);
+    return found;
 }

@@ -95,7 +95,7 @@ void frmNetScp::runPing(QLineEdit* input, QLineEdit* address, QLineEdit* pingBox
         [probes, ip, me, stop] {
             PingResult r;
             r.ping = probes->ping(ip, stop);
-            if (r.ping.answered)
+            if (r.ping.answered || r.ping.present)
                 r.mac = probes->macOf(ip, me, stop);
             return r;
         },
@@ -105,12 +105,9 @@ void frmNetScp::runPing(QLineEdit* input, QLineEdit* address, QLineEdit* pingBox
                 showProbeError(u"subPing"_s);
             if (r.mac.error)
                 showProbeError(u"subMacGet"_s);
-            if (r.ping.answered) {
-                macBox->setText(r.mac.mac);
-                pingBox->setText(u"成功"_s);
-            } else {
-                pingBox->setText(u"失敗"_s);
-            }
+            // A host that dropped the echo request failed the ping, but ARP showed it there.
+            macBox->setText(r.mac.mac);
+            pingBox->setText(r.ping.answered ? u"成功"_s : u"失敗"_s);
             emit checkFinished();
         });
 }

@@ -1,10 +1,15 @@
 #include "probes/LinuxProfile.h"
+#include "probes/NeighbourTable.h"
 #include "probes/ProbeText.h"
 #include "probes/WindowsProfile.h"
 
 #include "TestFiles.h"
 
 #include <QTest>
+
+#include <arpa/inet.h>
+#include <linux/neighbour.h>
+#include <linux/rtnetlink.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -44,6 +49,8 @@ private slots:
     void adapterList_data();
     void adapterList();
     void defaultRoute();
+    void presenceFromTheNeighbourTable_data();
+    void presenceFromTheNeighbourTable();
 
     void addressIsOneArgumentOfTheToolItself();
 };
@@ -310,6 +317,105 @@ void TestProbeParsers::defaultRoute()
                  "eth1\t00000000\t010012C6\t0000\t0\t0\t0\t00000000\n"
                  "eth0\t000012C6\t00000000\t0001\t0\t0\t0\t00FFFFFF\n"_s),
              QString());
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// One RTM_NEWNEIGH message as the kernel sends it in a dump, with its times in ticks.
+QByteArray neighbourMessage(quint32 address, quint16 state, quint32 confirmedTicksAgo,
+                            quint8 family = AF_INET)
+{
+    QByteArray attributes;
+    const auto attribute = [&attributes](quint16 type, const void* data, quint16 size) {
+        const rtattr header{quint16(RTA_LENGTH(size)), type};
+        attributes.append(reinterpret_cast<const char*>(&header), sizeof header);
+        attributes.append(static_cast<const char*>(data), size);
+        attributes.append(QByteArray(RTA_ALIGN(size) - size, 0));
+    };
+    const quint32 destination = htonl(address);
+    attribute(NDA_DST, &destination, sizeof destination);
+    const quint8 mac[6] = {0x02, 0x4e, 0x53, 0, 0, 0x0b};
+    attribute(NDA_LLADDR, mac, sizeof mac);
+    const nda_cacheinfo times{confirmedTicksAgo, 0, 0, 1};
+    attribute(NDA_CACHEINFO, &times, sizeof times);
+
+    ndmsg body{};
+    body.ndm_family = family;
+    body.ndm_ifindex = 2;
+    body.ndm_state = state;
+    nlmsghdr header{};
+    header.nlmsg_type = RTM_NEWNEIGH;
+    header.nlmsg_len = NLMSG_HDRLEN + NLMSG_ALIGN(sizeof body) + attributes.size();
+    QByteArray message(reinterpret_cast<const char*>(&header), sizeof header);
+    message.append(reinterpret_cast<const char*>(&body), sizeof body);
+    message.append(QByteArray(NLMSG_ALIGN(sizeof body) - sizeof body, 0));
+    return message + attributes;
+}
+
+} // namespace
+
+// What the kernel's table (or Windows' GetIpNetTable2 row) says decides whether a host
+// that dropped the echo request counts as present: only an ARP reply after the probe
+// began does, so that a host that has left is never listed from an old entry.
+void TestProbeParsers::presenceFromTheNeighbourTable_data()
+{
+    QTest::addColumn<bool>("windows");
+    QTest::addColumn<int>("state"); // NUD_* on Linux, NL_NEIGHBOR_STATE on Windows
+    QTest::addColumn<int>("confirmedMsAgo");
+    QTest::addColumn<bool>("present");
+    // The probe began 1000 ms before the table was read.
+    QTest::newRow("linux reachable, confirmed during the probe")
+        << false << NUD_REACHABLE << 990 << true;
+    QTest::newRow("linux reachable, confirmed before it")
+        << false << NUD_REACHABLE << 1500 << false;
+    QTest::newRow("linux stale") << false << NUD_STALE << 10 << false;
+    QTest::newRow("linux delay") << false << NUD_DELAY << 10 << false;
+    QTest::newRow("linux probe") << false << NUD_PROBE << 10 << false;
+    QTest::newRow("linux failed") << false << NUD_FAILED << 10 << false;
+    QTest::newRow("linux incomplete") << false << NUD_INCOMPLETE << 10 << false;
+    QTest::newRow("linux permanent") << false << NUD_PERMANENT << 10 << false;
+    QTest::newRow("windows reachable, during") << true << 5 << 990 << true;
+    QTest::newRow("windows reachable, before") << true << 5 << 1500 << false;
+    QTest::newRow("windows stale") << true << 4 << 10 << false;
+    QTest::newRow("windows unreachable") << true << 0 << 10 << false;
+    QTest::newRow("windows permanent") << true << 6 << 10 << false;
+    QTest::newRow("windows unknown state") << true << 7 << 10 << false;
+}
+
+void TestProbeParsers::presenceFromTheNeighbourTable()
+{
+    QFETCH(bool, windows);
+    QFETCH(int, state);
+    QFETCH(int, confirmedMsAgo);
+    QFETCH(bool, present);
+    const Clock::time_point readAt = Clock::now();
+    const Clock::time_point began = readAt - milliseconds(1000);
+    const quint32 asked = 0xC6120011; // 198.18.0.17
+
+    NeighbourState entry;
+    if (windows) {
+        entry = WindowsProfile::neighbourRow(state, quint32(confirmedMsAgo), 2, readAt);
+    } else {
+        // Among entries for other addresses, another family and a truncated message:
+        // .1 must not answer for .17, nor an IPv6 entry for an IPv4 one.
+        const QByteArray dump =
+            neighbourMessage(0xC6120001, NUD_REACHABLE, 1) +
+            neighbourMessage(asked, NUD_REACHABLE, 1, AF_INET6) +
+            neighbourMessage(asked, quint16(state), quint32(confirmedMsAgo / 10));
+        bool done = false;
+        const NeighbourTable::Entries entries = NeighbourTable::parseDump(dump, readAt, &done);
+        QVERIFY(entries.count(asked));
+        entry = entries.at(asked);
+        QCOMPARE(entry.interfaceIndex, 2);
+        QVERIFY(!done);
+        const NeighbourTable::Entries cut =
+            NeighbourTable::parseDump(dump.left(dump.size() - 3), readAt, &done);
+        QVERIFY(!cut.count(asked));
+    }
+    QCOMPARE(confirmedSince(entry, began), present);
 }
 
 void TestProbeParsers::addressIsOneArgumentOfTheToolItself()

@@ -1,0 +1,236 @@
+#include "probes/NeighbourTable.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include <arpa/inet.h>
+#include <linux/neighbour.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The kernel's cache times are in clock ticks of USER_HZ, which is 100 on every
+// Linux architecture.
+constexpr std::chrono::milliseconds kTick{10};
+
+NeighbourState::Kind kindOf(quint16 state)
+{
+    using Kind = NeighbourState::Kind;
+    if (state & (NUD_PERMANENT | NUD_NOARP))
+        return Kind::Permanent;
+    if (state & NUD_REACHABLE)
+        return Kind::Reachable;
+    if (state & NUD_STALE)
+        return Kind::Stale;
+    if (state & NUD_DELAY)
+        return Kind::Delay;
+    if (state & NUD_PROBE)
+        return Kind::Probe;
+    if (state & NUD_INCOMPLETE)
+        return Kind::Incomplete;
+    if (state & NUD_FAILED)
+        return Kind::Failed;
+    return Kind::None;
+}
+
+// A reachable entry, and of two the one confirmed last, says most of the address.
+bool better(const NeighbourState& a, const NeighbourState& b)
+{
+    const bool aReachable = a.kind == NeighbourState::Kind::Reachable;
+    const bool bReachable = b.kind == NeighbourState::Kind::Reachable;
+    if (aReachable != bReachable)
+        return aReachable;
+    return a.confirmedAt.value_or(Clock::time_point::min()) >
+           b.confirmedAt.value_or(Clock::time_point::min());
+}
+
+void parseNeighbour(const char* data, std::size_t length, Clock::time_point readAt,
+                    NeighbourTable::Entries& entries)
+{
+    if (length < sizeof(ndmsg))
+        return;
+    ndmsg header;
+    std::memcpy(&header, data, sizeof header);
+    if (header.ndm_family != AF_INET || (header.ndm_flags & NTF_PROXY))
+        return;
+    NeighbourState state;
+    state.kind = kindOf(header.ndm_state);
+    state.interfaceIndex = header.ndm_ifindex;
+    std::optional<quint32> address;
+
+    std::size_t at = NLMSG_ALIGN(sizeof(ndmsg));
+    while (at + sizeof(rtattr) <= length) {
+        rtattr attribute;
+        std::memcpy(&attribute, data + at, sizeof attribute);
+        if (attribute.rta_len < sizeof(rtattr) || at + attribute.rta_len > length)
+            break;
+        const char* payload = data + at + RTA_LENGTH(0);
+        const std::size_t size = attribute.rta_len - RTA_LENGTH(0);
+        if (attribute.rta_type == NDA_DST && size == 4) {
+            quint32 network;
+            std::memcpy(&network, payload, 4);
+            address = ntohl(network);
+        } else if (attribute.rta_type == NDA_CACHEINFO && size >= sizeof(nda_cacheinfo)) {
+            nda_cacheinfo times;
+            std::memcpy(&times, payload, sizeof times);
+            state.confirmedAt = readAt - kTick * times.ndm_confirmed;
+        }
+        at += RTA_ALIGN(attribute.rta_len);
+    }
+    if (!address)
+        return;
+    const auto known = entries.find(*address);
+    if (known == entries.end())
+        entries.emplace(*address, state);
+    else if (better(state, known->second))
+        known->second = state;
+}
+
+int openRoute()
+{
+    return ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+}
+
+// One full dump; nullopt when the kernel would not give one.
+std::optional<NeighbourTable::Entries> dump()
+{
+    const int fd = openRoute();
+    if (fd < 0)
+        return std::nullopt;
+    struct {
+        nlmsghdr header;
+        ndmsg body;
+    } request{};
+    request.header.nlmsg_len = sizeof request;
+    request.header.nlmsg_type = RTM_GETNEIGH;
+    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    request.body.ndm_family = AF_INET;
+
+    std::optional<NeighbourTable::Entries> entries;
+    if (::send(fd, &request, sizeof request, 0) == ssize_t(sizeof request)) {
+        NeighbourTable::Entries found;
+        QByteArray buffer(64 * 1024, Qt::Uninitialized);
+        bool done = false;
+        // A table changes while it is dumped; a dump that never ends is not waited for.
+        for (int parts = 0; !done && parts < 4096; ++parts) {
+            const ssize_t got = ::recv(fd, buffer.data(), std::size_t(buffer.size()), 0);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            NeighbourTable::Entries part = NeighbourTable::parseDump(
+                QByteArrayView(buffer.constData(), got), Clock::now(), &done);
+            for (auto& [address, state] : part) {
+                const auto known = found.find(address);
+                if (known == found.end() || better(state, known->second))
+                    found[address] = state;
+            }
+        }
+        if (done)
+            entries = std::move(found);
+    }
+    ::close(fd);
+    return entries;
+}
+
+} // namespace
+
+namespace NeighbourTable {
+
+Entries parseDump(QByteArrayView messages, Clock::time_point readAt, bool* done)
+{
+    Entries entries;
+    std::size_t at = 0;
+    const auto length = std::size_t(messages.size());
+    while (at + sizeof(nlmsghdr) <= length) {
+        nlmsghdr header;
+        std::memcpy(&header, messages.data() + at, sizeof header);
+        if (header.nlmsg_len < sizeof(nlmsghdr) || at + header.nlmsg_len > length)
+            break;
+        if (header.nlmsg_type == NLMSG_DONE || header.nlmsg_type == NLMSG_ERROR) {
+            if (done)
+                *done = true;
+            break;
+        }
+        if (header.nlmsg_type == RTM_NEWNEIGH)
+            parseNeighbour(messages.data() + at + NLMSG_HDRLEN, header.nlmsg_len - NLMSG_HDRLEN,
+                           readAt, entries);
+        at += NLMSG_ALIGN(header.nlmsg_len);
+    }
+    return entries;
+}
+
+NeighbourState entry(quint32 address, Clock::time_point notBefore)
+{
+    static std::mutex lock;
+    static Entries last;
+    static Clock::time_point lastRead;
+    static bool haveLast = false;
+
+    const std::lock_guard hold(lock);
+    if (!haveLast || lastRead < notBefore) {
+        const Clock::time_point started = Clock::now();
+        std::optional<Entries> fresh = dump();
+        if (!fresh)
+            return {};
+        last = std::move(*fresh);
+        // What the dump shows was true at least from its start on.
+        lastRead = started;
+        haveLast = true;
+    }
+    const auto found = last.find(address);
+    return found == last.end() ? NeighbourState{} : found->second;
+}
+
+bool reconfirm(quint32 address, int interfaceIndex)
+{
+    static std::atomic<bool> refused = false;
+    if (refused || interfaceIndex <= 0)
+        return false;
+    const int fd = openRoute();
+    if (fd < 0)
+        return false;
+    struct {
+        nlmsghdr header;
+        ndmsg body;
+        rtattr destinationHeader;
+        quint32 destination;
+    } request{};
+    request.header.nlmsg_len = sizeof request;
+    request.header.nlmsg_type = RTM_NEWNEIGH;
+    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_REPLACE | NLM_F_ACK;
+    request.body.ndm_family = AF_INET;
+    request.body.ndm_ifindex = interfaceIndex;
+    request.body.ndm_state = NUD_PROBE;
+    request.destinationHeader.rta_type = NDA_DST;
+    request.destinationHeader.rta_len = RTA_LENGTH(sizeof(quint32));
+    request.destination = htonl(address);
+
+    bool accepted = false;
+    if (::send(fd, &request, sizeof request, 0) == ssize_t(sizeof request)) {
+        struct {
+            nlmsghdr header;
+            nlmsgerr error;
+        } answer{};
+        const ssize_t got = ::recv(fd, &answer, sizeof answer, 0);
+        if (got >= ssize_t(sizeof(nlmsghdr) + sizeof(int)) &&
+            answer.header.nlmsg_type == NLMSG_ERROR) {
+            accepted = answer.error.error == 0;
+            if (answer.error.error == -EPERM)
+                refused = true;
+        }
+    }
+    ::close(fd);
+    return accepted;
+}
+
+} // namespace NeighbourTable

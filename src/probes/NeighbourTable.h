@@ -1,0 +1,30 @@
+#pragma once
+
+#include "probes/PlatformProfile.h"
+
+#include <QByteArrayView>
+
+#include <map>
+
+// The kernel's IPv4 neighbour table over rtnetlink: its entries with their state and
+// the time of their last confirmation, which /proc/net/arp does not give.
+namespace NeighbourTable {
+
+using Entries = std::map<quint32, NeighbourState>;
+
+// The entries of one dump's messages, read at `readAt`; `done` once the dump's end
+// came. Where an address has entries on several interfaces the reachable one wins.
+Entries parseDump(QByteArrayView messages, std::chrono::steady_clock::time_point readAt,
+                  bool* done);
+
+// The entry for `address` from a dump made no earlier than `notBefore`. The probes of
+// a range finish their waits within milliseconds of each other: one dump serves
+// every probe whose wait ended before it was made.
+NeighbourState entry(quint32 address, std::chrono::steady_clock::time_point notBefore);
+
+// Puts a known entry into the probe state, so that the kernel confirms it with an
+// ARP request at once. False when refused (it needs CAP_NET_ADMIN); after the first
+// refusal no further request is made.
+bool reconfirm(quint32 address, int interfaceIndex);
+
+} // namespace NeighbourTable
