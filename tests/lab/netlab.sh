@@ -28,6 +28,30 @@
 # Set by the caller:
 #   NETLAB_EXTRA_HOSTS  this many more live hosts, from .21 up (default 0), for a
 #                       lab the size of a small office
+#   NETLAB_LAN          1 adds the hosts of an office LAN, from .120 up (default
+#                       0: none of them, and none of the variables below)
+#
+# With NETLAB_LAN=1 the command also sees these, and NETLAB_HOSTS lists every
+# host below too, each with its name as the survey list must show it:
+#   NETLAB_SILENT     addresses of hosts that ignore echo requests (but answer
+#                     ARP), blank-separated; their names are in the hosts file
+#   NETLAB_NETBIOS    "ip,name,mac" of a host whose name only NetBIOS knows (nmbd
+#                     in its namespace): "表示ラボ", 8 bytes in code page 932 on
+#                     the wire, the second byte of 表 being 0x5C ("\"); no ASCII
+#                     letter in it for NetBIOS to upper-case
+#   NETLAB_MDNS       "ip,name.local,mac" of a host whose name only multicast DNS
+#                     knows (avahi-daemon in its namespace); it answers a PTR query
+#                     for its address and an A query for its name, also sent as
+#                     legacy unicast to its port 5353
+#   NETLAB_LEAVER     "ip,name,mac" of a live host (name in the hosts file) that
+#                     NETLAB_LEAVE_COMMAND takes off the LAN
+#   NETLAB_LEAVE_COMMAND  a command line to run in the scanner namespace (as
+#                     root, e.g. through sh -c) between two surveys: the leaver's
+#                     adapter goes down and the scanner's neighbour entry for it
+#                     stays as the kernel keeps it, unflushed
+# The daemons keep their configuration, state and logs in a folder of their own
+# per lab (/tmp/netlab-<lab>.*), touch nothing of the system's Samba or Avahi,
+# and answer before the command starts.
 #
 # The scanner namespace allows unprivileged ICMP echo sockets to every group
 # (net.ipv4.ping_group_range), as Debian's desktop installs do; a test may write
@@ -88,14 +112,69 @@ for ((octet = 21; octet < 21 + extra; octet++)); do
     HOSTS+=("$octet lab$octet $(printf '02:4e:53:00:01:%02x' "$octet")")
 done
 
+# The office LAN sits above the extra hosts' highest address (.90).
+lan=${NETLAB_LAN:-0}
+[[ "$lan" =~ ^[01]$ ]] || { echo "netlab: NETLAB_LAN: 0 or 1" >&2; exit 2; }
+SILENT=(120 121)
+NETBIOS=(122 表示ラボ 02:4e:53:00:02:7a)
+MDNS=(123 labmdns 02:4e:53:00:02:7b)
+LEAVER=(124 lableave 02:4e:53:00:02:7c)
+# Hosts whose names the scanner's hosts file does not know.
+UNLISTED=()
+if [ "$lan" = 1 ]; then
+    command -v nmbd >/dev/null || skip "nmbd (samba) is not installed"
+    command -v nmblookup >/dev/null || skip "nmblookup (samba-common-bin) is not installed"
+    command -v avahi-daemon >/dev/null || skip "avahi-daemon is not installed"
+    command -v dig >/dev/null || skip "dig (bind9-dnsutils) is not installed"
+    for octet in "${SILENT[@]}"; do
+        HOSTS+=("$octet lab$octet $(printf '02:4e:53:00:02:%02x' "$octet")")
+    done
+    HOSTS+=("${LEAVER[*]}" "${NETBIOS[*]}" "${MDNS[0]} ${MDNS[1]}.local ${MDNS[2]}")
+    UNLISTED=("${NETBIOS[0]}" "${MDNS[0]}")
+fi
+
+# Start time of process $1 (field 22 of its stat, after the name in brackets):
+# with its id, it names the process even once the id has been given again.
+started() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f20; }
+
+# Ends the daemons listed in $1 ("pid start" lines) that still run: they outlive
+# their namespace when an older sweep removed it without them.
+kill_listed() {
+    local pid start
+    while read -r pid start; do
+        [ -n "$start" ] && [ "$(started "$pid")" = "$start" ] && kill -KILL "$pid" 2>/dev/null
+    done <"$1"
+    return 0
+}
+
+# Ends every process left in the given namespaces (the LAN's daemons): a
+# namespace that still holds one is never freed, nor its temp folder's files.
+kill_in() {
+    local ns pids=() pid
+    for ns in "$@"; do
+        for pid in $(ip netns pids "$ns" 2>/dev/null); do pids+=("$pid"); done
+    done
+    [ ${#pids[@]} -gt 0 ] || return 0
+    kill -TERM "${pids[@]}" 2>/dev/null
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+        kill -0 "${pids[@]}" 2>/dev/null || return 0
+        sleep 0.2
+    done
+    kill -KILL "${pids[@]}" 2>/dev/null
+    return 0
+}
+
 namespaces=()
+tmp=
 cleanup() {
     local ns
+    [ -n "$tmp" ] && kill_in "${namespaces[@]}" && [ -f "$tmp/pids" ] && kill_listed "$tmp/pids"
     for ns in "${namespaces[@]}"; do
         ip netns del "$ns" 2>/dev/null
         rm -rf "/etc/netns/$ns"
     done
     rmdir /etc/netns 2>/dev/null
+    [ -n "$tmp" ] && rm -rf "$tmp"
     return 0
 }
 child=
@@ -110,13 +189,21 @@ trap 'stop 143' TERM
 # A run killed outright (SIGKILL) cannot clean up; the next run removes its lab.
 # The owner's process id is part of every name, so only dead owners' labs go.
 sweep() {
-    local ns owner
+    local ns owner dir
     for ns in $(ip netns list 2>/dev/null | awk '{print $1}'); do
         [[ "$ns" =~ ^nl([0-9a-f]+)(sw|sc|h[0-9]+)$ ]] || continue
         owner=$((16#${BASH_REMATCH[1]}))
         kill -0 "$owner" 2>/dev/null && continue
+        kill_in "$ns"
         ip netns del "$ns" 2>/dev/null
         rm -rf "/etc/netns/$ns"
+    done
+    for dir in /tmp/netlab-nl*; do
+        [[ "$dir" =~ ^/tmp/netlab-nl([0-9a-f]+)\. ]] || continue
+        owner=$((16#${BASH_REMATCH[1]}))
+        kill -0 "$owner" 2>/dev/null && continue
+        [ -f "$dir/pids" ] && kill_listed "$dir/pids"
+        rm -rf "$dir"
     done
 }
 sweep
@@ -161,6 +248,7 @@ build() {
         printf '%s %s\n' "$OWN_IP" "$(hostname)"
         for h in "${HOSTS[@]}"; do
             read -r octet name mac <<<"$h"
+            [[ " ${UNLISTED[*]} " == *" $octet "* ]] && continue
             printf '%s %s\n' "$PREFIX.$octet" "$name"
         done
         # Listed first and also first by the resolver's own address sorting, so
@@ -171,6 +259,111 @@ build() {
 }
 
 build || skip "the lab could not be built"
+
+# nmbd's configuration: the name in UTF-8 here, code page 932 on the wire. Every
+# folder it writes to is the lab's, so that labs run side by side and the
+# system's Samba is never touched. No browse master: its elections would change
+# the node status answer while a test runs.
+nmbd_conf() {
+    local d="$tmp/nmbd"
+    mkdir -p "$d"/{run,lock,state,cache,private,log,ncalrpc} || return 1
+    cat >"$d/smb.conf" <<EOT
+[global]
+    netbios name = ${NETBIOS[1]}
+    workgroup = LABO
+    server role = standalone server
+    dos charset = CP932
+    unix charset = UTF-8
+    interfaces = eth0
+    bind interfaces only = yes
+    disable netbios = no
+    local master = no
+    domain master = no
+    preferred master = no
+    pid directory = $d/run
+    lock directory = $d/lock
+    state directory = $d/state
+    cache directory = $d/cache
+    private dir = $d/private
+    ncalrpc dir = $d/ncalrpc
+    log file = $d/log/nmbd.log
+    load printers = no
+EOT
+}
+
+# avahi-daemon wants /run/avahi-daemon for its pid file and socket: a private
+# mount namespace gets the lab's own folder as /run, so that several labs and
+# the system's daemon never meet.
+avahi_conf() {
+    local d="$tmp/avahi"
+    mkdir -p "$d/run/avahi-daemon" || return 1
+    cat >"$d/avahi-daemon.conf" <<EOT
+[server]
+host-name=${MDNS[1]}
+domain-name=local
+use-ipv4=yes
+use-ipv6=no
+allow-interfaces=eth0
+enable-dbus=no
+
+[wide-area]
+enable-wide-area=no
+
+[publish]
+publish-addresses=yes
+publish-hinfo=no
+publish-workstation=no
+publish-domain=no
+
+[reflector]
+enable-reflector=no
+EOT
+}
+
+# Runs the command ($2 on) in the scanner namespace until it prints something.
+await() {
+    local what=$1 i
+    shift
+    for ((i = 0; i < 40; i++)); do
+        [ -n "$(ip netns exec "$SCANNER" "$@" 2>/dev/null)" ] && return 0
+        sleep 0.25
+    done
+    echo "netlab: $what does not answer" >&2
+    return 1
+}
+
+start_lan() {
+    local octet ns
+    for octet in "${SILENT[@]}"; do
+        ip netns exec "${P}h$octet" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 || return 1
+    done
+
+    tmp=$(mktemp -d "/tmp/netlab-$P.XXXXXX") || return 1
+    nmbd_conf && avahi_conf || return 1
+    ns="${P}h${NETBIOS[0]}"
+    ip netns exec "$ns" nmbd -F --no-process-group -s "$tmp/nmbd/smb.conf" \
+        -l "$tmp/nmbd/log" </dev/null >>"$tmp/nmbd/log/stdout" 2>&1 &
+    echo "$! $(started $!)" >>"$tmp/pids"
+    ns="${P}h${MDNS[0]}"
+    ip netns exec "$ns" unshare -m sh -c 'mount --bind "$1" /run && exec "$2" -f "$3" --no-drop-root --no-chroot' \
+        sh "$tmp/avahi/run" "$(command -v avahi-daemon)" "$tmp/avahi/avahi-daemon.conf" \
+        </dev/null >>"$tmp/avahi/log" 2>&1 &
+    echo "$! $(started $!)" >>"$tmp/pids"
+
+    await "nmbd at $PREFIX.${NETBIOS[0]}" nmblookup -s "$tmp/nmbd/smb.conf" -A "$PREFIX.${NETBIOS[0]}" || return 1
+    await "avahi-daemon at $PREFIX.${MDNS[0]}" dig +short +time=1 +tries=1 -p 5353 @"$PREFIX.${MDNS[0]}" -x "$PREFIX.${MDNS[0]}" || return 1
+    # The queries above are the lab's, not the command's: it starts with empty
+    # neighbour tables as without them.
+    for ns in "$SCANNER" "${P}h${NETBIOS[0]}" "${P}h${MDNS[0]}"; do ip -n "$ns" neigh flush all; done
+    return 0
+}
+if [ "$lan" = 1 ]; then
+    if ! start_lan; then
+        echo "netlab: the LAN's daemons did not start; their logs:" >&2
+        [ -n "$tmp" ] && tail -n 20 "$tmp"/nmbd/log/* "$tmp"/avahi/log >&2 2>/dev/null
+        exit 1
+    fi
+fi
 
 hosts_env=()
 for h in "${HOSTS[@]}"; do
@@ -193,6 +386,18 @@ export NETLAB_PING_WAIT=1
 host_namespaces=()
 for ns in "${namespaces[@]}"; do [[ "$ns" == "${P}h"* ]] && host_namespaces+=("$ns"); done
 export NETLAB_NAMESPACES="${host_namespaces[*]}"
+
+if [ "$lan" = 1 ]; then
+    # $1 octet, $2 name as listed
+    entry() { printf '%s,%s,%s' "$PREFIX.$1" "$2" "$(echo "$3" | tr 'a-f:' 'A-F-')"; }
+    silent=()
+    for octet in "${SILENT[@]}"; do silent+=("$PREFIX.$octet"); done
+    export NETLAB_SILENT="${silent[*]}"
+    export NETLAB_NETBIOS="$(entry "${NETBIOS[@]}")"
+    export NETLAB_MDNS="$(entry "${MDNS[0]}" "${MDNS[1]}.local" "${MDNS[2]}")"
+    export NETLAB_LEAVER="$(entry "${LEAVER[@]}")"
+    export NETLAB_LEAVE_COMMAND="ip -n ${P}h${LEAVER[0]} link set eth0 down"
+fi
 
 # In the background, so that a TERM or INT reaches the trap at once and the lab
 # still comes down; standard input stays the caller's.
