@@ -21,6 +21,11 @@ using Clock = std::chrono::steady_clock;
 // The kernel's cache times are in clock ticks of USER_HZ, which is 100 on every
 // Linux architecture.
 constexpr std::chrono::milliseconds kTick{10};
+// Both ends of such a time are counted in whole ticks (and the kernel's own jiffies
+// below them), so a confirmation may lie this much later than the count says. A host
+// on the LAN answers ARP within a millisecond of the probe's start: without the slack
+// its answer would read as given before it.
+constexpr std::chrono::milliseconds kCountedSlack{20};
 
 NeighbourState::Kind kindOf(quint16 state)
 {
@@ -82,7 +87,7 @@ void parseNeighbour(const char* data, std::size_t length, Clock::time_point read
         } else if (attribute.rta_type == NDA_CACHEINFO && size >= sizeof(nda_cacheinfo)) {
             nda_cacheinfo times;
             std::memcpy(&times, payload, sizeof times);
-            state.confirmedAt = readAt - kTick * times.ndm_confirmed;
+            state.confirmedAt = readAt - kTick * times.ndm_confirmed + kCountedSlack;
         }
         at += RTA_ALIGN(attribute.rta_len);
     }

@@ -369,6 +369,10 @@ void TestProbeParsers::presenceFromTheNeighbourTable_data()
     // The probe began 1000 ms before the table was read.
     QTest::newRow("linux reachable, confirmed during the probe")
         << false << NUD_REACHABLE << 990 << true;
+    // Counted in whole ticks at both ends: a reply in the probe's first millisecond
+    // may read as one tick before it.
+    QTest::newRow("linux reachable, counted a tick before")
+        << false << NUD_REACHABLE << 1010 << true;
     QTest::newRow("linux reachable, confirmed before it")
         << false << NUD_REACHABLE << 1500 << false;
     QTest::newRow("linux stale") << false << NUD_STALE << 10 << false;
