@@ -7,8 +7,12 @@
 # Usage (root: the lab is made of network namespaces):
 #   bench/compare-peers.sh [runs]          (default 7 runs of each, at least 5)
 #
-# The lab (tests/lab/netlab.sh) holds 20 live hosts with names and MACs in
-# 198.18.0.0/24; the rest of the range is dead. Every tool's neighbour tables are
+# The lab (tests/lab/netlab.sh, with its office LAN) holds 25 live hosts with MACs in
+# 198.18.0.0/24: two drop ping, one is named only by NetBIOS and one only by
+# multicast DNS; the rest of the range is dead. Every tool runs in both scanner
+# set-ups: unprivileged echo sockets allowed, and refused (root then has raw sockets).
+# Beside the times the table gives the hosts each tool found and the names it gave,
+# and our hosts must be the set arp-scan finds. Every tool's neighbour tables are
 # flushed before each measured run, and the tools take turns within a run, so
 # that all of them meet the same conditions. Wall time, CPU (user + system, child
 # processes included) and peak resident memory come from GNU time.
@@ -47,7 +51,7 @@ if [ "${1:-}" != --inside ]; then
     cmake --build --preset bench --target bench_survey_lab netroscope >/dev/null
     export BENCH_ENGINE="$root/build/bench/bench/bench_survey_lab"
     export BENCH_PROGRAM="$root/build/bench/src/netroscope"
-    NETLAB_EXTRA_HOSTS=12 exec "$root/tests/lab/netlab.sh" run "$0" --inside "$runs"
+    NETLAB_LAN=1 NETLAB_EXTRA_HOSTS=12 exec "$root/tests/lab/netlab.sh" run "$0" --inside "$runs"
 fi
 
 # Inside the lab's scanner namespace from here on.
@@ -78,21 +82,56 @@ flush() {
     for ns in $NETLAB_NAMESPACES; do ip -n "$ns" neigh flush all >/dev/null 2>&1 || true; done
 }
 
-# name command...: one measured run; appends "wall cpu peak_kB" to $work/<name>.
+# What a tool's output says it found: "hosts names", and the hosts' addresses in
+# $work/found.<name>.
+found() {
+    local name=$1 out="$work/out.$1"
+    case $name in
+    engine | netroscope)
+        awk -F'\t' '$3 != "" { print $1 }' "$out" >"$work/found.$name"
+        awk -F'\t' '$3 != "" && $2 != "" { n++ } END { print n + 0 }' "$out" >"$work/names.$name"
+        ;;
+    nmap | nmap-n)
+        grep -o 'Nmap scan report for .*' "$out" | awk '{ print $NF }' | tr -d '()' >"$work/found.$name"
+        grep -c 'Nmap scan report for .* (' "$out" >"$work/names.$name" || true
+        ;;
+    arp-scan)
+        awk -F'\t' '$1 ~ /^[0-9.]+$/ && $2 ~ /:/ { print $1 }' "$out" | sort -u >"$work/found.$name"
+        echo 0 >"$work/names.$name"
+        ;;
+    fping)
+        awk '/is alive/ { print $1 }' "$out" >"$work/found.$name"
+        echo 0 >"$work/names.$name"
+        ;;
+    esac
+    echo "$(sort -u "$work/found.$name" | wc -l) $(cat "$work/names.$name")"
+}
+
+# name command...: one measured run; appends "wall cpu peak_kB hosts names" to
+# $work/<setup>.<name>.
 measure() {
     local name=$1
     shift
     flush
     /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >"$work/out.$name" 2>/dev/null || true
     # GNU time puts a line about a non-zero exit status first.
-    tail -n 1 "$work/time" | awk '{ printf "%s %.3f %s\n", $1, $2 + $3, $4 }' >>"$work/$name"
+    tail -n 1 "$work/time" | awk -v f="$(found "$name")" \
+        '{ printf "%s %.3f %s %s\n", $1, $2 + $3, $4, f }' >>"$work/$setup.$name"
 }
 
 # engine: the survey engine and probes alone (bench_survey_lab --rows);
 # netroscope: the program, `netroscope --survey --quiet`, start-up included.
-tools=(engine netroscope nmap arp-scan fping)
+# nmap-n: nmap -sn -n, without its reverse DNS, which waits for its own resolver
+# wherever a host's name is not in the hosts file (the NetBIOS and mDNS hosts here).
+tools=(engine netroscope nmap nmap-n arp-scan fping)
 ours=(engine netroscope)
 wrong=0
+for setup in echo-sockets raw-socket; do
+if [ "$setup" = echo-sockets ]; then
+    echo "0 2147483647" >/proc/sys/net/ipv4/ping_group_range
+else
+    echo "1 0" >/proc/sys/net/ipv4/ping_group_range
+fi
 for ((run = 1; run <= runs; run++)); do
     for tool in "${tools[@]}"; do
         case $tool in
@@ -109,15 +148,28 @@ for ((run = 1; run <= runs; run++)); do
             fi
             ;;
         nmap) measure "$tool" nmap -sn "$NETLAB_PREFIX.1-254" ;;
-        arp-scan) measure "$tool" arp-scan -I eth0 "$range_first-$range_last" ;;
+        nmap-n) measure "$tool" nmap -sn -n "$NETLAB_PREFIX.1-254" ;;
+        arp-scan)
+            measure "$tool" arp-scan -I eth0 "$range_first-$range_last"
+            # arp-scan does not list the scanner itself.
+            if ! diff -q <(grep -vx "$NETLAB_OWN_IP" "$work/found.netroscope" | sort) \
+                "$work/found.arp-scan" >/dev/null; then
+                echo "$setup run $run: our hosts are not the set arp-scan finds:" >&2
+                diff <(grep -vx "$NETLAB_OWN_IP" "$work/found.netroscope" | sort) \
+                    "$work/found.arp-scan" | head -10 >&2
+                wrong=1
+            fi
+            ;;
         fping) measure "$tool" fping -g "$range_first" "$range_last" ;;
         esac
     done
 done
+done
+echo "0 2147483647" >/proc/sys/net/ipv4/ping_group_range
 
-# name column -> "median min max" of that column over the runs.
+# name column -> "median min max" of that column over the runs of $setup.
 stats() {
-    sort -n -k"$2" "$work/$1" | awk -v c="$2" '
+    sort -n -k"$2" "$work/$setup.$1" | awk -v c="$2" '
         { v[NR] = $c }
         END {
             m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
@@ -125,10 +177,11 @@ stats() {
         }'
 }
 
+for setup in echo-sockets raw-socket; do
 echo
-echo "Whole /24 ($range_first-$range_last, $live live hosts), $runs runs each, $(nproc) cores"
+echo "Whole /24 ($range_first-$range_last, $live live hosts), $runs runs each, $(nproc) cores, $setup"
 echo "ratios: the program's (netroscope --survey) median over the tool's"
-printf '%-11s %22s %14s %10s %12s %10s\n' tool "wall s: median (range)" "CPU s: median" "peak MiB" "wall ratio" "CPU ratio"
+printf '%-11s %22s %14s %10s %12s %10s %6s %6s\n' tool "wall s: median (range)" "CPU s: median" "peak MiB" "wall ratio" "CPU ratio" hosts names
 read -r our_wall _ _ < <(stats netroscope 1)
 read -r our_cpu _ _ < <(stats netroscope 2)
 fastest=""
@@ -136,6 +189,8 @@ for tool in "${tools[@]}"; do
     read -r wall lo hi < <(stats "$tool" 1)
     read -r cpu _ _ < <(stats "$tool" 2)
     read -r peak _ _ < <(stats "$tool" 3)
+    read -r hosts _ _ < <(stats "$tool" 4)
+    read -r names _ _ < <(stats "$tool" 5)
     ratio=-
     cpu_ratio=-
     if [[ " ${ours[*]} " != *" $tool "* ]]; then
@@ -145,10 +200,11 @@ for tool in "${tools[@]}"; do
             fastest="$tool $wall"
         fi
     fi
-    printf '%-11s %7.2f (%.2f-%.2f) %14.3f %10.1f %12s %10s\n' "$tool" "$wall" "$lo" "$hi" "$cpu" \
-        "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "$ratio" "$cpu_ratio"
+    printf '%-11s %7.2f (%.2f-%.2f) %14.3f %10.1f %12s %10s %6s %6s\n' "$tool" "$wall" "$lo" "$hi" "$cpu" \
+        "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "$ratio" "$cpu_ratio" "$hosts" "$names"
 done
 echo "fastest peer: ${fastest% *}; netroscope --survey takes $(awk -v a="$our_wall" -v b="${fastest#* }" 'BEGIN { printf "%.2f", a / b }') of its median wall time"
+done
 if [ "$wrong" -ne 0 ]; then
     echo "our rows were WRONG in at least one run" >&2
     exit 1

@@ -97,16 +97,17 @@ AddressFindings SystemProbes::probeAddress(const QString& ip, const OwnIdentity&
 ProbeCost SystemProbes::costPerAddress()
 {
     // A pool thread with its event descriptor, the resolver's socket and hosts file,
-    // the ARP table, and the ping: its socket, or a child process with its pipes and
-    // process descriptor, or nothing of its own where one socket serves all addresses
-    // (it and its wake-up descriptor come out of the reserve).
+    // the ARP table, a netlink socket for the neighbour table, and the ping: its
+    // socket, or a child process with its pipes and process descriptor, or nothing of
+    // its own where one socket serves all addresses. Shared sockets (the raw echo, the
+    // name questions) and their wake-up descriptors come out of the reserve.
     switch (m_profile.echoWay()) {
     case PlatformProfile::EchoWay::OwnSocket:
-        return {5, 1};
+        return {6, 1};
     case PlatformProfile::EchoWay::SharedSocket:
-        return {4, 1};
+        return {5, 1};
     case PlatformProfile::EchoWay::ConsolePing:
         break;
     }
-    return {8, 2};
+    return {9, 2};
 }
