@@ -3,12 +3,14 @@
 // in code page 932), a host that leaves between two surveys, and a hostile host.
 #include "LabSwitches.h"
 
+#include "probes/NeighbourTable.h"
 #include "probes/SystemProbes.h"
 #include "text/Cp932.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QHostAddress>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -247,10 +249,15 @@ void TestLabLan::hostThatLeftIsNoGhost()
 
     // Without the right to refresh the table, while the kernel still holds the entry as
     // reachable from the survey before: reachable, but confirmed before the probe.
-    QProcess neighbour;
-    neighbour.start(u"ip"_s, {u"neigh"_s, u"show"_s, m_leaver.ip});
-    QVERIFY(neighbour.waitForFinished());
-    QVERIFY(neighbour.readAllStandardOutput().contains("REACHABLE"));
+    // The survey just before confirmed it; the probe must begin clearly after that.
+    const quint32 leaver = QHostAddress(m_leaver.ip).toIPv4Address();
+    const auto confirmedBefore = [leaver](std::chrono::milliseconds age) {
+        const auto now = std::chrono::steady_clock::now();
+        const NeighbourState entry = NeighbourTable::entry(leaver, now);
+        return entry.kind == NeighbourState::Kind::Reachable && entry.confirmedAt &&
+               *entry.confirmedAt < now - age;
+    };
+    QTRY_VERIFY(confirmedBefore(std::chrono::milliseconds(200)));
     QVERIFY(dropNetAdmin());
     SystemProbes probes;
     const PingOutcome ping = probes.ping(m_leaver.ip, StopToken());
