@@ -5,7 +5,9 @@
 // Usage: hostile_responder <count>
 //   Listens on 0.0.0.0 ports 137 and 5353 (it also joins 224.0.0.251 so that multicast
 //   queries reach it) and sends each burst to the address and port the query came
-//   from. It sends at most <count> packets in all and then exits with 0; it also exits
+//   from, repeated as a flood of half the packets it has left. It sends at most <count>
+//   packets in all, prints the running total after each flood, and then exits with 0;
+//   it also exits
 //   with 0 after 20 seconds without a query, and with 1 when it cannot open its sockets.
 //   Run it inside a lab host's namespace only: it answers anyone who asks.
 //
@@ -181,7 +183,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: hostile_responder <count>\n");
         return 2;
     }
-    long left = std::atol(argv[1]);
+    const long total = std::atol(argv[1]);
+    long left = total;
     const int netbios = openSocket(137);
     const int mdns = openSocket(5353);
     if (netbios < 0 || mdns < 0) {
@@ -219,13 +222,20 @@ int main(int argc, char** argv)
             const unsigned id = (unsigned char)query[0] << 8 | (unsigned char)query[1];
             const std::vector<Bytes> burst =
                 p.fd == netbios ? netbiosBurst(id, query) : mdnsBurst(id, query);
-            for (const Bytes& packet : burst) {
-                if (left <= 0)
-                    break;
-                sendto(p.fd, packet.data(), packet.size(), 0,
-                       reinterpret_cast<const sockaddr*>(&from), fromSize);
-                --left;
+            // The burst over and over, half of what is left for each question: a flood
+            // that the asker's socket must drain without losing its survey.
+            for (long share = (left + 1) / 2; share > 0 && left > 0;) {
+                for (const Bytes& packet : burst) {
+                    if (share <= 0 || left <= 0)
+                        break;
+                    sendto(p.fd, packet.data(), packet.size(), 0,
+                           reinterpret_cast<const sockaddr*>(&from), fromSize);
+                    --share;
+                    --left;
+                }
             }
+            std::printf("%ld\n", total - left);
+            std::fflush(stdout);
         }
     }
     close(netbios);
