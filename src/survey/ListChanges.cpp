@@ -38,8 +38,10 @@ std::vector<ListChange> compareLists(const QList<AddressEntry>& before,
 {
     QHash<QString, qsizetype> beforeRow;
     beforeRow.reserve(before.size());
-    for (qsizetype i = 0; i < before.size(); ++i)
-        beforeRow.try_emplace(before[i].ip, i);
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        if (!beforeRow.contains(before[i].ip))
+            beforeRow.insert(before[i].ip, i);
+    }
 
     // Every address of `after` once, with both of its MACs.
     std::vector<Judged> judged;
@@ -47,8 +49,9 @@ std::vector<ListChange> compareLists(const QList<AddressEntry>& before,
     QHash<QString, qsizetype> seen;
     seen.reserve(after.size());
     for (qsizetype i = 0; i < after.size(); ++i) {
-        if (!seen.try_emplace(after[i].ip, i).second)
+        if (seen.contains(after[i].ip))
             continue;
+        seen.insert(after[i].ip, i);
         Judged j;
         j.row = i;
         j.before = beforeRow.value(after[i].ip, -1);
