@@ -7,6 +7,7 @@
 #include "survey/SurveyLists.h"
 #include "text/Cp932.h"
 #include "window/AsyncTask.h"
+#include "window/ChangeMarkModel.h"
 #include "window/MessageBoxes.h"
 
 #include <QCloseEvent>
@@ -56,8 +57,9 @@ frmNetScp::frmNetScp(WindowServices services, QWidget* parent)
     m_engine = new SurveyEngine(m_services.probes, *m_lists, this);
     connect(m_engine, &SurveyEngine::probeError, this, &frmNetScp::showProbeError);
     connect(m_engine, &SurveyEngine::captionChanged, this, &QWidget::setWindowTitle);
-    connect(m_engine, &SurveyEngine::selectRow, this,
-            [this](int row) { lstData->setCurrentIndex(m_lists->lstData()->index(row, 0)); });
+    connect(m_engine, &SurveyEngine::selectRow, this, [this](int row) {
+        lstData->setCurrentIndex(m_marks->mapFromSource(m_lists->lstData()->index(row, 0)));
+    });
     connect(m_engine, &SurveyEngine::finished, this, &frmNetScp::finishRun);
 
     // A session that ends closes the window whatever it is doing; the list is saved

@@ -2,6 +2,7 @@
 
 #include "probes/NetworkProbes.h"
 #include "store/SharedLog.h"
+#include "survey/AddressList.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -17,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QPushButton;
+class ChangeMarkModel;
 class FileDialogs;
 class Launcher;
 class MessageBoxes;
@@ -140,6 +142,10 @@ private:
     OwnIdentity m_identity;
     std::unique_ptr<SurveyLists> m_lists;
     SurveyEngine* m_engine = nullptr;
+    // lstData as the view shows it, with the marks of what the last run changed.
+    ChangeMarkModel* m_marks = nullptr;
+    // The entries as they were when the run in progress began, to compare at its end.
+    QList<AddressEntry> m_runBefore;
     std::array<bool, 2> m_panelBusy{};
     std::array<StopToken, 2> m_panelStops;
     // The check panels' lookups and pings and the start-up job block their threads

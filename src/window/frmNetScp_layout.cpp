@@ -4,6 +4,8 @@
 #include "survey/SurveyLists.h"
 #include "widgets/Twips.h"
 #include "widgets/WindowFont.h"
+#include "window/ChangeMarkDelegate.h"
+#include "window/ChangeMarkModel.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -159,7 +161,10 @@ void frmNetScp::buildControls()
     lstData = new QListView(Frame3);
     lstData->setFont(WindowFont::regular());
     lstData->setAccessibleName(u"アドレス一覧"_s);
-    lstData->setModel(m_lists->lstData());
+    m_marks = new ChangeMarkModel(this);
+    m_marks->setSourceModel(m_lists->lstData());
+    lstData->setModel(m_marks);
+    lstData->setItemDelegate(new ChangeMarkDelegate(lstData));
     lstData->setUniformItemSizes(true);
     lstData->setSelectionMode(QAbstractItemView::SingleSelection);
     lstData->setEditTriggers(QAbstractItemView::NoEditTriggers);

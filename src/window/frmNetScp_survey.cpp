@@ -1,14 +1,18 @@
 // The survey buttons: validation, confirmation and the busy state around a run.
 #include "window/frmNetScp.h"
 
+#include "survey/ListChanges.h"
 #include "survey/OctetValue.h"
 #include "survey/SurveyEngine.h"
 #include "survey/SurveyLists.h"
+#include "window/ChangeMarkModel.h"
 #include "window/MessageBoxes.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -36,6 +40,8 @@ void frmNetScp::cmdStart_Click(int Index)
     // A session end that was called off no longer keeps a failed save quiet.
     m_sessionEnding = false;
     setBusy(true);
+    m_marks->clearMarks();
+    m_runBefore = entriesOf(m_lists->lstDat2().mid(1));
     if (Index == 0) {
         m_keepLog = false; // the list is replaced; it is what the exit saves now
         const QString prefix = OctetValue::prefixText(boxes.at(0), boxes.at(1), boxes.at(2));
@@ -53,6 +59,9 @@ void frmNetScp::cmdCancel_Click()
 
 void frmNetScp::finishRun()
 {
+    // A cancelled run is compared too: its rows are what the list now says.
+    const QList<AddressEntry> after = entriesOf(m_lists->lstDat2().mid(1));
+    m_marks->setChanges(compareLists(std::exchange(m_runBefore, {}), after), after);
     setBusy(false);
     setWindowTitle(u"Netroscope"_s);
     QApplication::beep();

@@ -5,10 +5,12 @@
 
 #include "store/HistoryLog.h"
 #include "survey/AddressList.h"
+#include "survey/ListChanges.h"
 #include "survey/OctetValue.h"
 #include "survey/SurveyLists.h"
 #include "text/Cp932.h"
 #include "text/TextFile.h"
+#include "window/ChangeMarkModel.h"
 #include "window/frmNetScp.h"
 
 #include <QAction>
@@ -84,6 +86,7 @@ private slots:
     void cancelDuringNewSurveyKeepsEarlierRows();
     void resurveyProbesOnlyBlankRows();
     void cancelDuringResurveyCarriesTheRestOver();
+    void runMarksWhatChangedAndKeepsItOutOfTheFiles();
     void sessionEndDuringResurveySavesEveryEntry();
     void closingDuringPanelProbeStopsIt();
     void sessionEndBeforeTheLogIsReadKeepsIt();
@@ -412,6 +415,129 @@ void TestFrmNetScp::cancelDuringResurveyCarriesTheRestOver()
                           u"198.18.0.6,found,00-00-00-00-00-AA"_s,
                           u"198.18.0.7,found,00-00-00-00-00-AA"_s, u"198.18.0.8,old8,"_s}));
     QCOMPARE(w.lists().lstDataRows().size(), 5);
+}
+
+void TestFrmNetScp::runMarksWhatChangedAndKeepsItOutOfTheFiles()
+{
+    using Kind = ListChange::Kind;
+    struct Row {
+        QString ip;
+        QByteArray before; // its log line, empty when the log has none
+        FakeProbes::Script after;
+        int kind; // -1: no mark
+        QString mark;
+    };
+    const QList<Row> table{
+        {u"198.18.0.2"_s,
+         "198.18.0.2,pc02,00-11-22-33-44-02",
+         {u"pc02"_s, true, u"00-11-22-33-44-02"_s},
+         -1,
+         {}},
+        {u"198.18.0.3"_s,
+         "198.18.0.3,pc03,00-11-22-33-44-03",
+         {u"pc03"_s, true, u"00-11-22-33-44-99"_s},
+         int(Kind::Changed),
+         u"MAC変更（前回: 00-11-22-33-44-03）"_s},
+        {u"198.18.0.4"_s,
+         "198.18.0.4,phone,02-00-00-00-00-04",
+         {},
+         int(Kind::Gone),
+         u"不在（前回: 02-00-00-00-00-04）、ローカル/ランダムMAC"_s},
+        {u"198.18.0.5"_s,
+         {},
+         {u"nas"_s, true, u"00-11-22-33-44-05"_s},
+         int(Kind::New),
+         u"新規（前回: なし）"_s},
+        {u"198.18.0.6"_s,
+         "198.18.0.6,pc06,00-11-22-33-44-06",
+         {u"printer"_s, true, u"00-11-22-33-44-06"_s},
+         int(Kind::Renamed),
+         u"名前変更（前回: pc06）"_s},
+        // The device that left .7 is found at .8: one mark, where it is now.
+        {u"198.18.0.7"_s, "198.18.0.7,tv,00-11-22-33-44-07", {}, -1, {}},
+        {u"198.18.0.8"_s,
+         "198.18.0.8,,",
+         {u"tv"_s, true, u"00-11-22-33-44-07"_s},
+         int(Kind::Moved),
+         u"移動（前回: 198.18.0.7）"_s},
+    };
+    QByteArray beforeLog, afterLog;
+    for (const Row& row : table) {
+        if (!row.before.isEmpty())
+            beforeLog += row.before + "\r\n";
+        afterLog += MakeCsvRow(row.ip, row.after.host, row.after.mac).toLatin1() + "\r\n";
+    }
+    // The same run over a list that already holds its outcome: nothing to mark.
+    Harness h, plain;
+    QVERIFY(TestFiles::writeBytes(h.logPath(), beforeLog));
+    QVERIFY(TestFiles::writeBytes(plain.logPath(), afterLog));
+    for (Harness* run : {&h, &plain}) {
+        QVERIFY(run->load());
+        for (const Row& row : table)
+            run->probes->setScript(row.ip, row.after);
+        run->setRange(range(u"198"_s, u"18"_s, u"0"_s, u"2"_s, u"8"_s));
+        run->boxes.answers.append(MessageBoxes::Yes);
+        run->runSurvey(0);
+    }
+    const QAbstractItemModel* shown = h.window->lstData->model();
+    const QAbstractItemModel* plainShown = plain.window->lstData->model();
+    const auto kindAt = [](const QAbstractItemModel* m, int row) {
+        const QVariant kind = m->data(m->index(row, 0), ChangeMarkModel::KindRole);
+        return kind.isValid() ? kind.toInt() : -1;
+    };
+    QCOMPARE(shown->rowCount(), table.size() + 1);
+    QCOMPARE(kindAt(shown, 0), -1); // the header
+    for (int r = 1; r <= table.size(); ++r) {
+        const Row& row = table[r - 1];
+        const QModelIndex at = shown->index(r, 0);
+        QCOMPARE(kindAt(shown, r), row.kind);
+        QCOMPARE(at.data(Qt::ToolTipRole).toString(), row.mark);
+        QCOMPARE(at.data(Qt::AccessibleDescriptionRole).toString(), row.mark);
+        const QString text = at.data(Qt::DisplayRole).toString();
+        QCOMPARE(at.data(Qt::AccessibleTextRole).toString(),
+                 row.mark.isEmpty() ? QString() : text + u"、"_s + row.mark);
+        QCOMPARE(kindAt(plainShown, r), -1);
+        QCOMPARE(text, plainShown->index(r, 0).data().toString());
+        QCOMPARE(text, h.window->lists().lstDataRows().at(r));
+    }
+    // Optionally, a picture of the marks to look at.
+    if (const QString shot = qEnvironmentVariable("NETROSCOPE_MARKS_SHOT"); !shot.isEmpty())
+        QVERIFY(h.window->grab().save(shot));
+
+    for (Harness* run : {&h, &plain}) {
+        run->dialogs.paths = {run->dir.filePath(u"out.csv"_s)};
+        run->window->cmdSave->click();
+        run->window->sessionEnding(); // writes the log now
+    }
+    const QByteArray csv = TestFiles::readBytes(h.dir.filePath(u"out.csv"_s));
+    QVERIFY(csv.endsWith("\r\n" + afterLog));
+    QCOMPARE(csv, TestFiles::readBytes(plain.dir.filePath(u"out.csv"_s)));
+    QCOMPARE(TestFiles::readBytes(h.logPath()), afterLog);
+    QCOMPARE(TestFiles::readBytes(plain.logPath()), afterLog);
+
+    // The next run starts without marks and compares with the list it began from.
+    h.probes->setScript(u"198.18.0.2"_s, {u"pc02"_s, true, u"00-11-22-33-44-22"_s});
+    h.probes->hold(FakeProbes::kPing, u"198.18.0.8"_s);
+    h.boxes.answers.append(MessageBoxes::Yes);
+    QSignalSpy done(h.window.get(), &frmNetScp::surveyFinished);
+    QVERIFY(h.startSurvey(0));
+    QTRY_COMPARE(h.dat2().size(), 7);
+    for (int r = 0; r < shown->rowCount(); ++r)
+        QCOMPARE(kindAt(shown, r), -1);
+    h.probes->releaseAll();
+    QVERIFY(done.wait(5000));
+    for (int r = 1; r <= table.size(); ++r)
+        QCOMPARE(kindAt(shown, r), r == 1 ? int(Kind::Changed) : -1);
+    QCOMPARE(shown->index(1, 0).data(Qt::ToolTipRole).toString(),
+             u"MAC変更（前回: 00-11-22-33-44-02）"_s);
+
+    // An import replaces the list, and the marks with it.
+    const QString file = h.dir.filePath(u"list.csv"_s);
+    QVERIFY(TestFiles::writeBytes(file, "IP,HOST,MAC\r\n" + beforeLog));
+    QVERIFY(h.importFile(file));
+    QCOMPARE(shown->rowCount(), 7);
+    for (int r = 0; r < shown->rowCount(); ++r)
+        QCOMPARE(kindAt(shown, r), -1);
 }
 
 void TestFrmNetScp::sessionEndDuringResurveySavesEveryEntry()
