@@ -72,7 +72,12 @@ void ChangeMarkDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
     const int textEnd = textArea.left() + margin + opt.fontMetrics.horizontalAdvance(opt.text);
     const int side = std::max(row.height() - 2, opt.fontMetrics.height());
-    QRect badge(textEnd + opt.fontMetrics.horizontalAdvance(u' '), row.top(), side, side);
+    const int noteWidth = opt.fontMetrics.horizontalAdvance(u"※"_s) + 3;
+    // One column of badges at the row's right end, where a blank MAC leaves them too;
+    // a row wider than the view pushes its badge along rather than cover its text.
+    const int left = std::max(textEnd + opt.fontMetrics.horizontalAdvance(u' '),
+                              row.right() - margin - noteWidth - side);
+    QRect badge(left, row.top(), side, side);
     badge.moveCenter(QPoint(badge.center().x(), row.center().y()));
 
     painter->setRenderHint(QPainter::Antialiasing);
@@ -85,8 +90,7 @@ void ChangeMarkDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->drawText(badge, Qt::AlignCenter, look.symbol);
     if (index.data(ChangeMarkModel::LocalMacRole).toBool()) {
         // A randomised or hand-set MAC: the note mark after the badge.
-        const QRect note(badge.right() + 3, row.top(), opt.fontMetrics.horizontalAdvance(u"※"_s),
-                         row.height());
+        const QRect note(badge.right() + 3, row.top(), noteWidth, row.height());
         painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
         painter->drawText(note, Qt::AlignLeft | Qt::AlignVCenter, u"※"_s);
     }
