@@ -72,6 +72,12 @@ void TestListChanges::changes_data()
                        u"1.1.1.12,,"_s, u"1.1.1.13,,"_s, u"1.1.1.14,x,00-00-00-00-00-20"_s}
         << QStringList{u"gone 1.1.1.13,, < 1.1.1.13,y,00-00-00-00-00-20"_s,
                        u"moved 1.1.1.14,x,00-00-00-00-00-20 < 1.1.1.12,x,00-00-00-00-00-20"_s};
+    QTest::newRow("an address written otherwise is compared as it is written")
+        << QStringList{u"1.1.1.030,pc30,00-00-00-00-00-30"_s, u"1.1.1.31,pc31,00-00-00-00-00-31"_s}
+        << QStringList{u"1.1.1.030,pc-30,00-00-00-00-00-30"_s, u"1.1.1.030,x,00-00-00-00-00-99"_s,
+                       u"1.1.1.31,pc31,00-00-00-00-00-31"_s, u"1.1.1.30,,"_s}
+        << QStringList{
+               u"renamed 1.1.1.030,pc-30,00-00-00-00-00-30 < 1.1.1.030,pc30,00-00-00-00-00-30"_s};
     QTest::newRow("a hand-written MAC is the survey's")
         << QStringList{u"1.1.1.16,pc16,00:1b:21:aa:bb:cc"_s, u"1.1.1.17,pc17,00:1b:21:aa:bb:dd"_s}
         << QStringList{u"1.1.1.16,pc16,00-1B-21-AA-BB-CC"_s, u"1.1.1.17,,"_s,
