@@ -6,6 +6,7 @@
 #include "store/HistoryLog.h"
 #include "store/LogLock.h"
 #include "survey/AddressList.h"
+#include "survey/ListChanges.h"
 #include "survey/OctetValue.h"
 #include "survey/SurveyEngine.h"
 #include "survey/SurveyLists.h"
@@ -14,6 +15,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -83,6 +86,45 @@ void printRow(std::FILE* out, const AddressEntry& entry)
     const QString line = entry.ip + u'\t' + entry.host + u'\t' + entry.mac + u'\n';
     std::fputs(line.toUtf8().constData(), out);
     std::fflush(out);
+}
+
+// A change on standard output: the kind, then the row now and the row before, each as
+// address, name and MAC, the address before last (the one a device moved from).
+void printChange(std::FILE* out, const ListChange& change)
+{
+    const QString line =
+        QStringList{changeKindWord(change.kind), change.now.ip,     change.now.host, change.now.mac,
+                    change.before.host,          change.before.mac, change.before.ip}
+            .join(u'\t') +
+        u'\n';
+    std::fputs(line.toUtf8().constData(), out);
+}
+
+// The list a run is compared with, read as an import reads a file. A history log that
+// is not there yet is the empty list of a first run; any other file that cannot be read
+// is refused with the import's reasons, and gives no list.
+std::optional<QList<AddressEntry>> referenceList(std::FILE* err, const QString& path,
+                                                 bool isHistoryLog)
+{
+    LoadedList loaded = subListLoad(path);
+    if (!loaded.opened) {
+        if (isHistoryLog && loaded.failure == TextFile::ReadResult::Missing)
+            return QList<AddressEntry>{};
+        say(err,
+            u"ファイルを読み込めませんでした / could not read "_s + path + u": "_s + loaded.error);
+        return std::nullopt;
+    }
+    return entriesOf(loaded.rows);
+}
+
+// The same file under two names, or a file not there yet named twice.
+bool sameFile(const QString& a, const QString& b)
+{
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (first.exists() && second.exists())
+        return first.canonicalFilePath() == second.canonicalFilePath();
+    return first.absoluteFilePath() == second.absoluteFilePath();
 }
 
 // Where the list goes once surveyed, besides standard output and the history log.
@@ -223,7 +265,36 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
         prefix = OctetValue::prefixText(octets.at(0), octets.at(1), octets.at(2));
     }
 
+    // The list before is read before the run, so that what a window saves meanwhile is
+    // not taken for it. It is only read: an output that would replace it is refused,
+    // bar the history log that --log renews on purpose.
+    bool compared = true;
+    std::optional<QList<AddressEntry>> before;
+    if (command.changes) {
+        const bool againstLog = command.againstFile.isEmpty();
+        const QString reference =
+            againstLog && services.historyLogPath ? services.historyLogPath() : command.againstFile;
+        if (!output.path.isEmpty() && sameFile(output.path, reference)) {
+            say(err, u"比較相手のファイルには書き込みません: "_s + reference +
+                         u" / the file compared with is not written: "_s + reference);
+            return 2;
+        }
+        before = referenceList(err, reference, againstLog);
+        // The run goes on all the same: its --csv and --log are not lost for it.
+        compared = before.has_value();
+    }
+
     const int status = surveyInEventLoop(command, services, lists, prefix, me);
+
+    bool changed = false;
+    if (before) {
+        const std::vector<ListChange> changes =
+            compareLists(*before, entriesOf(lists.lstDat2().mid(1)));
+        for (const ListChange& change : changes)
+            printChange(services.out, change);
+        std::fflush(services.out);
+        changed = !changes.empty();
+    }
 
     // Each output on its own: one that cannot be written keeps the rows from no other.
     bool written = output.path.isEmpty() || writeList(err, lists.lstDat2(), output);
@@ -239,5 +310,9 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
             written = false;
         }
     }
-    return written ? status : 1;
+    if (!written || !compared)
+        return 1;
+    if (status != 0)
+        return status;
+    return changed ? 3 : 0;
 }

@@ -24,5 +24,8 @@ struct CommandLineServices {
 // the exit status: 0 when the survey ran, 1 when the probes or the converter are missing or
 // an output could not be written (the file is then left as it was), 2 when no range
 // was given and the PC's own address is unknown, 128 + the signal when SIGINT or
-// SIGTERM cancelled it (the rows so far are written all the same).
+// SIGTERM cancelled it (the rows so far are written all the same). With --changes the
+// changes since the reference list go to `out` instead of the rows, and a run that found
+// one gives 3 unless another status applies; a reference that cannot be read gives 1, the
+// run's files still written, and one that an output would replace gives 2 before any probe.
 int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& services);

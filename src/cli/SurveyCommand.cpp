@@ -15,6 +15,8 @@ const QString kResurvey = u"resurvey"_s;
 const QString kCsv = u"csv"_s;
 const QString kLog = u"log"_s;
 const QString kQuiet = u"quiet"_s;
+const QString kChanges = u"changes"_s;
+const QString kAgainst = u"against"_s;
 const QString kHelp = u"help"_s;
 const QString kVersion = u"version"_s;
 
@@ -59,6 +61,15 @@ void declareOptions(QCommandLineParser& parser)
                "開かれている間は書かない）\n"
                "also write the list as the history log the window loads next (not while a "
                "window has it open)"_s},
+        {kChanges, u"一覧の代わりに、履歴ファイルの一覧からの変化を 1 "
+                   u"行ずつ標準出力へ（変化があれば終了状態 3）\n"
+                   "print what changed since the list in the history log instead of the rows (exit "
+                   "status 3 when something did)"_s},
+        {kAgainst,
+         u"--changes の比較相手を履歴ファイルでなくこの CSV・ログファイルにする（書き換えない）\n"
+         "compare with this CSV or log file instead of the history log (implies --changes; "
+         "the file is not written)"_s,
+         u"FILE"_s},
         {{u"q"_s, kQuiet}, u"端末に進み具合を表示しない\nno progress line on the terminal"_s},
         {{u"h"_s, u"?"_s, kHelp}, u"この説明を表示 / show this help"_s},
         {{u"v"_s, kVersion}, u"バージョンを表示 / show the version"_s},
@@ -109,7 +120,7 @@ QString parseError(const QCommandLineParser& parser, const QStringList& argument
     // to one that takes none; Qt names the option between quotes.
     const QString option = parser.errorText().section(u'\'', 1, 1);
     const QString name = optionName(option);
-    if (name == kCsv || name == kResurvey)
+    if (name == kCsv || name == kResurvey || name == kAgainst)
         return bilingual(option + u" にはファイル名が必要です"_s, option + u" needs a file name"_s);
     for (const QtOption& qt : kQtOptions) {
         if (qt.takesValue && name == QString::fromUtf16(qt.name))
@@ -224,10 +235,13 @@ SurveyCommand parseSurveyCommand(const QStringList& arguments)
     const bool resurvey = parser.isSet(kResurvey);
     command.log = parser.isSet(kLog);
     command.quiet = parser.isSet(kQuiet);
+    command.changes = parser.isSet(kChanges) || parser.isSet(kAgainst);
     if (!survey && !resurvey) {
-        if (parser.isSet(kCsv) || command.log || command.quiet)
-            return fail(u"--csv・--log・--quiet は --survey か --resurvey と使います"_s,
-                        u"--csv, --log and --quiet go with --survey or --resurvey"_s);
+        if (parser.isSet(kCsv) || command.log || command.quiet || command.changes)
+            return fail(u"--csv・--log・--quiet・--changes・--against は --survey か --resurvey と"
+                        u"使います"_s,
+                        u"--csv, --log, --quiet, --changes and --against go with --survey or "
+                        u"--resurvey"_s);
         return command;
     }
     if (survey && resurvey)
@@ -235,13 +249,14 @@ SurveyCommand parseSurveyCommand(const QStringList& arguments)
                     u"--survey and --resurvey cannot be used together"_s);
 
     // A file name never starts with a dash here: "--csv --log" forgot the file.
-    for (const QString& option : {kResurvey, kCsv}) {
+    for (const QString& option : {kResurvey, kCsv, kAgainst}) {
         const QString file = parser.value(option);
         if (parser.isSet(option) && (file.isEmpty() || file.startsWith(u'-')))
             return fail(u"--"_s + option + u" にはファイル名が必要です"_s,
                         u"--"_s + option + u" needs a file name"_s);
     }
     command.csvFile = parser.value(kCsv);
+    command.againstFile = parser.value(kAgainst);
 
     const QStringList positional = parser.positionalArguments();
     const qsizetype ranges = survey ? 1 : 0;
@@ -276,11 +291,25 @@ QString surveyCommandHelp(const QString& historyLog)
         "--survey で --csv がなければ行を標準出力へ（IP、名前、MAC をタブ区切り、UTF-8）。\n"
         "--survey without --csv puts the rows on standard output: address, name and MAC, "
         "tab-separated, UTF-8.\n"
+        "--changes は変化 1 件に 1 行（タブ区切り、UTF-8）: 種類、IP、今の名前、今の "
+        "MAC、前の名前、"
+        "前の MAC、前の IP。\n"
+        "--changes prints one line per change, tab-separated, UTF-8: kind (new, gone, changed, "
+        "renamed, moved), address,\n"
+        "name now, MAC now, name before, MAC before, address before (a moved device's old "
+        "address, else the same).\n"
         "\n"
-        "終了状態 / exit status: 0 調査した / surveyed, 1 ツールがない・書けない / probes "
-        "unavailable or output not written,\n"
-        "2 使い方の誤り / usage error, 130 Ctrl+C・143 SIGTERM で中止 / cancelled (rows so far "
-        "are written).\n"
+        "終了状態 / exit status: 0 調査した / surveyed, 1 ツールがない・読めない・書けない / "
+        "probes "
+        "unavailable, file not read or not written,\n"
+        "2 使い方の誤り / usage error, 3 --changes で変化あり / --changes found a change, "
+        "130 Ctrl+C・143 SIGTERM で中止 / cancelled\n"
+        "(rows so far are written).\n"
+        "\n"
+        "変化があったときだけメールする cron の例 / a cron line that mails only when something "
+        "changed:\n"
+        "  0 6 * * * netroscope --survey --changes --log > $HOME/lan-changes.txt; [ $? -eq 3 ] "
+        "&& mail -s \"LAN changes\" admin < $HOME/lan-changes.txt\n"
         "\n"
         "履歴ファイル / history log: "_s +
         historyLog);

@@ -25,12 +25,19 @@ struct SurveyCommand {
     QString csvFile;  // --csv: the list in the program's CSV format
     bool log = false; // --log: the list also as the history log
     bool quiet = false;
+    // --changes: what differs from the list before (the history log, or --against's
+    // file) goes to standard output instead of the rows.
+    bool changes = false;
+    QString againstFile; // --against: implies --changes
 
     // A usage error in one line, Japanese and English, naming the option or value.
     QString error;
 
     // Where the rows go when no file takes them: standard output, one per line.
-    bool rowsToStandardOutput() const { return mode == Mode::Survey && csvFile.isEmpty(); }
+    bool rowsToStandardOutput() const
+    {
+        return mode == Mode::Survey && csvFile.isEmpty() && !changes;
+    }
 };
 
 // Reads the program's arguments, its own name first, as main receives them. Needs no

@@ -45,6 +45,7 @@ private slots:
     void signalInTheMiddle_data();
     void signalInTheMiddle();
     void unwritableOutputLeavesNothing();
+    void changesSinceTheLog();
 
 private:
     // The row the lab's truth gives for an address.
@@ -227,6 +228,57 @@ void TestLabCli::unwritableOutputLeavesNothing()
              QStringList());
     QCOMPARE(QDir(m_dir.path()).entryList({u"*.tmp"_s, u".*"_s}, QDir::Files | QDir::Hidden),
              QStringList());
+}
+
+void TestLabCli::changesSinceTheLog()
+{
+    // A log that lacks two live hosts (one row blank, one not there at all) and gives
+    // a third another MAC; the program's copy keeps its log beside it.
+    const QString program = m_dir.filePath(u"changes/netroscope"_s);
+    QVERIFY(QDir().mkpath(m_dir.filePath(u"changes"_s)));
+    QVERIFY(QFile::copy(QStringLiteral(NETROSCOPE_EXE), program));
+    const QString log = m_dir.filePath(u"changes/Netroscope.log"_s);
+    QList<int> live;
+    for (int i = 1; i <= 30 && live.size() < 3; ++i) {
+        const QString ip = m_prefix + u'.' + QString::number(i);
+        if (ip != m_own.ip && m_live.contains(ip))
+            live.append(i);
+    }
+    QCOMPARE(live.size(), 3);
+    const AddressEntry blank = truth(m_prefix + u'.' + QString::number(live[0]));
+    const AddressEntry absent = truth(m_prefix + u'.' + QString::number(live[1]));
+    const AddressEntry changed = truth(m_prefix + u'.' + QString::number(live[2]));
+    const QString otherMac = u"00-00-5E-00-53-01"_s;
+    QStringList old = surveyed(1, 30);
+    old[live[0]] = MakeCsvRow(blank.ip, {}, {});
+    old[live[2]] = MakeCsvRow(changed.ip, changed.host, otherMac);
+    old.removeAt(live[1]);
+    QVERIFY(subLogSave(old, log).ok);
+    const QByteArray oldLog = fileBytes(log);
+
+    const auto line = [](const QStringList& fields) {
+        return (fields.join(u'\t') + u'\n').toUtf8();
+    };
+    const QByteArray expected =
+        line({u"new"_s, blank.ip, blank.host, blank.mac, {}, {}, blank.ip}) +
+        line({u"new"_s, absent.ip, absent.host, absent.mac, {}, {}, absent.ip}) +
+        line({u"changed"_s, changed.ip, changed.host, changed.mac, changed.host, otherMac,
+              changed.ip});
+    const QStringList survey{u"--survey"_s, m_prefix + u".1-30"_s, u"--changes"_s};
+    Run r = run(survey, 0, program);
+    QCOMPARE(r.exitCode, 3);
+    QCOMPARE(r.out, expected);
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(fileBytes(log), oldLog);
+
+    // --log renews the log once the changes are out, so each change is reported once.
+    r = run(survey + QStringList{u"--log"_s}, 0, program);
+    QCOMPARE(r.exitCode, 3);
+    QCOMPARE(r.out, expected);
+    r = run(survey, 0, program);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QByteArray());
+    QCOMPARE(r.err, QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestLabCli)

@@ -31,6 +31,8 @@ private slots:
     void invalidForms();
     void whatARunLeavesInItsFile_data();
     void whatARunLeavesInItsFile();
+    void comparedWithAReference_data();
+    void comparedWithAReference();
     void signalGivesTheShellsExitStatus_data();
     void signalGivesTheShellsExitStatus();
 };
@@ -53,6 +55,8 @@ QString describe(const SurveyCommand& c)
         parts << u"log"_s;
     if (c.quiet)
         parts << u"quiet"_s;
+    if (c.changes)
+        parts << u"changes"_s + (c.againstFile.isEmpty() ? QString() : u'=' + c.againstFile);
     if (c.rowsToStandardOutput())
         parts << u"stdout"_s;
     return parts.join(u' ');
@@ -82,6 +86,14 @@ void TestSurveyCommand::validForms_data()
     QTest::newRow("resurvey elsewhere, with log")
         << QStringList{u"--resurvey"_s, u"in.csv"_s, u"--csv"_s, u"out.csv"_s, u"--log"_s}
         << u"resurvey in.csv csv=out.csv log"_s;
+    QTest::newRow("changes instead of the rows")
+        << QStringList{u"--survey"_s, u"--changes"_s, u"--log"_s} << u"survey log changes"_s;
+    QTest::newRow("against a file: changes implied")
+        << QStringList{u"--against=old.log"_s, u"--survey"_s, u"10.1.2.1-9"_s}
+        << u"survey 10.1.2.1-9 changes=old.log"_s;
+    QTest::newRow("re-survey against a file")
+        << QStringList{u"--resurvey"_s, u"a.csv"_s, u"--against"_s, u"b.csv"_s}
+        << u"resurvey a.csv changes=b.csv"_s;
 }
 
 void TestSurveyCommand::validForms()
@@ -106,6 +118,13 @@ void TestSurveyCommand::invalidForms_data()
     QTest::newRow("csv without a file") << QStringList{u"--survey"_s, u"--csv"_s} << u"--csv"_s;
     QTest::newRow("csv without a survey") << QStringList{u"--csv"_s, u"a.csv"_s} << u"--csv"_s;
     QTest::newRow("resurvey without a file") << QStringList{u"--resurvey"_s} << u"--resurvey"_s;
+    QTest::newRow("against without a file")
+        << QStringList{u"--survey"_s, u"--against"_s} << u"--against"_s;
+    QTest::newRow("against that forgot its file")
+        << QStringList{u"--survey"_s, u"--against"_s, u"--log"_s} << u"--against"_s;
+    QTest::newRow("changes without a survey") << QStringList{u"--changes"_s} << u"--changes"_s;
+    QTest::newRow("changes with a value")
+        << QStringList{u"--survey"_s, u"--changes=a.log"_s} << u"--changes"_s;
     QTest::newRow("both modes") << QStringList{u"--survey"_s, u"--resurvey"_s, u"a.csv"_s}
                                 << u"--resurvey"_s;
     for (const QString& range :
@@ -238,6 +257,95 @@ void TestSurveyCommand::whatARunLeavesInItsFile()
     QCOMPARE(runSurveyCommand(parsed, services), 0);
     std::fclose(services.out);
     QCOMPARE(TestFiles::readBytes(output), TestFiles::readBytes(reference));
+}
+
+void TestSurveyCommand::comparedWithAReference_data()
+{
+    // The run surveys .1 (pc01, live) and .2 (pc02, no MAC) and always writes @out.csv
+    // and the log, @Netroscope.log; `reference` is put at @ref.log first (none when null).
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("reference");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");      // standard output
+    QTest::addColumn<QByteArray>("errNames"); // what standard error must name, if anything
+
+    const QStringList survey{u"--survey"_s, u"198.18.0.1-2"_s, u"--csv"_s, u"@out.csv"_s,
+                             u"--log"_s};
+    const QByteArray same = "198.18.0.1,pc01,02-00-00-00-00-01\r\n198.18.0.2,pc02,\r\n";
+    QTest::newRow("first run, no history log yet: every live host is new")
+        << survey + QStringList{u"--changes"_s} << QByteArray() << 3
+        << QByteArray("new\t198.18.0.1\tpc01\t02-00-00-00-00-01\t\t\t198.18.0.1\n") << QByteArray();
+    QTest::newRow("nothing changed: status 0, no lines")
+        << survey + QStringList{u"--against"_s, u"@ref.log"_s} << same << 0 << QByteArray()
+        << QByteArray();
+    QTest::newRow("a device that moved, against a file")
+        << survey + QStringList{u"--against"_s, u"@ref.log"_s}
+        << QByteArray("198.18.0.2,old,02-00-00-00-00-01\r\n198.18.0.1,PC-1,\r\n") << 3
+        << QByteArray("moved\t198.18.0.1\tpc01\t02-00-00-00-00-01\told\t02-00-00-00-00-01\t"
+                      "198.18.0.2\n")
+        << QByteArray();
+    QTest::newRow("bytes that are no code page 932: refused, nothing lost")
+        << survey + QStringList{u"--against"_s, u"@ref.log"_s}
+        << QByteArray("198.18.0.5,\x85\x40,\r\n") << 1 << QByteArray() << QByteArray("ref.log");
+    QTest::newRow("a folder: refused, nothing lost")
+        << survey + QStringList{u"--against"_s, u"@"_s} << QByteArray() << 1 << QByteArray()
+        << QByteArray("could not read");
+    QTest::newRow("--csv onto the file compared with: refused before any probe")
+        << QStringList{u"--survey"_s, u"198.18.0.1-2"_s, u"--csv"_s,
+                       u"@ref.log"_s, u"--against"_s,    u"@ref.log"_s}
+        << same << 2 << QByteArray() << QByteArray("ref.log");
+}
+
+void TestSurveyCommand::comparedWithAReference()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, reference);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, errNames);
+    QTemporaryDir dir;
+    static QString logPath;
+    logPath = dir.filePath(u"Netroscope.log"_s);
+    const QString referencePath = dir.filePath(u"ref.log"_s);
+    if (!reference.isNull())
+        QVERIFY(TestFiles::writeBytes(referencePath, reference));
+    QStringList command{u"netroscope"_s};
+    for (const QString& argument : arguments)
+        command << (argument.startsWith(u'@') ? dir.filePath(argument.mid(1)) : argument);
+
+    auto probes = std::make_shared<FakeProbes>();
+    probes->setScript(u"198.18.0.1"_s, {u"pc01"_s, true, u"02-00-00-00-00-01"_s});
+    probes->setScript(u"198.18.0.2"_s, {u"pc02"_s, false, {}});
+    CommandLineServices services;
+    services.probes = probes;
+    services.historyLogPath = [] {
+        return logPath;
+    };
+    std::FILE* stdOut = std::tmpfile();
+    std::FILE* stdErr = std::tmpfile();
+    services.out = stdOut;
+    services.err = stdErr;
+    const SurveyCommand parsed = parseSurveyCommand(command);
+    QCOMPARE(parsed.error, QString());
+    QCOMPARE(runSurveyCommand(parsed, services), status);
+    const auto contents = [](std::FILE* file) {
+        std::rewind(file);
+        QByteArray bytes;
+        for (int c; (c = std::fgetc(file)) != EOF;)
+            bytes += char(c);
+        std::fclose(file);
+        return bytes;
+    };
+    QCOMPARE(contents(stdOut), out);
+    const QByteArray said = contents(stdErr);
+    QVERIFY2(errNames.isEmpty() ? said.isEmpty() : said.contains(errNames), said.constData());
+
+    // The file compared with is only read; the run's own outputs are there whatever
+    // became of the comparison, unless it was refused before the survey.
+    QCOMPARE(TestFiles::readBytes(referencePath), reference);
+    QCOMPARE(QFileInfo::exists(dir.filePath(u"out.csv"_s)), status != 2);
+    QCOMPARE(QFileInfo::exists(logPath), status != 2);
+    QCOMPARE(probes->callCount(FakeProbes::kPing) == 0, status == 2);
 }
 
 void TestSurveyCommand::signalGivesTheShellsExitStatus_data()
