@@ -78,21 +78,28 @@ std::unique_ptr<DatagramChannel::Question> DatagramChannel::ask(quint32 address,
         return nullptr;
     auto question = std::make_unique<Question>();
     question->m_channel = shared_from_this();
+    question->m_address = address;
     question->m_port = port;
+    question->m_packet = packet.toByteArray();
     question->m_read = std::move(read);
     {
         // Listed before it is sent: a LAN answers faster than a thread is scheduled.
         const std::lock_guard hold(m_lock);
         question->m_entry = m_questions.emplace(from.value_or(kAnySource), question.get());
     }
+    if (!send(address, port, packet))
+        return nullptr;
+    return question;
+}
+
+bool DatagramChannel::send(quint32 address, quint16 port, QByteArrayView packet)
+{
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
     to.sin_addr.s_addr = htonl(address);
-    if (::sendto(m_fd, packet.data(), std::size_t(packet.size()), 0,
-                 reinterpret_cast<const sockaddr*>(&to), sizeof to) != packet.size())
-        return nullptr;
-    return question;
+    return ::sendto(m_fd, packet.data(), std::size_t(packet.size()), 0,
+                    reinterpret_cast<const sockaddr*>(&to), sizeof to) == packet.size();
 }
 
 void DatagramChannel::forget(Question& question)
@@ -164,4 +171,9 @@ DatagramChannel::Question::wait(std::chrono::steady_clock::time_point deadline,
     m_channel->m_answered.wait_until(hold, stop.token(), deadline,
                                      [this] { return m_answer.has_value(); });
     return m_answer;
+}
+
+void DatagramChannel::Question::resend()
+{
+    m_channel->send(m_address, m_port, m_packet);
 }

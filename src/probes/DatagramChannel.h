@@ -36,12 +36,16 @@ public:
         // The answer, once one came before `deadline`; nothing after the deadline or a stop.
         std::optional<QString> wait(std::chrono::steady_clock::time_point deadline,
                                     const StopToken& stop);
+        // Sends the question once more, for an answer the LAN may have dropped.
+        void resend();
 
     private:
         friend class DatagramChannel;
         std::shared_ptr<DatagramChannel> m_channel;
         std::multimap<quint32, Question*>::iterator m_entry;
+        quint32 m_address = 0;
         quint16 m_port = 0;
+        QByteArray m_packet;
         Reader m_read;
         std::optional<QString> m_answer;
     };
@@ -64,6 +68,7 @@ private:
     void receive();
     void deliver(const Datagram& datagram);
     void forget(Question& question);
+    bool send(quint32 address, quint16 port, QByteArrayView packet);
 
     static constexpr quint32 kAnySource = 0xFFFFFFFF;
 

@@ -35,14 +35,27 @@ public:
 
     QString wait(std::chrono::steady_clock::time_point deadline, const StopToken& stop) override
     {
-        // NetBIOS first: a Windows PC's name there is the one its user gave it.
-        for (DatagramChannel::Question* question : {m_netbios.get(), m_mdns.get()}) {
-            if (!question)
-                continue;
-            const QString name =
-                ProbeText::cleanHostName(question->wait(deadline, stop).value_or(QString()));
-            if (!name.isEmpty())
-                return name;
+        // A busy LAN drops datagrams, and one that floods the socket makes its buffer
+        // drop the answers of others: a question still unanswered is asked again, twice,
+        // within the same wait. Where the wait is already over, nothing is asked again.
+        const auto from = std::chrono::steady_clock::now();
+        for (int round = 1; round <= kRounds; ++round) {
+            const auto until =
+                round == kRounds ? deadline : from + (deadline - from) * round / kRounds;
+            const std::optional<QString> netbios = answer(m_netbios.get(), until, stop);
+            const std::optional<QString> mdns = answer(m_mdns.get(), until, stop);
+            // NetBIOS first: a Windows PC's name there is the one its user gave it.
+            if (netbios && !netbios->isEmpty())
+                return *netbios;
+            const bool netbiosOver = netbios || !m_netbios;
+            if (mdns && !mdns->isEmpty() && (netbiosOver || round == kRounds))
+                return *mdns;
+            if (stop.stopRequested() || std::chrono::steady_clock::now() >= deadline)
+                return mdns.value_or(QString());
+            if (m_netbios && !netbios)
+                m_netbios->resend();
+            if (m_mdns && !mdns)
+                m_mdns->resend();
         }
         return {};
     }
@@ -50,6 +63,22 @@ public:
     bool asked() const { return m_netbios || m_mdns; }
 
 private:
+    static constexpr int kRounds = 3;
+
+    // A question's answer by `until`, cleaned for the list rows; empty when it answered
+    // without a usable name.
+    static std::optional<QString> answer(DatagramChannel::Question* question,
+                                         std::chrono::steady_clock::time_point until,
+                                         const StopToken& stop)
+    {
+        if (!question)
+            return std::nullopt;
+        const std::optional<QString> raw = question->wait(until, stop);
+        if (!raw)
+            return std::nullopt;
+        return ProbeText::cleanHostName(*raw);
+    }
+
     std::unique_ptr<DatagramChannel::Question> m_netbios;
     std::unique_ptr<DatagramChannel::Question> m_mdns;
 };
