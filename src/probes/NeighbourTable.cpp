@@ -58,6 +58,15 @@ bool better(const NeighbourState& a, const NeighbourState& b)
            b.confirmedAt.value_or(Clock::time_point::min());
 }
 
+void keep(NeighbourTable::Entries& entries, quint32 address, const NeighbourState& state)
+{
+    const auto known = entries.find(address);
+    if (known == entries.end())
+        entries.emplace(address, state);
+    else if (better(state, known->second))
+        known->second = state;
+}
+
 void parseNeighbour(const char* data, std::size_t length, Clock::time_point readAt,
                     NeighbourTable::Entries& entries)
 {
@@ -91,13 +100,8 @@ void parseNeighbour(const char* data, std::size_t length, Clock::time_point read
         }
         at += RTA_ALIGN(attribute.rta_len);
     }
-    if (!address)
-        return;
-    const auto known = entries.find(*address);
-    if (known == entries.end())
-        entries.emplace(*address, state);
-    else if (better(state, known->second))
-        known->second = state;
+    if (address)
+        keep(entries, *address, state);
 }
 
 int openRoute()
@@ -134,11 +138,8 @@ std::optional<NeighbourTable::Entries> dump()
                 break;
             NeighbourTable::Entries part = NeighbourTable::parseDump(
                 QByteArrayView(buffer.constData(), got), Clock::now(), &done);
-            for (auto& [address, state] : part) {
-                const auto known = found.find(address);
-                if (known == found.end() || better(state, known->second))
-                    found[address] = state;
-            }
+            for (const auto& [address, state] : part)
+                keep(found, address, state);
         }
         if (done)
             entries = std::move(found);

@@ -62,6 +62,52 @@ QString describe(const SurveyCommand& c)
     return parts.join(u' ');
 }
 
+// .1 answers and has a MAC, .2 has a name only.
+std::shared_ptr<FakeProbes> twoScriptedAddresses()
+{
+    auto probes = std::make_shared<FakeProbes>();
+    probes->setScript(u"198.18.0.1"_s, {u"pc01"_s, true, u"02-00-00-00-00-01"_s});
+    probes->setScript(u"198.18.0.2"_s, {u"pc02"_s, false, {}});
+    return probes;
+}
+
+struct Printed {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QByteArray drained(std::FILE* file)
+{
+    std::rewind(file);
+    QByteArray bytes;
+    for (int c; (c = std::fgetc(file)) != EOF;)
+        bytes += char(c);
+    std::fclose(file);
+    return bytes;
+}
+
+// The command run over those probes with `logPath` as its history log: its status and
+// what it printed.
+Printed runScripted(const SurveyCommand& parsed, const std::shared_ptr<FakeProbes>& probes,
+                    const QString& logPath)
+{
+    static QString historyLog;
+    historyLog = logPath;
+    CommandLineServices services;
+    services.probes = probes;
+    services.historyLogPath = [] {
+        return historyLog;
+    };
+    services.out = std::tmpfile();
+    services.err = std::tmpfile();
+    Printed printed;
+    printed.status = runSurveyCommand(parsed, services);
+    printed.out = drained(services.out);
+    printed.err = drained(services.err);
+    return printed;
+}
+
 } // namespace
 
 void TestSurveyCommand::validForms_data()
@@ -186,8 +232,7 @@ void TestSurveyCommand::whatARunLeavesInItsFile()
     QFETCH(int, status);
     QFETCH(QByteArray, out);
     QTemporaryDir dir;
-    static QString logPath;
-    logPath = dir.filePath(u"Netroscope.log"_s);
+    const QString logPath = dir.filePath(u"Netroscope.log"_s);
     const auto inDir = [&](const QString& name) {
         return name.startsWith(u'@') ? dir.filePath(name.mid(1)) : name;
     };
@@ -212,30 +257,12 @@ void TestSurveyCommand::whatARunLeavesInItsFile()
     LogLock window(logPath);
     QVERIFY(!held || window.tryLock());
 
-    auto probes = std::make_shared<FakeProbes>();
-    probes->setScript(u"198.18.0.1"_s, {u"pc01"_s, true, u"02-00-00-00-00-01"_s});
-    probes->setScript(u"198.18.0.2"_s, {u"pc02"_s, false, {}});
-    CommandLineServices services;
-    services.probes = probes;
-    services.historyLogPath = [] {
-        return logPath;
-    };
-    std::FILE* stdOut = std::tmpfile();
-    std::FILE* stdErr = std::tmpfile();
-    services.out = stdOut;
-    services.err = stdErr;
+    auto probes = twoScriptedAddresses();
     const SurveyCommand parsed = parseSurveyCommand(command);
-    QCOMPARE(runSurveyCommand(parsed, services), status);
-    const auto contents = [](std::FILE* file) {
-        std::rewind(file);
-        QByteArray bytes;
-        for (int c; (c = std::fgetc(file)) != EOF;)
-            bytes += char(c);
-        std::fclose(file);
-        return bytes;
-    };
-    QCOMPARE(contents(stdOut), out);
-    const QString said = QString::fromUtf8(contents(stdErr));
+    const Printed run = runScripted(parsed, probes, logPath);
+    QCOMPARE(run.status, status);
+    QCOMPARE(run.out, out);
+    const QString said = QString::fromUtf8(run.err);
 
     if (held) {
         // One line that names the file and the way out.
@@ -253,9 +280,7 @@ void TestSurveyCommand::whatARunLeavesInItsFile()
     QVERIFY(write({AddressList::csvHeader(), u"198.18.0.1,pc01,02-00-00-00-00-01"_s, before.at(2)},
                   reference));
     QCOMPARE(TestFiles::readBytes(output), TestFiles::readBytes(reference));
-    services.out = services.err = std::tmpfile();
-    QCOMPARE(runSurveyCommand(parsed, services), 0);
-    std::fclose(services.out);
+    QCOMPARE(runScripted(parsed, probes, logPath).status, 0);
     QCOMPARE(TestFiles::readBytes(output), TestFiles::readBytes(reference));
 }
 
@@ -304,8 +329,7 @@ void TestSurveyCommand::comparedWithAReference()
     QFETCH(QByteArray, out);
     QFETCH(QByteArray, errNames);
     QTemporaryDir dir;
-    static QString logPath;
-    logPath = dir.filePath(u"Netroscope.log"_s);
+    const QString logPath = dir.filePath(u"Netroscope.log"_s);
     const QString referencePath = dir.filePath(u"ref.log"_s);
     if (!reference.isNull())
         QVERIFY(TestFiles::writeBytes(referencePath, reference));
@@ -313,31 +337,13 @@ void TestSurveyCommand::comparedWithAReference()
     for (const QString& argument : arguments)
         command << (argument.startsWith(u'@') ? dir.filePath(argument.mid(1)) : argument);
 
-    auto probes = std::make_shared<FakeProbes>();
-    probes->setScript(u"198.18.0.1"_s, {u"pc01"_s, true, u"02-00-00-00-00-01"_s});
-    probes->setScript(u"198.18.0.2"_s, {u"pc02"_s, false, {}});
-    CommandLineServices services;
-    services.probes = probes;
-    services.historyLogPath = [] {
-        return logPath;
-    };
-    std::FILE* stdOut = std::tmpfile();
-    std::FILE* stdErr = std::tmpfile();
-    services.out = stdOut;
-    services.err = stdErr;
+    auto probes = twoScriptedAddresses();
     const SurveyCommand parsed = parseSurveyCommand(command);
     QCOMPARE(parsed.error, QString());
-    QCOMPARE(runSurveyCommand(parsed, services), status);
-    const auto contents = [](std::FILE* file) {
-        std::rewind(file);
-        QByteArray bytes;
-        for (int c; (c = std::fgetc(file)) != EOF;)
-            bytes += char(c);
-        std::fclose(file);
-        return bytes;
-    };
-    QCOMPARE(contents(stdOut), out);
-    const QByteArray said = contents(stdErr);
+    const Printed run = runScripted(parsed, probes, logPath);
+    QCOMPARE(run.status, status);
+    QCOMPARE(run.out, out);
+    const QByteArray said = run.err;
     QVERIFY2(errNames.isEmpty() ? said.isEmpty() : said.contains(errNames), said.constData());
 
     // The file compared with is only read; the run's own outputs are there whatever
