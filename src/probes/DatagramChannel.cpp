@@ -173,6 +173,12 @@ DatagramChannel::Question::wait(std::chrono::steady_clock::time_point deadline,
     return m_answer;
 }
 
+std::optional<QString> DatagramChannel::Question::answer() const
+{
+    const std::lock_guard hold(m_channel->m_lock);
+    return m_answer;
+}
+
 void DatagramChannel::Question::resend()
 {
     m_channel->send(m_address, m_port, m_packet);

@@ -36,6 +36,8 @@ public:
         // The answer, once one came before `deadline`; nothing after the deadline or a stop.
         std::optional<QString> wait(std::chrono::steady_clock::time_point deadline,
                                     const StopToken& stop);
+        // The answer if one has come, without waiting.
+        std::optional<QString> answer() const;
         // Sends the question once more, for an answer the LAN may have dropped.
         void resend();
 

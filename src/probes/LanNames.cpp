@@ -35,49 +35,103 @@ public:
 
     QString wait(std::chrono::steady_clock::time_point deadline, const StopToken& stop) override
     {
-        // A busy LAN drops datagrams, and one that floods the socket makes its buffer
-        // drop the answers of others: a question still unanswered is asked again, twice,
-        // within the same wait. Where the wait is already over, nothing is asked again.
-        const auto from = std::chrono::steady_clock::now();
-        for (int round = 1; round <= kRounds; ++round) {
-            const auto until =
-                round == kRounds ? deadline : from + (deadline - from) * round / kRounds;
+        for (;; ++m_round) {
+            const auto until = roundEnd(deadline);
             const std::optional<QString> netbios = answer(m_netbios.get(), until, stop);
             const std::optional<QString> mdns = answer(m_mdns.get(), until, stop);
-            // NetBIOS first: a Windows PC's name there is the one its user gave it.
-            if (netbios && !netbios->isEmpty())
-                return *netbios;
-            const bool netbiosOver = netbios || !m_netbios;
-            if (mdns && !mdns->isEmpty() && (netbiosOver || round == kRounds))
-                return *mdns;
-            if (stop.stopRequested() || std::chrono::steady_clock::now() >= deadline)
-                return mdns.value_or(QString());
-            if (m_netbios && !netbios)
-                m_netbios->resend();
-            if (m_mdns && !mdns)
-                m_mdns->resend();
+            const bool last = m_round >= kRounds || stop.stopRequested() ||
+                              std::chrono::steady_clock::now() >= deadline;
+            if (const std::optional<QString> name = decide(netbios, mdns, last))
+                return *name;
+            resendUnanswered(netbios, mdns);
         }
-        return {};
+    }
+
+    std::optional<QString> check(std::chrono::steady_clock::time_point deadline) override
+    {
+        const auto now = std::chrono::steady_clock::now();
+        const std::optional<QString> netbios = answer(m_netbios.get());
+        const std::optional<QString> mdns = answer(m_mdns.get());
+        if (const std::optional<QString> name = decide(netbios, mdns, now >= deadline))
+            return name;
+        if (now >= roundEnd(deadline)) {
+            ++m_round;
+            resendUnanswered(netbios, mdns);
+        }
+        return std::nullopt;
+    }
+
+    std::chrono::steady_clock::time_point
+    nextCheck(std::chrono::steady_clock::time_point deadline) const override
+    {
+        return roundEnd(deadline);
     }
 
     bool asked() const { return m_netbios || m_mdns; }
 
 private:
+    // A busy LAN drops datagrams, and one that floods the socket makes its buffer drop
+    // the answers of others: a question still unanswered is asked again, twice, within
+    // the same wait, at the end of each round. Where the wait is already over, nothing
+    // is asked again, so dead addresses cost no more.
     static constexpr int kRounds = 3;
 
-    // A question's answer by `until`, cleaned for the list rows; empty when it answered
-    // without a usable name.
+    std::chrono::steady_clock::time_point
+    roundEnd(std::chrono::steady_clock::time_point deadline) const
+    {
+        if (m_round >= kRounds)
+            return deadline;
+        return m_asked + (deadline - m_asked) * m_round / kRounds;
+    }
+
+    // The name once these answers decide it; `last` when no other answer will count.
+    std::optional<QString> decide(const std::optional<QString>& netbios,
+                                  const std::optional<QString>& mdns, bool last) const
+    {
+        // NetBIOS first: a Windows PC's name there is the one its user gave it.
+        if (netbios && !netbios->isEmpty())
+            return netbios;
+        const bool netbiosOver = netbios || !m_netbios;
+        if (mdns && !mdns->isEmpty() && (netbiosOver || last))
+            return mdns;
+        if (last || (netbiosOver && (mdns || !m_mdns)))
+            return mdns.value_or(QString());
+        return std::nullopt;
+    }
+
+    void resendUnanswered(const std::optional<QString>& netbios, const std::optional<QString>& mdns)
+    {
+        if (m_netbios && !netbios)
+            m_netbios->resend();
+        if (m_mdns && !mdns)
+            m_mdns->resend();
+    }
+
+    // A question's answer (by `until`, or as it stands), cleaned for the list rows;
+    // empty when it answered without a usable name.
     static std::optional<QString> answer(DatagramChannel::Question* question,
                                          std::chrono::steady_clock::time_point until,
                                          const StopToken& stop)
     {
         if (!question)
             return std::nullopt;
-        const std::optional<QString> raw = question->wait(until, stop);
+        return cleaned(question->wait(until, stop));
+    }
+    static std::optional<QString> answer(DatagramChannel::Question* question)
+    {
+        if (!question)
+            return std::nullopt;
+        return cleaned(question->answer());
+    }
+    static std::optional<QString> cleaned(const std::optional<QString>& raw)
+    {
         if (!raw)
             return std::nullopt;
         return ProbeText::cleanHostName(*raw);
     }
+
+    std::chrono::steady_clock::time_point m_asked = std::chrono::steady_clock::now();
+    int m_round = 1;
 
     std::unique_ptr<DatagramChannel::Question> m_netbios;
     std::unique_ptr<DatagramChannel::Question> m_mdns;

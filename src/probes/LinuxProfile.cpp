@@ -1,11 +1,10 @@
 #include "probes/LinuxProfile.h"
 
-#include "probes/EchoSocket.h"
+#include "probes/EchoChannel.h"
 #include "probes/LanNames.h"
 #include "probes/NeighbourTable.h"
 #include "probes/PingProbe.h"
 #include "probes/ProbeText.h"
-#include "probes/RawEcho.h"
 
 #include <QDir>
 #include <QFile>
@@ -96,11 +95,11 @@ std::unique_ptr<EchoRequest> LinuxProfile::sendEcho(quint32 address) const
 {
     const auto wait = std::chrono::seconds(kPingWaitSeconds);
     if (m_tools.echoSockets) {
-        if (std::unique_ptr<EchoRequest> echo = EchoSocket::send(address, wait))
-            return echo;
+        if (const auto channel = EchoChannel::shared(EchoChannel::Kind::Datagram))
+            return channel->send(address, wait);
     }
     if (m_tools.rawEcho) {
-        if (const std::shared_ptr<RawEchoChannel> channel = RawEchoChannel::shared())
+        if (const auto channel = EchoChannel::shared(EchoChannel::Kind::Raw))
             return channel->send(address, wait);
     }
     return nullptr;
@@ -108,10 +107,10 @@ std::unique_ptr<EchoRequest> LinuxProfile::sendEcho(quint32 address) const
 
 PlatformProfile::EchoWay LinuxProfile::echoWay() const
 {
-    if (m_tools.echoSockets && EchoSocket::allowed())
-        return EchoWay::OwnSocket;
-    if (m_tools.rawEcho && RawEchoChannel::allowed())
-        return EchoWay::SharedSocket;
+    if (m_tools.echoSockets && EchoChannel::allowed(EchoChannel::Kind::Datagram))
+        return EchoWay::EchoSocket;
+    if (m_tools.rawEcho && EchoChannel::allowed(EchoChannel::Kind::Raw))
+        return EchoWay::RawSocket;
     return EchoWay::ConsolePing;
 }
 

@@ -13,6 +13,12 @@ AddressFindings NetworkProbes::probeAddress(const QString& ip, const OwnIdentity
     return found;
 }
 
+bool NetworkProbes::startAddress(const QString&, const OwnIdentity&, const StopToken&,
+                                 const Report&)
+{
+    return false;
+}
+
 void NetworkProbes::afterPing(AddressFindings& found, const PingOutcome& ping, const QString& ip,
                               const OwnIdentity& me, const StopToken& stop)
 {

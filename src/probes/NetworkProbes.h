@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // What the PC knows of itself, learnt once at start-up.
 struct OwnIdentity {
     QString pcName; // strPcName
@@ -68,6 +70,13 @@ public:
     // probes look the name up while the reply is awaited.
     virtual AddressFindings probeAddress(const QString& ip, const OwnIdentity& me,
                                          const StopToken& stop);
+    // probeAddress without holding the caller: returns at once, and `report` follows
+    // once, on any thread, with the same findings (nothing found for a stopped
+    // address). False when these probes cannot do that for `ip`: the caller then runs
+    // probeAddress on a thread of its own.
+    using Report = std::function<void(const AddressFindings&)>;
+    virtual bool startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                              const Report& report);
     // Measured each time a survey starts: it may depend on what the system allows now.
     virtual ProbeCost costPerAddress() { return {}; }
 

@@ -54,6 +54,12 @@ public:
     // counted from the sending; false when the wait passes, the request could not
     // be sent (no route, a broadcast address) or `stop` is requested first.
     virtual bool waitForReply(const StopToken& stop) = 0;
+    // Without waiting, for one waiter that watches many requests: whether the reply
+    // has been collected yet, the descriptor that turns readable when replies may
+    // have come (-1: none to watch), and collecting them.
+    virtual bool answered() = 0;
+    virtual int descriptor() const = 0;
+    virtual void collect() = 0;
 };
 
 // The questions to one host about the name it gives itself on the LAN, sent together.
@@ -63,6 +69,12 @@ public:
     // The name, cleaned for the list rows: NetBIOS's workstation name, else the one
     // multicast DNS gives. Empty when neither answered before `deadline` or `stop`.
     virtual QString wait(std::chrono::steady_clock::time_point deadline, const StopToken& stop) = 0;
+    // The same without waiting, for one waiter that watches many requests: the name
+    // once the answers so far decide it, nothing while one may still come. Asks again
+    // what is unanswered when it is due; call it again by nextCheck() at the latest.
+    virtual std::optional<QString> check(std::chrono::steady_clock::time_point deadline) = 0;
+    virtual std::chrono::steady_clock::time_point
+    nextCheck(std::chrono::steady_clock::time_point deadline) const = 0;
 };
 
 // Everything that differs between the platforms the probes run on: which tools
@@ -85,10 +97,10 @@ public:
     virtual QString computerName() const = 0;
 
     virtual CommandLine pingCommand(const QString& ip) const = 0;
-    // How sendEcho sends: over a socket of each request's own (no child process, one
-    // descriptor each), over one socket shared by all requests (no child process, one
-    // descriptor in all), or not at all, and the console ping is run instead.
-    enum class EchoWay { ConsolePing, OwnSocket, SharedSocket };
+    // How sendEcho sends: over an unprivileged echo socket, over a raw socket (root),
+    // either shared by all requests (no child process, one descriptor in all), or not
+    // at all, and the console ping is run instead.
+    enum class EchoWay { ConsolePing, EchoSocket, RawSocket };
     // Sends one echo request to `address` itself, where the platform lets the
     // program; nullptr where it does not, and the console ping is run instead.
     virtual std::unique_ptr<EchoRequest> sendEcho(quint32 address) const;

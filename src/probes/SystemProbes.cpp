@@ -1,5 +1,6 @@
 #include "probes/SystemProbes.h"
 
+#include "probes/AddressSweep.h"
 #include "probes/ArpTable.h"
 #include "probes/ComputerName.h"
 #include "probes/LocalIdentity.h"
@@ -18,6 +19,8 @@ SystemProbes::SystemProbes()
 SystemProbes::SystemProbes(const PlatformProfile& profile)
     : m_profile(profile)
 {}
+
+SystemProbes::~SystemProbes() = default;
 
 bool SystemProbes::toolsPresent()
 {
@@ -94,20 +97,31 @@ AddressFindings SystemProbes::probeAddress(const QString& ip, const OwnIdentity&
     return found;
 }
 
+bool SystemProbes::startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                                const Report& report)
+{
+    std::shared_ptr<AddressSweep> sweep;
+    {
+        const std::lock_guard hold(m_sweepLock);
+        if (!m_sweep)
+            m_sweep = std::make_shared<AddressSweep>(m_profile);
+        sweep = m_sweep;
+    }
+    if (!sweep->takes(ip))
+        return false;
+    sweep->start(ip, me, stop, report);
+    return true;
+}
+
 ProbeCost SystemProbes::costPerAddress()
 {
-    // A pool thread with its event descriptor, the resolver's socket and hosts file,
-    // the ARP table, a netlink socket for the neighbour table, and the ping: its
-    // socket, or a child process with its pipes and process descriptor, or nothing of
-    // its own where one socket serves all addresses. Shared sockets (the raw echo, the
-    // name questions) and their wake-up descriptors come out of the reserve.
-    switch (m_profile.echoWay()) {
-    case PlatformProfile::EchoWay::OwnSocket:
-        return {6, 1};
-    case PlatformProfile::EchoWay::SharedSocket:
-        return {5, 1};
-    case PlatformProfile::EchoWay::ConsolePing:
-        break;
-    }
+    // Where the program sends its echo requests itself, one waiter and shared sockets
+    // (the echo, the name questions, the neighbour table) serve every address: what
+    // an address may hold of its own is a lookup thread with the resolver's socket and
+    // hosts file, when DNS is slow. Otherwise a pool thread with its event descriptor,
+    // the resolver's two, the ARP table, a netlink socket for the neighbour table, and
+    // the console ping: a child process with its pipes and process descriptor.
+    if (m_profile.canSendEcho())
+        return {2, 1};
     return {9, 2};
 }

@@ -2,15 +2,20 @@
 
 #include "probes/NetworkProbes.h"
 
+#include <memory>
+#include <mutex>
+
+class AddressSweep;
 class PlatformProfile;
 
-// The probes of the real system, over the free functions of this folder. Holds no
-// state of its own; every call may run on any thread.
+// The probes of the real system, over the free functions of this folder. Every call
+// may run on any thread; a survey's addresses share one waiter, made on first use.
 class SystemProbes final : public NetworkProbes {
 public:
     SystemProbes();
     // For tests: the probes of another profile (stand-in tools).
     explicit SystemProbes(const PlatformProfile& profile);
+    ~SystemProbes() override;
 
     bool toolsPresent() override;
     OwnIdentity ownIdentity() override;
@@ -20,8 +25,12 @@ public:
     MacOutcome macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop) override;
     AddressFindings probeAddress(const QString& ip, const OwnIdentity& me,
                                  const StopToken& stop) override;
+    bool startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                      const Report& report) override;
     ProbeCost costPerAddress() override;
 
 private:
     const PlatformProfile& m_profile;
+    std::mutex m_sweepLock;
+    std::shared_ptr<AddressSweep> m_sweep;
 };

@@ -31,6 +31,8 @@ SurveyEngine::~SurveyEngine()
     stopFrom(0);
     m_pool.clear();
     m_pool.waitForDone();
+    std::unique_lock hold(m_reports->lock);
+    m_reports->changed.wait(hold, [this] { return m_reports->out == 0; });
 }
 
 void SurveyEngine::setMaxInFlight(int count)
@@ -159,11 +161,22 @@ void SurveyEngine::dispatch()
             continue;
         ++run.outstanding;
         ++run.unreported;
-        m_pool.start([this, probes = m_probes, ip = slot.target.before.ip, me = run.me,
-                      stop = slot.stop, index] {
-            const AddressFindings found = probes->probeAddress(ip, me, stop);
+        const QString& ip = slot.target.before.ip;
+        const auto post = [this, index](const AddressFindings& found) {
             QMetaObject::invokeMethod(
                 this, [this, index, found] { probed(index, found); }, Qt::QueuedConnection);
+        };
+        // The count lets the destructor wait for the reports still out.
+        m_reports->change(+1);
+        const auto report = [post, reports = m_reports](const AddressFindings& found) {
+            post(found);
+            reports->change(-1);
+        };
+        if (m_probes->startAddress(ip, run.me, slot.stop, report))
+            continue;
+        m_reports->change(-1);
+        m_pool.start([probes = m_probes, ip, me = run.me, stop = slot.stop, post] {
+            post(probes->probeAddress(ip, me, stop));
         });
     }
 }

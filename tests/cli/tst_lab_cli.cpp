@@ -112,12 +112,13 @@ Run TestLabCli::run(const QStringList& arguments, int signal, const QString& pro
     if (!process.waitForStarted())
         return result;
     if (signal) {
-        // The probes run on the pool's threads: the survey is under way.
-        // A program that has already ended is not waited for.
+        // The probes' threads are up (the waiter, the name lookups, the receivers of
+        // the questions to the LAN): the survey is under way. A program that has
+        // already ended is not waited for.
         const bool underWay = QTest::qWaitFor(
             [&] {
                 return process.state() != QProcess::Running ||
-                       ProcessWatch::threadCount(process.processId()) >= 20;
+                       ProcessWatch::threadCount(process.processId()) >= 8;
             },
             20000);
         result.signalled = underWay && ProcessWatch::signalChild(process, signal);

@@ -1,11 +1,11 @@
 #include "LabSwitches.h"
 #include "ProcessWatch.h"
 
+#include "probes/EchoChannel.h"
 #include "probes/LinuxProfile.h"
 #include "probes/LocalIdentity.h"
 #include "probes/PingProbe.h"
 #include "probes/ProcessLimits.h"
-#include "probes/RawEcho.h"
 #include "probes/Resolver.h"
 #include "probes/SystemProbes.h"
 #include "survey/SurveyEngine.h"
@@ -66,7 +66,7 @@ QStringList listing(const QString& path)
 }
 
 using Way = PlatformProfile::EchoWay;
-constexpr Way kWays[] = {Way::OwnSocket, Way::SharedSocket, Way::ConsolePing};
+constexpr Way kWays[] = {Way::EchoSocket, Way::RawSocket, Way::ConsolePing};
 
 void addPathColumn()
 {
@@ -76,9 +76,9 @@ void addPathColumn()
 const char* pathName(Way way)
 {
     switch (way) {
-    case Way::OwnSocket:
+    case Way::EchoSocket:
         return "echo socket";
-    case Way::SharedSocket:
+    case Way::RawSocket:
         return "raw socket";
     case Way::ConsolePing:
         break;
@@ -90,7 +90,7 @@ const char* pathName(Way way)
 // the raw socket for this thread and those it starts from now on.
 bool takeWay(Way way)
 {
-    return allowEchoSockets(way == Way::OwnSocket) && allowRawSockets(way != Way::ConsolePing);
+    return allowEchoSockets(way == Way::EchoSocket) && allowRawSockets(way != Way::ConsolePing);
 }
 
 quint32 address(const QString& ip)
@@ -311,8 +311,8 @@ void TestLabProbes::echoSocketNeedsNoPingTool_data()
     QTest::addColumn<bool>("error");
     // Refused both sockets, the probe falls back to the console ping, whose tool is
     // missing here.
-    QTest::newRow(pathName(Way::OwnSocket)) << Way::OwnSocket << true << false;
-    QTest::newRow(pathName(Way::SharedSocket)) << Way::SharedSocket << true << false;
+    QTest::newRow(pathName(Way::EchoSocket)) << Way::EchoSocket << true << false;
+    QTest::newRow(pathName(Way::RawSocket)) << Way::RawSocket << true << false;
     QTest::newRow(pathName(Way::ConsolePing)) << Way::ConsolePing << false << true;
 }
 
@@ -344,7 +344,7 @@ void TestLabProbes::repeatedSurveysLeaveNothingBehind()
     const QString prefix = env("NETLAB_PREFIX") + u'.';
     qint64 descriptorsBeyondThreads = -1;
     for (int run = 1; run <= 10; ++run) {
-        QVERIFY(takeWay(run % 2 == 1 ? Way::OwnSocket : Way::SharedSocket));
+        QVERIFY(takeWay(run % 2 == 1 ? Way::EchoSocket : Way::RawSocket));
         QSignalSpy finished(&engine, &SurveyEngine::finished);
         engine.startNew(prefix, 1, 30, m_me);
         QVERIFY(finished.wait(20000));
@@ -364,8 +364,8 @@ void TestLabProbes::repeatedSurveysLeaveNothingBehind()
 void TestLabProbes::wholeRangeInFlight_data()
 {
     addPathColumn();
-    QTest::newRow(pathName(Way::OwnSocket)) << Way::OwnSocket;
-    QTest::newRow(pathName(Way::SharedSocket)) << Way::SharedSocket;
+    QTest::newRow(pathName(Way::EchoSocket)) << Way::EchoSocket;
+    QTest::newRow(pathName(Way::RawSocket)) << Way::RawSocket;
 }
 
 void TestLabProbes::wholeRangeInFlight()
@@ -444,12 +444,12 @@ void TestLabProbes::rawSocketTakesOnlyItsReply()
     QFETCH(bool, badChecksum);
     QFETCH(int, flood);
     QFETCH(bool, answered);
-    const std::shared_ptr<RawEchoChannel> channel = RawEchoChannel::shared();
+    const std::shared_ptr<EchoChannel> channel = EchoChannel::shared(EchoChannel::Kind::Raw);
     QVERIFY(channel);
     const quint32 asked = address(deadAddresses().first());
     const quint32 other = address(deadAddresses().last());
     QVERIFY(asked != other);
-    const std::unique_ptr<RawEchoRequest> request =
+    const std::unique_ptr<SharedEchoRequest> request =
         channel->send(asked, std::chrono::milliseconds(500));
     QVERIFY(request);
 

@@ -1,4 +1,4 @@
-#include "probes/RawEcho.h"
+#include "probes/EchoChannel.h"
 
 #include "probes/StopToken.h"
 
@@ -50,34 +50,45 @@ struct Reply {
     quint32 source;
 };
 
-// An echo reply as the raw socket gives it, IPv4 header first; nothing for anything
-// malformed, cut short, longer than ours or with a wrong checksum.
-std::optional<Reply> readReply(const unsigned char* packet, std::size_t length)
+// An echo reply as the socket gives it: a raw socket with the IPv4 header first, a
+// datagram socket without it (the source then comes from recvfrom). Nothing for
+// anything malformed, cut short, longer than ours or with a wrong checksum.
+std::optional<Reply> readReply(EchoChannel::Kind kind, const unsigned char* packet,
+                               std::size_t length, quint32 from)
 {
-    if (length < 20 || packet[0] >> 4 != 4)
+    const unsigned char* echo = packet;
+    if (kind == EchoChannel::Kind::Raw) {
+        if (length < 20 || packet[0] >> 4 != 4)
+            return std::nullopt;
+        const std::size_t header = std::size_t(packet[0] & 0x0f) * 4;
+        if (header < 20 || length != header + kEchoLength)
+            return std::nullopt;
+        echo = packet + header;
+        from = quint32(packet[12]) << 24 | quint32(packet[13]) << 16 | quint32(packet[14]) << 8 |
+               packet[15];
+    } else if (length != kEchoLength) {
         return std::nullopt;
-    const std::size_t header = std::size_t(packet[0] & 0x0f) * 4;
-    if (header < 20 || length != header + kEchoLength)
-        return std::nullopt;
-    const unsigned char* echo = packet + header;
+    }
     if (checksum(echo, kEchoLength) != 0 || echo[0] != ICMP_ECHOREPLY || echo[1] != 0)
         return std::nullopt;
     Reply reply;
     reply.identifier = quint16(echo[4] << 8 | echo[5]);
     reply.sequence = quint16(echo[6] << 8 | echo[7]);
-    reply.source = quint32(packet[12]) << 24 | quint32(packet[13]) << 16 |
-                   quint32(packet[14]) << 8 | packet[15];
+    reply.source = from;
     return reply;
 }
 
-int openSocket()
+int openSocket(EchoChannel::Kind kind)
 {
-    const int fd = ::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+    const bool raw = kind == EchoChannel::Kind::Raw;
+    const int fd = ::socket(AF_INET, (raw ? SOCK_RAW : SOCK_DGRAM) | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                            IPPROTO_ICMP);
     if (fd < 0)
         return -1;
-    // Every other ICMP packet the host receives would wake the reader for nothing.
+    // Every other ICMP packet the host receives would wake a raw socket's reader for
+    // nothing.
     const quint32 dropped = ~(quint32(1) << ICMP_ECHOREPLY);
-    if (::setsockopt(fd, SOL_RAW, kIcmpFilter, &dropped, sizeof dropped) != 0) {
+    if (raw && ::setsockopt(fd, SOL_RAW, kIcmpFilter, &dropped, sizeof dropped) != 0) {
         ::close(fd);
         return -1;
     }
@@ -98,16 +109,17 @@ int pollTimeout(std::chrono::steady_clock::time_point deadline)
 }
 
 std::mutex channelMutex;
-std::weak_ptr<RawEchoChannel> channelNow;
+std::weak_ptr<EchoChannel> channelsNow[2];
 
 } // namespace
 
-std::shared_ptr<RawEchoChannel> RawEchoChannel::shared()
+std::shared_ptr<EchoChannel> EchoChannel::shared(Kind kind)
 {
     const std::lock_guard lock(channelMutex);
-    if (std::shared_ptr<RawEchoChannel> channel = channelNow.lock())
+    std::weak_ptr<EchoChannel>& now = channelsNow[kind == Kind::Raw ? 1 : 0];
+    if (std::shared_ptr<EchoChannel> channel = now.lock())
         return channel;
-    const int fd = openSocket();
+    const int fd = openSocket(kind);
     if (fd < 0)
         return nullptr;
     const int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -119,41 +131,43 @@ std::shared_ptr<RawEchoChannel> RawEchoChannel::shared()
     // process, one after the other (a late reply to the first is no answer to the second).
     const auto identifier =
         quint16(::getpid() ^ QRandomGenerator::global()->bounded(quint32(0x10000)));
-    std::shared_ptr<RawEchoChannel> channel(new RawEchoChannel(fd, wake, identifier));
-    channelNow = channel;
+    std::shared_ptr<EchoChannel> channel(new EchoChannel(kind, fd, wake, identifier));
+    now = channel;
     return channel;
 }
 
-bool RawEchoChannel::allowed()
+bool EchoChannel::allowed(Kind kind)
 {
-    return shared() != nullptr;
+    return shared(kind) != nullptr;
 }
 
-RawEchoChannel::RawEchoChannel(int socket, int wake, quint16 identifier)
-    : m_socket(socket)
+EchoChannel::EchoChannel(Kind kind, int socket, int wake, quint16 identifier)
+    : m_kind(kind)
+    , m_socket(socket)
     , m_wake(wake)
     , m_identifier(identifier)
 {}
 
-RawEchoChannel::~RawEchoChannel()
+EchoChannel::~EchoChannel()
 {
     ::close(m_socket);
     ::close(m_wake);
 }
 
-std::unique_ptr<RawEchoRequest> RawEchoChannel::send(quint32 address,
+std::unique_ptr<SharedEchoRequest> EchoChannel::send(quint32 address,
                                                      std::chrono::milliseconds wait)
 {
     const auto deadline = std::chrono::steady_clock::now() + wait;
     quint16 sequence = 0;
     {
         const std::lock_guard lock(m_mutex);
-        if (m_waiting.size() > 0xffff)
+        if (m_waiting.size() >= 0xffff)
             return nullptr;
-        // A sequence still in flight would let one reply answer two requests.
+        // A sequence still in flight would let one reply answer two requests; none is 0,
+        // which collect() uses for no request in particular.
         do
             sequence = ++m_lastSequence;
-        while (m_waiting.contains(sequence));
+        while (sequence == 0 || m_waiting.contains(sequence));
         m_waiting[sequence].address = address;
     }
 
@@ -188,12 +202,12 @@ std::unique_ptr<RawEchoRequest> RawEchoChannel::send(quint32 address,
         if (timeout == 0 || ::poll(&writable, 1, std::min(timeout, 10)) < 0)
             break;
     }
-    return std::unique_ptr<RawEchoRequest>(
-        new RawEchoRequest(shared_from_this(), sequence, sent, deadline));
+    return std::unique_ptr<SharedEchoRequest>(
+        new SharedEchoRequest(shared_from_this(), sequence, sent, deadline));
 }
 
-bool RawEchoChannel::waitFor(quint16 sequence, std::chrono::steady_clock::time_point deadline,
-                             const StopToken& stop)
+bool EchoChannel::waitFor(quint16 sequence, std::chrono::steady_clock::time_point deadline,
+                          const StopToken& stop)
 {
     // The reader sleeps in poll(), which knows nothing of the stop; the others sleep
     // on the condition, which does.
@@ -223,11 +237,12 @@ bool RawEchoChannel::waitFor(quint16 sequence, std::chrono::steady_clock::time_p
     }
 }
 
-void RawEchoChannel::read(quint16 sequence, std::chrono::steady_clock::time_point deadline,
-                          const StopToken& stop)
+void EchoChannel::read(quint16 sequence, std::chrono::steady_clock::time_point deadline,
+                       const StopToken& stop)
 {
     for (;;) {
-        if (drain(sequence) || stop.stopRequested())
+        // A survey's waiter may have collected this reply for us.
+        if (drain(sequence) || answered(sequence) || stop.stopRequested())
             return;
         const int timeout = pollTimeout(deadline);
         if (timeout == 0)
@@ -242,15 +257,18 @@ void RawEchoChannel::read(quint16 sequence, std::chrono::steady_clock::time_poin
     }
 }
 
-bool RawEchoChannel::drain(quint16 sequence)
+bool EchoChannel::drain(quint16 sequence)
 {
     bool mine = false;
     bool others = false;
     // Bounded, so that a flood of replies cannot keep the reader from its own deadline.
     for (int k = 0; k < 4096; ++k) {
         unsigned char packet[kReadLength];
+        sockaddr_in from;
+        socklen_t fromLength = sizeof from;
         // MSG_TRUNC: the length of the whole packet, so a longer one is seen as such.
-        const ssize_t got = ::recv(m_socket, packet, sizeof packet, MSG_TRUNC);
+        const ssize_t got = ::recvfrom(m_socket, packet, sizeof packet, MSG_TRUNC,
+                                       reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (got < 0) {
             // An ICMP error for some request (a dead address's host unreachable) is
             // reported once on the shared socket, and reading it clears it.
@@ -260,15 +278,18 @@ bool RawEchoChannel::drain(quint16 sequence)
         }
         if (std::size_t(got) > sizeof packet)
             continue;
-        const std::optional<Reply> reply = readReply(packet, std::size_t(got));
-        if (!reply || reply->identifier != m_identifier)
+        const std::optional<Reply> reply =
+            readReply(m_kind, packet, std::size_t(got), ntohl(from.sin_addr.s_addr));
+        // A datagram socket gets only the replies to its own identifier, which the
+        // kernel chose.
+        if (!reply || (m_kind == Kind::Raw && reply->identifier != m_identifier))
             continue;
         const std::lock_guard lock(m_mutex);
         const auto found = m_waiting.find(reply->sequence);
         if (found == m_waiting.end() || found->second.address != reply->source)
             continue;
         found->second.answered = true;
-        if (reply->sequence == sequence)
+        if (sequence != 0 && reply->sequence == sequence)
             mine = true;
         else
             others = true;
@@ -278,26 +299,38 @@ bool RawEchoChannel::drain(quint16 sequence)
     return mine;
 }
 
-void RawEchoChannel::forget(quint16 sequence)
+bool EchoChannel::answered(quint16 sequence)
+{
+    const std::lock_guard lock(m_mutex);
+    const auto found = m_waiting.find(sequence);
+    return found != m_waiting.end() && found->second.answered;
+}
+
+void EchoChannel::forget(quint16 sequence)
 {
     const std::lock_guard lock(m_mutex);
     m_waiting.erase(sequence);
 }
 
-RawEchoRequest::RawEchoRequest(std::shared_ptr<RawEchoChannel> channel, quint16 sequence, bool sent,
-                               std::chrono::steady_clock::time_point deadline)
+SharedEchoRequest::SharedEchoRequest(std::shared_ptr<EchoChannel> channel, quint16 sequence,
+                                     bool sent, std::chrono::steady_clock::time_point deadline)
     : m_channel(std::move(channel))
     , m_sequence(sequence)
     , m_sent(sent)
     , m_deadline(deadline)
 {}
 
-RawEchoRequest::~RawEchoRequest()
+SharedEchoRequest::~SharedEchoRequest()
 {
     m_channel->forget(m_sequence);
 }
 
-bool RawEchoRequest::waitForReply(const StopToken& stop)
+bool SharedEchoRequest::waitForReply(const StopToken& stop)
 {
     return m_sent && m_channel->waitFor(m_sequence, m_deadline, stop);
+}
+
+bool SharedEchoRequest::answered()
+{
+    return m_sent && m_channel->answered(m_sequence);
 }

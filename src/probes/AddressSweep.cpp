@@ -1,0 +1,244 @@
+#include "probes/AddressSweep.h"
+
+#include "probes/ArpTable.h"
+#include "probes/PingProbe.h"
+#include "probes/PlatformProfile.h"
+#include "probes/ProbeText.h"
+#include "probes/Resolver.h"
+
+#include <QHostAddress>
+
+#include <algorithm>
+#include <optional>
+#include <stop_token>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Enough lookup threads for a whole range whose DNS is slow.
+constexpr int kMostLookups = 256;
+
+} // namespace
+
+struct AddressSweep::Probe {
+    QString ip;
+    quint32 address = 0;
+    OwnIdentity me;
+    StopToken stop;
+    Report report;
+    std::unique_ptr<std::stop_callback<std::function<void()>>> onStop;
+
+    Clock::time_point began;
+    Clock::time_point deadline;
+    std::unique_ptr<EchoRequest> echo;
+    std::unique_ptr<LanNameRequest> lan;
+    bool answered = false;
+    std::optional<QString> lanName;
+
+    // Written by the lookup threads, under the sweep's lock.
+    bool looked = false;
+    QString host;
+    // Where the system lets the program send no echo request itself, the console ping
+    // runs on a lookup thread, and its outcome is the ping's.
+    bool console = false;
+    std::optional<PingOutcome> consoleOutcome;
+};
+
+AddressSweep::AddressSweep(const PlatformProfile& profile)
+    : m_profile(profile)
+    , m_lookups(kMostLookups)
+    , m_waiter([this] { run(); })
+{}
+
+AddressSweep::~AddressSweep()
+{
+    {
+        const std::lock_guard hold(m_lock);
+        m_closing = true;
+    }
+    m_wakeup.wake();
+    m_waiter.join();
+}
+
+bool AddressSweep::takes(const QString& ip) const
+{
+    if (!ProbeText::isSafeOperand(ip))
+        return false;
+    // Written exactly as the console ping would print it: both ways give the same
+    // answer for the same text.
+    const std::optional<quint32> address = m_profile.parseAddress(ip);
+    return address && QHostAddress(*address).toString() == ip;
+}
+
+void AddressSweep::start(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                         Report report)
+{
+    auto probe = std::make_shared<Probe>();
+    probe->ip = ip;
+    probe->address = m_profile.parseAddress(ip).value_or(0);
+    probe->me = me;
+    probe->stop = stop;
+    probe->report = std::move(report);
+    probe->onStop = std::make_unique<std::stop_callback<std::function<void()>>>(
+        stop.token(), [this] { m_wakeup.wake(); });
+    // The name needs no reply and the reply no name: the lookup runs during the wait.
+    if (!stop.stopRequested()) {
+        m_lookups.run([this, probe] {
+            const QString host = IpToHost(m_profile, probe->ip);
+            {
+                const std::lock_guard hold(m_lock);
+                probe->host = host;
+                probe->looked = true;
+            }
+            m_wakeup.wake();
+        });
+    }
+    {
+        const std::lock_guard hold(m_lock);
+        m_inbox.push_back(std::move(probe));
+    }
+    m_wakeup.wake();
+}
+
+void AddressSweep::run()
+{
+    // In the order they started, which is the order of their deadlines.
+    std::vector<std::shared_ptr<Probe>> active;
+    std::vector<std::shared_ptr<Probe>> arrived;
+    for (;;) {
+        {
+            const std::lock_guard hold(m_lock);
+            if (m_closing)
+                break;
+            arrived.swap(m_inbox);
+        }
+        for (std::shared_ptr<Probe>& probe : arrived) {
+            begin(probe);
+            active.push_back(std::move(probe));
+        }
+        arrived.clear();
+        // Every request of the sweep shares one socket: collecting once serves them all.
+        int descriptor = -1;
+        for (const std::shared_ptr<Probe>& probe : active) {
+            if (probe->echo && !probe->answered) {
+                descriptor = probe->echo->descriptor();
+                probe->echo->collect();
+                break;
+            }
+        }
+        const Clock::time_point now = Clock::now();
+        Clock::time_point next = Clock::time_point::max();
+        std::erase_if(active, [&](const std::shared_ptr<Probe>& probe) {
+            if (!settle(*probe, now, next))
+                return false;
+            finish(*probe);
+            return true;
+        });
+        m_wakeup.wait(descriptor, next);
+    }
+    for (const std::shared_ptr<Probe>& probe : active)
+        probe->onStop.reset();
+    const std::lock_guard hold(m_lock);
+    for (const std::shared_ptr<Probe>& probe : m_inbox)
+        probe->onStop.reset();
+}
+
+// On the waiter's thread: sending is quick and never blocks.
+void AddressSweep::begin(const std::shared_ptr<Probe>& shared)
+{
+    Probe& probe = *shared;
+    probe.began = Clock::now();
+    probe.deadline = probe.began + std::chrono::seconds(kPingWaitSeconds);
+    if (probe.stop.stopRequested())
+        return;
+    // An entry confirmed before this probe proves nothing about now: have the kernel ask
+    // again, so that a host that drops echo requests can show it is still here. The
+    // probes of a range start together and share one reading of the table.
+    const NeighbourState known =
+        m_profile.neighbour(probe.address, probe.began - std::chrono::milliseconds(100));
+    if (known.kind != NeighbourState::Kind::None)
+        m_profile.reconfirmNeighbour(probe.address, known);
+    probe.echo = m_profile.sendEcho(probe.address);
+    probe.lan = m_profile.askLanName(probe.address);
+    if (!probe.echo) {
+        probe.console = true;
+        m_lookups.run([this, probe = shared] {
+            const PingOutcome outcome = subPing(m_profile, probe->ip, probe->stop);
+            {
+                const std::lock_guard hold(m_lock);
+                probe->consoleOutcome = outcome;
+            }
+            m_wakeup.wake();
+        });
+    }
+}
+
+bool AddressSweep::settle(Probe& probe, Clock::time_point now, Clock::time_point& next)
+{
+    if (probe.stop.stopRequested())
+        return true;
+    if (probe.echo && !probe.answered)
+        probe.answered = probe.echo->answered();
+    bool waited = probe.answered || now >= probe.deadline;
+    bool looked = false;
+    QString host;
+    {
+        const std::lock_guard hold(m_lock);
+        looked = probe.looked;
+        host = probe.host;
+        if (probe.console)
+            waited = probe.consoleOutcome.has_value();
+    }
+    // The questions to the LAN count only where the resolver knows no name.
+    bool named = looked && !host.isEmpty();
+    if (looked && host.isEmpty()) {
+        if (!probe.lan || probe.lanName)
+            named = true;
+        else if ((probe.lanName = probe.lan->check(probe.deadline)))
+            named = true;
+        else
+            next = std::min(next, probe.lan->nextCheck(probe.deadline));
+    }
+    if (waited && named)
+        return true;
+    // A lookup or a console ping still running wakes the waiter when it ends.
+    if (!waited && !probe.console)
+        next = std::min(next, probe.deadline);
+    return false;
+}
+
+void AddressSweep::finish(Probe& probe)
+{
+    probe.onStop.reset();
+    AddressFindings found;
+    if (!probe.stop.stopRequested()) {
+        {
+            const std::lock_guard hold(m_lock);
+            found.host = probe.host;
+        }
+        if (found.host.isEmpty() && probe.lanName)
+            found.host = *probe.lanName;
+        bool present = false;
+        if (probe.console) {
+            const std::lock_guard hold(m_lock);
+            probe.answered = probe.consoleOutcome->answered;
+            present = probe.consoleOutcome->present;
+            found.pingError = probe.consoleOutcome->error;
+        } else if (!probe.answered) {
+            // The table is read once the wait is over: one dump serves every address
+            // whose wait ended before it.
+            present =
+                confirmedSince(m_profile.neighbour(probe.address, probe.deadline), probe.began);
+        }
+        if ((probe.answered || present) && !probe.stop.stopRequested()) {
+            const MacOutcome mac = subMacGet(m_profile, probe.ip, probe.me, probe.stop);
+            found.mac = mac.mac;
+            found.macError = mac.error;
+        }
+    }
+    probe.echo.reset();
+    probe.lan.reset();
+    const Report report = std::move(probe.report);
+    report(found);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "probes/LookupPool.h"
+#include "probes/NetworkProbes.h"
+#include "probes/Wakeup.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class PlatformProfile;
+
+// The probes of a whole range in flight at once, with one thread waiting for all of
+// them: each address's echo request and its questions to the LAN go out as it
+// starts, its name is looked up on a LookupPool, and the waiter hands each address's
+// findings on once its reply, its name and, for a silent host, the neighbour table
+// have had their say. The same findings as SystemProbes::probeAddress, without a
+// thread held for every address's wait.
+class AddressSweep {
+public:
+    using Report = std::function<void(const AddressFindings&)>;
+
+    explicit AddressSweep(const PlatformProfile& profile);
+    // Addresses still in flight are dropped without a report.
+    ~AddressSweep();
+    AddressSweep(const AddressSweep&) = delete;
+    AddressSweep& operator=(const AddressSweep&) = delete;
+
+    // Whether start() can take `ip`: a plain dotted address. Where the system lets
+    // the program send no echo request itself, the console ping runs on a lookup
+    // thread instead.
+    bool takes(const QString& ip) const;
+    // Returns at once; `report` follows once, on the waiter's thread. A stopped
+    // address reports at once, with nothing found.
+    void start(const QString& ip, const OwnIdentity& me, const StopToken& stop, Report report);
+
+private:
+    struct Probe;
+
+    void run();
+    void begin(const std::shared_ptr<Probe>& shared);
+    // Whether the probe is done; done or not, when it wants to be looked at again.
+    bool settle(Probe& probe, std::chrono::steady_clock::time_point now,
+                std::chrono::steady_clock::time_point& next);
+    void finish(Probe& probe);
+
+    const PlatformProfile& m_profile;
+    Wakeup m_wakeup;
+    std::mutex m_lock;
+    std::vector<std::shared_ptr<Probe>> m_inbox;
+    bool m_closing = false;
+    // After what its lookups use: it waits for those still running as it goes.
+    LookupPool m_lookups;
+    std::thread m_waiter;
+};
