@@ -162,6 +162,7 @@ int openWindow(int argc, char* argv[])
     services.programDirectory = QCoreApplication::applicationDirPath();
     services.helpDirectories = ProgramFolders::helpDirs(services.programDirectory);
     services.historyLogPath = logPath;
+    services.vendors = &VendorRegistry::loadSystem;
 
     frmNetScp window(services);
     QApplication::setWindowIcon(window.windowIcon());
