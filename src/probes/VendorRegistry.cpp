@@ -64,6 +64,8 @@ template <typename Text> bool readHex(const Text& text, quint64& value, int& dig
 QString cleanName(QString name)
 {
     for (QChar& c : name) {
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+            continue;
         switch (c.category()) {
         case QChar::Other_Control:
         case QChar::Other_Format:
@@ -110,8 +112,10 @@ QByteArrayView withoutBom(QByteArrayView text)
 // stray quote costs one line and not the rest of the file.
 class CsvRecords {
 public:
-    explicit CsvRecords(QByteArrayView text)
+    // Only the first `kept` fields of a record are copied out; the others are empty.
+    CsvRecords(QByteArrayView text, std::size_t kept)
         : m_text(text)
+        , m_kept(kept)
     {}
 
     // False at the end of the text; otherwise `fields` holds the next record, or
@@ -121,39 +125,50 @@ public:
         const qsizetype n = m_text.size();
         if (m_at >= n)
             return false;
+        const char* text = m_text.data();
         const qsizetype start = m_at;
         qsizetype i = start;
         fields.clear();
         good = true;
         for (;;) {
+            // Fields past the ones wanted (the long addresses) are passed over, not copied.
+            const bool keep = fields.size() < m_kept;
             std::string field;
-            if (i < n && m_text[i] == '"') {
+            if (i < n && text[i] == '"') {
                 ++i;
                 bool closed = false;
+                qsizetype from = i;
                 while (i < n && i - start <= kLongestRecord) {
-                    if (m_text[i] == '"') {
-                        if (i + 1 < n && m_text[i + 1] == '"') {
-                            field += '"';
-                            i += 2;
-                            continue;
-                        }
+                    if (text[i] != '"') {
                         ++i;
-                        closed = true;
-                        break;
+                        continue;
                     }
-                    field += m_text[i++];
+                    if (keep)
+                        field.append(text + from, std::size_t(i - from));
+                    // A doubled quote keeps one of its two.
+                    if (i + 1 < n && text[i + 1] == '"') {
+                        from = i + 1;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
                 }
-                if (!closed || (i < n && !endsField(m_text[i]))) {
+                if (!closed || (i < n && !endsField(text[i]))) {
                     good = false;
                     m_at = afterLine(start);
                     return true;
                 }
             } else {
-                while (i < n && !endsField(m_text[i]))
-                    field += m_text[i++];
+                const qsizetype from = i;
+                while (i < n && !endsField(text[i]))
+                    ++i;
+                if (keep)
+                    field.assign(text + from, std::size_t(i - from));
             }
             fields.push_back(std::move(field));
-            if (i < n && m_text[i] == ',') {
+            if (i < n && text[i] == ',') {
                 ++i;
                 continue;
             }
@@ -185,6 +200,7 @@ private:
     }
 
     QByteArrayView m_text;
+    std::size_t m_kept;
     qsizetype m_at = 0;
 };
 
@@ -204,7 +220,7 @@ class VendorBuilder {
 public:
     void addRegistry(QByteArrayView csv)
     {
-        CsvRecords records(withoutBom(csv));
+        CsvRecords records(withoutBom(csv), 3);
         std::vector<std::string> fields;
         bool good = false;
         while (records.next(fields, good)) {
