@@ -19,4 +19,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # desktop's opener for the help page and the homepage.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "iputils-ping, iproute2, qt6-qpa-plugins, fonts-ipafont-gothic, qt6-translations-l10n, xdg-utils")
+# The IEEE registries the vendor names come from; without them the MACs stay unnamed.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ieee-data")
 include(CPack)

@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   fonts-ipafont-gothic
-  iputils-ping iproute2
+  iputils-ping iproute2 ieee-data
   xvfb xauth
   desktop-file-utils
   g++-mingw-w64-x86-64-posix

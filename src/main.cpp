@@ -4,6 +4,7 @@
 #include "cli/SurveyCommand.h"
 #include "probes/ProcessLimits.h"
 #include "probes/SystemProbes.h"
+#include "probes/VendorRegistry.h"
 #include "store/HistoryLog.h"
 #include "store/LogLock.h"
 #include "store/ProgramFolders.h"
@@ -104,6 +105,7 @@ int surveyFromCommandLine(int argc, char* argv[], const SurveyCommand& command)
     services.historyLogPath = [] {
         return historyLogPath();
     };
+    services.vendors = &VendorRegistry::loadSystem;
     services.progress = standardErrorIsTerminal();
     return runSurveyCommand(command, services);
 }
@@ -160,6 +162,7 @@ int openWindow(int argc, char* argv[])
     services.programDirectory = QCoreApplication::applicationDirPath();
     services.helpDirectories = ProgramFolders::helpDirs(services.programDirectory);
     services.historyLogPath = logPath;
+    services.vendors = &VendorRegistry::loadSystem;
 
     frmNetScp window(services);
     QApplication::setWindowIcon(window.windowIcon());

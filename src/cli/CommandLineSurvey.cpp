@@ -80,10 +80,14 @@ bool folderTakesFiles(const QString& path)
     return folder.isDir() && folder.isWritable();
 }
 
-// A row on standard output: UTF-8, the three fields tab-separated, empty ones kept.
-void printRow(std::FILE* out, const AddressEntry& entry)
+// A row on standard output: UTF-8, the three fields tab-separated, empty ones kept;
+// with `vendors`, who made the MAC as a fourth.
+void printRow(std::FILE* out, const AddressEntry& entry, const VendorRegistry* vendors)
 {
-    const QString line = entry.ip + u'\t' + entry.host + u'\t' + entry.mac + u'\n';
+    QString line = entry.ip + u'\t' + entry.host + u'\t' + entry.mac;
+    if (vendors)
+        line += u'\t' + vendors->describe(entry.mac);
+    line += u'\n';
     std::fputs(line.toUtf8().constData(), out);
     std::fflush(out);
 }
@@ -181,7 +185,8 @@ bool toolsAvailable(std::FILE* err, NetworkProbes& probes)
 // The engine's run in the application's event loop, rows reported as they come.
 // Gives 0, or the exit status of the signal that cancelled it.
 int surveyInEventLoop(const SurveyCommand& command, const CommandLineServices& services,
-                      SurveyLists& lists, const QString& prefix, const OwnIdentity& me)
+                      SurveyLists& lists, const QString& prefix, const OwnIdentity& me,
+                      const VendorRegistry* vendors)
 {
     SurveyEngine engine(services.probes, lists);
     const int total = command.mode == SurveyCommand::Mode::Survey ? command.last - command.first + 1
@@ -191,7 +196,7 @@ int surveyInEventLoop(const SurveyCommand& command, const CommandLineServices& s
     QObject::connect(&engine, &SurveyEngine::rowAdded, &engine, [&](const AddressEntry& entry) {
         progress.clear();
         if (command.rowsToStandardOutput())
-            printRow(services.out, entry);
+            printRow(services.out, entry, vendors);
         progress.rowAdded(entry);
     });
     // The window's error boxes become warnings; the survey goes on, as after OK.
@@ -284,7 +289,12 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
         compared = before.has_value();
     }
 
-    const int status = surveyInEventLoop(command, services, lists, prefix, me);
+    // Loaded before the first row, which goes out as soon as it is found.
+    std::optional<VendorRegistry> vendors;
+    if (command.vendor)
+        vendors = services.vendors ? services.vendors() : VendorRegistry();
+    const int status =
+        surveyInEventLoop(command, services, lists, prefix, me, vendors ? &*vendors : nullptr);
 
     bool changed = false;
     if (before) {

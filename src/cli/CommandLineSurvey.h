@@ -1,10 +1,12 @@
 #pragma once
 
 #include "cli/SurveyCommand.h"
+#include "probes/VendorRegistry.h"
 
 #include <QString>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 class NetworkProbes;
@@ -13,6 +15,9 @@ struct CommandLineServices {
     std::shared_ptr<NetworkProbes> probes;
     // Where --log writes; asked for only when it is given (finding it runs a write test).
     QString (*historyLogPath)() = nullptr;
+    // The vendor names of --vendor, loaded only when it is given; without a loader
+    // only the local mark is known.
+    std::function<VendorRegistry()> vendors;
     std::FILE* out = stdout;
     std::FILE* err = stderr;
     bool progress = false; // a progress line on `err`, redrawn in place

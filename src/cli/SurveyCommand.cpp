@@ -17,6 +17,7 @@ const QString kLog = u"log"_s;
 const QString kQuiet = u"quiet"_s;
 const QString kChanges = u"changes"_s;
 const QString kAgainst = u"against"_s;
+const QString kVendor = u"vendor"_s;
 const QString kHelp = u"help"_s;
 const QString kVersion = u"version"_s;
 
@@ -70,6 +71,10 @@ void declareOptions(QCommandLineParser& parser)
          "compare with this CSV or log file instead of the history log (implies --changes; "
          "the file is not written)"_s,
          u"FILE"_s},
+        {kVendor, u"標準出力の行に 4 つ目の欄としてメーカー名を付ける（IEEE の登録簿による。"
+                  u"ローカル/ランダムな MAC はその旨）\n"
+                  "add a fourth field to the rows on standard output: who made the network card "
+                  "(from the IEEE registries), or that the MAC is locally administered"_s},
         {{u"q"_s, kQuiet}, u"端末に進み具合を表示しない\nno progress line on the terminal"_s},
         {{u"h"_s, u"?"_s, kHelp}, u"この説明を表示 / show this help"_s},
         {{u"v"_s, kVersion}, u"バージョンを表示 / show the version"_s},
@@ -233,6 +238,12 @@ SurveyCommand parseSurveyCommand(const QStringList& arguments)
     };
     const bool survey = parser.isSet(kSurvey);
     const bool resurvey = parser.isSet(kResurvey);
+    command.vendor = parser.isSet(kVendor);
+    // Only the rows on standard output carry it: the files keep their three fields.
+    const auto vendorMisplaced = [&fail] {
+        return fail(u"--vendor は行を標準出力へ出す --survey（--csv・--changes なし）と使います"_s,
+                    u"--vendor goes with --survey printing its rows (no --csv, no --changes)"_s);
+    };
     command.log = parser.isSet(kLog);
     command.quiet = parser.isSet(kQuiet);
     command.changes = parser.isSet(kChanges) || parser.isSet(kAgainst);
@@ -242,6 +253,8 @@ SurveyCommand parseSurveyCommand(const QStringList& arguments)
                         u"使います"_s,
                         u"--csv, --log, --quiet, --changes and --against go with --survey or "
                         u"--resurvey"_s);
+        if (command.vendor)
+            return vendorMisplaced();
         return command;
     }
     if (survey && resurvey)
@@ -265,11 +278,15 @@ SurveyCommand parseSurveyCommand(const QStringList& arguments)
         return fail(u"余分な引数です: "_s + extra, u"unexpected argument: "_s + extra);
     }
     if (resurvey) {
+        if (command.vendor)
+            return vendorMisplaced();
         command.mode = SurveyCommand::Mode::Resurvey;
         command.resurveyFile = parser.value(kResurvey);
         return command;
     }
     command.mode = SurveyCommand::Mode::Survey;
+    if (command.vendor && !command.rowsToStandardOutput())
+        return vendorMisplaced();
     if (!positional.isEmpty())
         parseSurveyRange(positional.first(), command);
     return command;
@@ -291,6 +308,10 @@ QString surveyCommandHelp(const QString& historyLog)
         "--survey で --csv がなければ行を標準出力へ（IP、名前、MAC をタブ区切り、UTF-8）。\n"
         "--survey without --csv puts the rows on standard output: address, name and MAC, "
         "tab-separated, UTF-8.\n"
+        "--vendor はその後にメーカー名（/var/lib/ieee-data の IEEE 登録簿と設定フォルダーの "
+        "vendors.csv による）。\n"
+        "--vendor adds who made the MAC after them, from the IEEE registries in "
+        "/var/lib/ieee-data and the site's vendors.csv.\n"
         "--changes は変化 1 件に 1 行（タブ区切り、UTF-8）: 種類、IP、今の名前、今の "
         "MAC、前の名前、"
         "前の MAC、前の IP。\n"

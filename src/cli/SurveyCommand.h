@@ -29,6 +29,8 @@ struct SurveyCommand {
     // file) goes to standard output instead of the rows.
     bool changes = false;
     QString againstFile; // --against: implies --changes
+    // --vendor: the rows on standard output gain a fourth field, who made the MAC.
+    bool vendor = false;
 
     // A usage error in one line, Japanese and English, naming the option or value.
     QString error;

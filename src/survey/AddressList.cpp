@@ -48,6 +48,11 @@ QString MakeListRow(const QString& ip, const QString& host, const QString& mac)
     return row;
 }
 
+QStringView macOfListRow(QStringView row)
+{
+    return row.sliced(row.lastIndexOf(u'|') + 1);
+}
+
 QString MakeCsvRow(const QString& ip, const QString& host, const QString& mac)
 {
     return ip + u',' + host + u',' + mac;

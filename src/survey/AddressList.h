@@ -30,6 +30,10 @@ QString csvHeader();
 // bytes, "|", MAC as it is.
 QString MakeListRow(const QString& ip, const QString& host, const QString& mac);
 
+// The MAC of a display row: what follows its last "|" (a host name may hold one,
+// a MAC never).
+QStringView macOfListRow(QStringView row);
+
 // The data row: the three fields joined by "," with nothing quoted.
 QString MakeCsvRow(const QString& ip, const QString& host, const QString& mac);
 

@@ -1,5 +1,7 @@
 #include "window/ChangeMarkModel.h"
 
+#include "probes/VendorRegistry.h"
+
 using namespace Qt::Literals::StringLiterals;
 
 ChangeMarkModel::ChangeMarkModel(QObject* parent)
@@ -46,8 +48,35 @@ void ChangeMarkModel::refresh(const QList<int>& rows)
     }
 }
 
+void ChangeMarkModel::setVendors(std::shared_ptr<const VendorRegistry> vendors)
+{
+    m_vendors = std::move(vendors);
+    if (const int count = rowCount(); count > 0)
+        emit dataChanged(index(0, 0), index(count - 1, 0), {Qt::ToolTipRole});
+}
+
+QVariant ChangeMarkModel::toolTip(const QModelIndex& index) const
+{
+    const auto mark = m_marks.constFind(mapToSource(index).row());
+    const bool marked = mark != m_marks.constEnd();
+    QString vendor;
+    if (m_vendors) {
+        const QString row = QIdentityProxyModel::data(index, Qt::DisplayRole).toString();
+        vendor = m_vendors->describe(macOfListRow(row));
+        // The mark says so already.
+        if (marked && mark->localMac && vendor == VendorRegistry::kLocalMark)
+            vendor.clear();
+    }
+    if (!marked)
+        return vendor.isEmpty() ? QIdentityProxyModel::data(index, Qt::ToolTipRole) : vendor;
+    const QString text = changeMarkText(*mark);
+    return vendor.isEmpty() ? text : vendor + u'\n' + text;
+}
+
 QVariant ChangeMarkModel::data(const QModelIndex& index, int role) const
 {
+    if (role == Qt::ToolTipRole && index.isValid())
+        return toolTip(index);
     const QVariant plain = QIdentityProxyModel::data(index, role);
     if (!index.isValid() || m_marks.isEmpty())
         return plain;
@@ -59,7 +88,6 @@ QVariant ChangeMarkModel::data(const QModelIndex& index, int role) const
         return int(mark->kind);
     case LocalMacRole:
         return mark->localMac;
-    case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole:
         return changeMarkText(*mark);
     case Qt::AccessibleTextRole:

@@ -61,6 +61,8 @@ frmNetScp::frmNetScp(WindowServices services, QWidget* parent)
         lstData->setCurrentIndex(m_marks->mapFromSource(m_lists->lstData()->index(row, 0)));
     });
     connect(m_engine, &SurveyEngine::finished, this, &frmNetScp::finishRun);
+    for (QLineEdit* macBox : {txtMac1, txtMac2})
+        connect(macBox, &QLineEdit::textChanged, this, [this, macBox] { showVendorOf(macBox); });
 
     // A session that ends closes the window whatever it is doing; the list is saved
     // first, with what a running re-survey has not rebuilt yet.
@@ -107,6 +109,7 @@ bool frmNetScp::Form_Load()
     }
     txtPing1->setText(u"-"_s);
     txtPing2->setText(u"-"_s);
+    loadVendors();
 
     // The identity asks the resolver and may run a command; the log may be long.
     // Neither happens on the GUI thread.

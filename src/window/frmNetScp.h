@@ -10,6 +10,7 @@
 #include <QThreadPool>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -24,6 +25,7 @@ class Launcher;
 class MessageBoxes;
 class SurveyEngine;
 class SurveyLists;
+class VendorRegistry;
 
 // What the main window needs from outside; tests put fakes in every slot.
 struct WindowServices {
@@ -34,6 +36,8 @@ struct WindowServices {
     QString programDirectory;       // initial folder of the file dialogs, home of the help
     QStringList helpDirectories;    // where else the help page may be, nearest first
     QString historyLogPath;         // where the log is read at start and written at exit
+    // Loads the vendor names of the MACs' tooltips, off the GUI thread; none without it.
+    std::function<VendorRegistry()> vendors;
 };
 
 // The main window: the two check panels, the address survey and the menu.
@@ -102,6 +106,9 @@ signals:
     void checkFinished();
     // An import has replaced the list or said why not.
     void importFinished();
+    // The vendor names are loaded: the list's rows and the MAC boxes show them as
+    // tooltips.
+    void vendorsLoaded();
 
 public slots:
     void cmdStart_Click(int Index);
@@ -133,6 +140,8 @@ private:
     // The input check of a panel's button; true when the check may run.
     bool beginCheck(QLineEdit* input, int panel);
     void showProbeError(const QString& procedureName);
+    void loadVendors();
+    void showVendorOf(QLineEdit* macBox);
     void showPendingLogMessage();
     void saveLog(bool reportFailure);
     bool Form_QueryUnload();
@@ -148,6 +157,7 @@ private:
     QList<AddressEntry> m_runBefore;
     std::array<bool, 2> m_panelBusy{};
     std::array<StopToken, 2> m_panelStops;
+    std::shared_ptr<const VendorRegistry> m_vendors; // none until loaded
     // The check panels' lookups and pings and the start-up job block their threads
     // on the network. They get a pool of their own: Qt's shared pool also serves the
     // painting of the window, which must never wait behind a slow resolver.

@@ -1,7 +1,9 @@
 // The two check panels: host name to address, address to host name, ping and MAC.
 #include "window/frmNetScp.h"
 
+#include "probes/VendorRegistry.h"
 #include "window/AsyncTask.h"
+#include "window/ChangeMarkModel.h"
 #include "window/MessageBoxes.h"
 
 #include <QLineEdit>
@@ -110,6 +112,30 @@ void frmNetScp::runPing(QLineEdit* input, QLineEdit* address, QLineEdit* pingBox
             pingBox->setText(r.ping.answered ? u"成功"_s : u"失敗"_s);
             emit checkFinished();
         });
+}
+
+void frmNetScp::loadVendors()
+{
+    if (!m_services.vendors)
+        return;
+    // Some 46,000 registry lines: read while the window comes up, used once there.
+    runThenCallback<std::shared_ptr<const VendorRegistry>>(
+        &m_checkPool, this,
+        [load = m_services.vendors] { return std::make_shared<const VendorRegistry>(load()); },
+        [this](const std::shared_ptr<const VendorRegistry>& vendors) {
+            m_vendors = vendors;
+            m_marks->setVendors(vendors);
+            showVendorOf(txtMac1);
+            showVendorOf(txtMac2);
+            emit vendorsLoaded();
+        });
+}
+
+void frmNetScp::showVendorOf(QLineEdit* macBox)
+{
+    const QString vendor = m_vendors ? m_vendors->describe(macBox->text()) : QString();
+    macBox->setToolTip(vendor);
+    macBox->setAccessibleDescription(vendor);
 }
 
 void frmNetScp::showProbeError(const QString& procedureName)

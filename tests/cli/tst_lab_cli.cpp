@@ -46,6 +46,7 @@ private slots:
     void signalInTheMiddle();
     void unwritableOutputLeavesNothing();
     void changesSinceTheLog();
+    void vendorField();
 
 private:
     // The row the lab's truth gives for an address.
@@ -280,6 +281,39 @@ void TestLabCli::changesSinceTheLog()
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QByteArray());
     QCOMPARE(r.err, QByteArray());
+}
+
+void TestLabCli::vendorField()
+{
+    // The lab's MACs are all locally administered: the mark, but for the one host the
+    // site's own file names. The system's registries are read as they are.
+    const AddressEntry named = truth(m_prefix + u".12"_s);
+    QVERIFY(named.mac.startsWith(u"02-4E-53-AB"_s));
+    const QString config = m_dir.filePath(u"config"_s);
+    QVERIFY(QDir().mkpath(config + u"/Netroscope"_s));
+    QFile site(config + u"/Netroscope/vendors.csv"_s);
+    QVERIFY(site.open(QIODevice::WriteOnly));
+    site.write("# the lab\n02:4e:53:ab,Lab printer\n");
+    site.close();
+
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.toUtf8());
+    const Run r = run({u"--survey"_s, m_prefix + u".1-20"_s, u"--vendor"_s});
+    if (oldConfig.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    QCOMPARE(r.exitCode, 0);
+
+    QByteArray expected;
+    for (int i = 1; i <= 20; ++i) {
+        const AddressEntry e = truth(m_prefix + u'.' + QString::number(i));
+        const QString vendor = e.mac.isEmpty() ? QString()
+                               : e == named    ? u"Lab printer"_s
+                                               : u"ローカル/ランダム"_s;
+        expected += QStringList{e.ip, e.host, e.mac, vendor}.join(u'\t').toUtf8() + '\n';
+    }
+    QCOMPARE(r.out, expected);
 }
 
 QTEST_GUILESS_MAIN(TestLabCli)

@@ -57,6 +57,8 @@ QString describe(const SurveyCommand& c)
         parts << u"quiet"_s;
     if (c.changes)
         parts << u"changes"_s + (c.againstFile.isEmpty() ? QString() : u'=' + c.againstFile);
+    if (c.vendor)
+        parts << u"vendor"_s;
     if (c.rowsToStandardOutput())
         parts << u"stdout"_s;
     return parts.join(u' ');
@@ -137,6 +139,8 @@ void TestSurveyCommand::validForms_data()
     QTest::newRow("against a file: changes implied")
         << QStringList{u"--against=old.log"_s, u"--survey"_s, u"10.1.2.1-9"_s}
         << u"survey 10.1.2.1-9 changes=old.log"_s;
+    QTest::newRow("vendor on the rows")
+        << QStringList{u"--vendor"_s, u"--survey"_s, u"-q"_s} << u"survey quiet vendor stdout"_s;
     QTest::newRow("re-survey against a file")
         << QStringList{u"--resurvey"_s, u"a.csv"_s, u"--against"_s, u"b.csv"_s}
         << u"resurvey a.csv changes=b.csv"_s;
@@ -171,6 +175,13 @@ void TestSurveyCommand::invalidForms_data()
     QTest::newRow("changes without a survey") << QStringList{u"--changes"_s} << u"--changes"_s;
     QTest::newRow("changes with a value")
         << QStringList{u"--survey"_s, u"--changes=a.log"_s} << u"--changes"_s;
+    QTest::newRow("vendor without a survey") << QStringList{u"--vendor"_s} << u"--vendor"_s;
+    QTest::newRow("vendor with the rows in a file")
+        << QStringList{u"--survey"_s, u"--vendor"_s, u"--csv"_s, u"a.csv"_s} << u"--vendor"_s;
+    QTest::newRow("vendor on changes")
+        << QStringList{u"--survey"_s, u"--vendor"_s, u"--changes"_s} << u"--vendor"_s;
+    QTest::newRow("vendor on a re-survey")
+        << QStringList{u"--resurvey"_s, u"a.csv"_s, u"--vendor"_s} << u"--vendor"_s;
     QTest::newRow("both modes") << QStringList{u"--survey"_s, u"--resurvey"_s, u"a.csv"_s}
                                 << u"--resurvey"_s;
     for (const QString& range :

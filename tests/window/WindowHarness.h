@@ -2,6 +2,7 @@
 
 #include "ScriptedDialogs.h"
 
+#include "probes/VendorRegistry.h"
 #include "survey/SurveyLists.h"
 #include "window/frmNetScp.h"
 
@@ -22,6 +23,7 @@ template <typename Probes> struct WindowHarness {
     ScriptedFileDialogs dialogs;
     RecordingLauncher launcher;
     std::unique_ptr<frmNetScp> window;
+    std::function<VendorRegistry()> vendors; // none: no vendor names
 
     WindowHarness() = default;
     explicit WindowHarness(const QString& dirTemplate)
@@ -40,6 +42,7 @@ template <typename Probes> struct WindowHarness {
         services.programDirectory = dir.path();
         services.helpDirectories = {dir.path(), dir.filePath(QStringLiteral("share"))};
         services.historyLogPath = logPath();
+        services.vendors = vendors;
         window = std::make_unique<frmNetScp>(services);
         return *window;
     }

@@ -24,12 +24,14 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 #include <QTimer>
+#include <QToolTip>
 
 #include <memory>
 
@@ -87,6 +89,7 @@ private slots:
     void resurveyProbesOnlyBlankRows();
     void cancelDuringResurveyCarriesTheRestOver();
     void runMarksWhatChangedAndKeepsItOutOfTheFiles();
+    void vendorNamesAsTooltips();
     void sessionEndDuringResurveySavesEveryEntry();
     void closingDuringPanelProbeStopsIt();
     void sessionEndBeforeTheLogIsReadKeepsIt();
@@ -538,6 +541,66 @@ void TestFrmNetScp::runMarksWhatChangedAndKeepsItOutOfTheFiles()
     QCOMPARE(shown->rowCount(), 7);
     for (int r = 0; r < shown->rowCount(); ++r)
         QCOMPARE(kindAt(shown, r), -1);
+}
+
+void TestFrmNetScp::vendorNamesAsTooltips()
+{
+    Harness h;
+    h.vendors = [] {
+        return VendorRegistry::fromText({"MA-L,001122,Maker One,\n"}, "02:00:00:00:00:01,This PC");
+    };
+    QVERIFY(TestFiles::writeBytes(h.logPath(), "198.18.0.5,pc05,00-11-22-33-44-55\r\n"
+                                               "198.18.0.6,phone,02-00-00-00-00-06\r\n"
+                                               "198.18.0.7,,\r\n"));
+    frmNetScp& w = h.create();
+    QSignalSpy loaded(&w, &frmNetScp::loaded);
+    QSignalSpy vendors(&w, &frmNetScp::vendorsLoaded);
+    QVERIFY(w.Form_Load());
+    QVERIFY(loaded.count() > 0 || loaded.wait(5000));
+    QVERIFY(vendors.count() > 0 || vendors.wait(5000));
+
+    const QAbstractItemModel* shown = w.lstData->model();
+    const auto tip = [shown](int row) {
+        return shown->index(row, 0).data(Qt::ToolTipRole).toString();
+    };
+    QCOMPARE(tip(0), QString());
+    QCOMPARE(tip(1), u"Maker One"_s);
+    QCOMPARE(tip(2), u"ローカル/ランダム"_s);
+    QCOMPARE(tip(3), QString());
+    QCOMPARE(w.txtMac1->toolTip(), u"This PC"_s);
+    QCOMPARE(w.txtMac2->toolTip(), u"This PC"_s);
+    // Optionally, a picture of a row's tooltip to look at.
+    if (const QString shot = qEnvironmentVariable("NETROSCOPE_VENDOR_SHOT"); !shot.isEmpty()) {
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QRect at = w.lstData->visualRect(shown->index(1, 0));
+        QToolTip::showText(w.lstData->viewport()->mapToGlobal(at.center()), tip(1),
+                           w.lstData->viewport());
+        QTest::qWait(300);
+        QVERIFY(w.screen()->grabWindow(0).save(shot));
+    }
+
+    // The vendor above what the run changed; the rows as they were.
+    h.probes->setScript(u"198.18.0.5"_s, {u"pc05"_s, true, u"00-11-22-33-44-99"_s});
+    h.probes->setScript(u"198.18.0.6"_s, {u"phone"_s, true, u"02-00-00-00-00-66"_s});
+    h.probes->setScript(u"198.18.0.7"_s, {u"pc07"_s, true, u"00-AA-BB-00-00-07"_s});
+    h.setRange(range(u"198"_s, u"18"_s, u"0"_s, u"5"_s, u"7"_s));
+    h.boxes.answers.append(MessageBoxes::Yes);
+    h.runSurvey(0);
+    QCOMPARE(tip(1), u"Maker One\nMAC変更（前回: 00-11-22-33-44-55）"_s);
+    QCOMPARE(tip(2), u"MAC変更（前回: 02-00-00-00-00-06）、ローカル/ランダムMAC"_s);
+    QCOMPARE(tip(3), u"新規（前回: なし）"_s);
+    QCOMPARE(w.lists().lstDataRows().at(1),
+             MakeListRow(u"198.18.0.5"_s, u"pc05"_s, u"00-11-22-33-44-99"_s));
+
+    // A panel's MAC box says whose MAC it shows, and nothing once it is cleared.
+    h.probes->setScript(u"198.18.0.5"_s, {u"pc05"_s, true, u"00-11-22-33-44-99"_s});
+    w.txtIp2->setText(u"198.18.0.5"_s);
+    QSignalSpy checked(&w, &frmNetScp::checkFinished);
+    w.cmd22->click();
+    QCOMPARE(w.txtMac2->toolTip(), QString());
+    QVERIFY(checked.wait(5000));
+    QCOMPARE(w.txtMac2->toolTip(), u"Maker One"_s);
 }
 
 void TestFrmNetScp::sessionEndDuringResurveySavesEveryEntry()
