@@ -3,6 +3,7 @@
 #include "probes/ArpTable.h"
 #include "probes/LinuxProfile.h"
 #include "probes/LocalIdentity.h"
+#include "probes/LookupPool.h"
 #include "probes/PingProbe.h"
 #include "probes/ProcessLimits.h"
 #include "probes/Resolver.h"
@@ -23,7 +24,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
+#include <mutex>
 #include <thread>
 
 #include <sys/resource.h>
@@ -106,6 +109,8 @@ private slots:
     void malformedRowIsAnError();
 
     void tightDescriptorLimitLowersTheBound();
+    void slowLookupsBringMoreThreads_data();
+    void slowLookupsBringMoreThreads();
 
     void adapterListFallback();
     void toolsPresent();
@@ -357,6 +362,47 @@ void TestProbes::tightDescriptorLimitLowersTheBound()
              qPrintable(QString::number(engine.inFlight())));
     QCOMPARE(lists.entryCount(), 40);
     QCOMPARE(SplitCsvRow(lists.lstDat2().at(17)).mac, u"02-4E-53-00-00-11"_s);
+}
+
+void TestProbes::slowLookupsBringMoreThreads_data()
+{
+    QTest::addColumn<int>("bound");
+    QTest::addColumn<int>("calls");
+    QTest::addColumn<int>("together");
+    QTest::newRow("a range of slow lookups") << 256 << 64 << 64;
+    QTest::newRow("never past the bound") << 12 << 40 << 12;
+}
+
+void TestProbes::slowLookupsBringMoreThreads()
+{
+    QFETCH(int, bound);
+    QFETCH(int, calls);
+    QFETCH(int, together);
+    // Each call blocks until `together` calls run side by side, as lookups do on a LAN
+    // whose DNS is slow: a pool that kept to its quick threads would never get there.
+    std::mutex lock;
+    std::condition_variable changed;
+    int running = 0;
+    int most = 0;
+    int done = 0;
+    {
+        LookupPool pool(bound);
+        for (int k = 0; k < calls; ++k) {
+            pool.run([&] {
+                std::unique_lock hold(lock);
+                most = std::max(most, ++running);
+                changed.notify_all();
+                changed.wait_for(hold, std::chrono::seconds(20), [&] { return most >= together; });
+                --running;
+                ++done;
+                changed.notify_all();
+            });
+        }
+        std::unique_lock hold(lock);
+        changed.wait_for(hold, std::chrono::seconds(30), [&] { return done == calls; });
+    }
+    QCOMPARE(done, calls);
+    QCOMPARE(most, together);
 }
 
 void TestProbes::adapterListFallback()
