@@ -118,10 +118,10 @@ ProbeCost SystemProbes::costPerAddress()
     // Where the program sends its echo requests itself, one waiter and shared sockets
     // (the echo, the name questions, the neighbour table) serve every address: what
     // an address may hold of its own is a lookup thread with the resolver's socket and
-    // hosts file, when DNS is slow. Otherwise a pool thread with its event descriptor,
-    // the resolver's two, the ARP table, a netlink socket for the neighbour table, and
-    // the console ping: a child process with its pipes and process descriptor.
+    // hosts file, when DNS is slow. Otherwise the console ping too, on a thread of its
+    // own: a child process with its pipes and process descriptor, the ARP table and a
+    // netlink socket for the neighbour table.
     if (m_profile.canSendEcho())
         return {2, 1};
-    return {9, 2};
+    return {9, 3};
 }
