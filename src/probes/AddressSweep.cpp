@@ -1,12 +1,9 @@
 #include "probes/AddressSweep.h"
 
-#include "probes/ArpTable.h"
 #include "probes/PingProbe.h"
 #include "probes/PlatformProfile.h"
 #include "probes/ProbeText.h"
 #include "probes/Resolver.h"
-
-#include <QHostAddress>
 
 #include <algorithm>
 #include <optional>
@@ -24,7 +21,6 @@ constexpr int kMostLookups = 256;
 struct AddressSweep::Probe {
     QString ip;
     quint32 address = 0;
-    OwnIdentity me;
     StopToken stop;
     Report report;
     std::unique_ptr<std::stop_callback<std::function<void()>>> onStop;
@@ -63,21 +59,14 @@ AddressSweep::~AddressSweep()
 
 bool AddressSweep::takes(const QString& ip) const
 {
-    if (!ProbeText::isSafeOperand(ip))
-        return false;
-    // Written exactly as the console ping would print it: both ways give the same
-    // answer for the same text.
-    const std::optional<quint32> address = m_profile.parseAddress(ip);
-    return address && QHostAddress(*address).toString() == ip;
+    return ProbeText::isSafeOperand(ip) && plainDottedAddress(m_profile, ip).has_value();
 }
 
-void AddressSweep::start(const QString& ip, const OwnIdentity& me, const StopToken& stop,
-                         Report report)
+void AddressSweep::start(const QString& ip, const StopToken& stop, Report report)
 {
     auto probe = std::make_shared<Probe>();
     probe->ip = ip;
     probe->address = m_profile.parseAddress(ip).value_or(0);
-    probe->me = me;
     probe->stop = stop;
     probe->report = std::move(report);
     probe->onStop = std::make_unique<std::stop_callback<std::function<void()>>>(
@@ -152,13 +141,7 @@ void AddressSweep::begin(const std::shared_ptr<Probe>& shared)
     probe.deadline = probe.began + std::chrono::seconds(kPingWaitSeconds);
     if (probe.stop.stopRequested())
         return;
-    // An entry confirmed before this probe proves nothing about now: have the kernel ask
-    // again, so that a host that drops echo requests can show it is still here. The
-    // probes of a range start together and share one reading of the table.
-    const NeighbourState known =
-        m_profile.neighbour(probe.address, probe.began - std::chrono::milliseconds(100));
-    if (known.kind != NeighbourState::Kind::None)
-        m_profile.reconfirmNeighbour(probe.address, known);
+    reconfirmBeforeEcho(m_profile, probe.address, probe.began);
     probe.echo = m_profile.sendEcho(probe.address);
     probe.lan = m_profile.askLanName(probe.address);
     if (!probe.echo) {
@@ -211,34 +194,26 @@ bool AddressSweep::settle(Probe& probe, Clock::time_point now, Clock::time_point
 void AddressSweep::finish(Probe& probe)
 {
     probe.onStop.reset();
-    AddressFindings found;
+    QString host;
+    PingOutcome ping;
     if (!probe.stop.stopRequested()) {
         {
             const std::lock_guard hold(m_lock);
-            found.host = probe.host;
+            host = probe.host;
+            if (probe.console)
+                ping = *probe.consoleOutcome;
         }
-        if (found.host.isEmpty() && probe.lanName)
-            found.host = *probe.lanName;
-        bool present = false;
-        if (probe.console) {
-            const std::lock_guard hold(m_lock);
-            probe.answered = probe.consoleOutcome->answered;
-            present = probe.consoleOutcome->present;
-            found.pingError = probe.consoleOutcome->error;
-        } else if (!probe.answered) {
-            // The table is read once the wait is over: one dump serves every address
-            // whose wait ended before it.
-            present =
+        if (host.isEmpty() && probe.lanName)
+            host = *probe.lanName;
+        ping.answered = ping.answered || probe.answered;
+        // The table is read once the wait is over: one dump serves every address whose
+        // wait ended before it.
+        if (!probe.console && !ping.answered)
+            ping.present =
                 confirmedSince(m_profile.neighbour(probe.address, probe.deadline), probe.began);
-        }
-        if ((probe.answered || present) && !probe.stop.stopRequested()) {
-            const MacOutcome mac = subMacGet(m_profile, probe.ip, probe.me, probe.stop);
-            found.mac = mac.mac;
-            found.macError = mac.error;
-        }
     }
     probe.echo.reset();
     probe.lan.reset();
     const Report report = std::move(probe.report);
-    report(found);
+    report(host, ping);
 }

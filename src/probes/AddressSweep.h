@@ -14,13 +14,13 @@ class PlatformProfile;
 
 // The probes of a whole range in flight at once, with one thread waiting for all of
 // them: each address's echo request and its questions to the LAN go out as it
-// starts, its name is looked up on a LookupPool, and the waiter hands each address's
-// findings on once its reply, its name and, for a silent host, the neighbour table
-// have had their say. The same findings as SystemProbes::probeAddress, without a
-// thread held for every address's wait.
+// starts, its name is looked up on a LookupPool, and the waiter reports each address
+// once its reply, its name and, for a silent host, the neighbour table have had their
+// say: the name and the ping's outcome as SystemProbes::probeAddress finds them,
+// without a thread held for every address's wait.
 class AddressSweep {
 public:
-    using Report = std::function<void(const AddressFindings&)>;
+    using Report = std::function<void(const QString& host, const PingOutcome& ping)>;
 
     explicit AddressSweep(const PlatformProfile& profile);
     // Addresses still in flight are dropped without a report.
@@ -33,8 +33,8 @@ public:
     // thread instead.
     bool takes(const QString& ip) const;
     // Returns at once; `report` follows once, on the waiter's thread. A stopped
-    // address reports at once, with nothing found.
-    void start(const QString& ip, const OwnIdentity& me, const StopToken& stop, Report report);
+    // address reports at once, with nothing heard.
+    void start(const QString& ip, const StopToken& stop, Report report);
 
 private:
     struct Probe;

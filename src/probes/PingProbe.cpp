@@ -5,10 +5,6 @@
 
 #include <QHostAddress>
 
-namespace {
-
-// The address when `ip` is written exactly as the console ping would print it in
-// its reply, so that both ways give the same answer for the same text.
 std::optional<quint32> plainDottedAddress(const PlatformProfile& profile, const QString& ip)
 {
     const std::optional<quint32> address = profile.parseAddress(ip);
@@ -19,7 +15,13 @@ std::optional<quint32> plainDottedAddress(const PlatformProfile& profile, const 
     return address;
 }
 
-} // namespace
+void reconfirmBeforeEcho(const PlatformProfile& profile, quint32 address,
+                         std::chrono::steady_clock::time_point began)
+{
+    const NeighbourState known = profile.neighbour(address, began - std::chrono::milliseconds(100));
+    if (known.kind != NeighbourState::Kind::None)
+        profile.reconfirmNeighbour(address, known);
+}
 
 PingOutcome subPing(const QString& ip, const StopToken& stop)
 {
@@ -41,13 +43,7 @@ StartedPing::StartedPing(const PlatformProfile& profile, const QString& ip, cons
         return;
     m_address = plainDottedAddress(profile, ip);
     if (m_address) {
-        // An entry confirmed before this probe proves nothing about now: have the kernel
-        // ask again, so that a host that drops echo requests can show it is still here.
-        // The probes of a range start together and share one reading of the table.
-        const NeighbourState known =
-            profile.neighbour(*m_address, m_began - std::chrono::milliseconds(100));
-        if (known.kind != NeighbourState::Kind::None)
-            profile.reconfirmNeighbour(*m_address, known);
+        reconfirmBeforeEcho(profile, *m_address, m_began);
         m_echo = profile.sendEcho(*m_address);
     }
     if (!m_echo)

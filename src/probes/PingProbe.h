@@ -26,6 +26,17 @@ inline constexpr int kPingWaitSeconds = 1;
 PingOutcome subPing(const QString& ip, const StopToken& stop);
 PingOutcome subPing(const PlatformProfile& profile, const QString& ip, const StopToken& stop);
 
+// The address when `ip` is written exactly as the console ping would print it in its
+// reply, so that both ways give the same answer for the same text; nothing otherwise.
+std::optional<quint32> plainDottedAddress(const PlatformProfile& profile, const QString& ip);
+
+// Before an echo request to `address` whose probe began at `began`: an entry confirmed
+// before the probe proves nothing about now, so the kernel is asked to confirm a known
+// entry afresh, and a host that drops echo requests can show it is still here. The
+// probes of a range start together and share one reading of the table.
+void reconfirmBeforeEcho(const PlatformProfile& profile, quint32 address,
+                         std::chrono::steady_clock::time_point began);
+
 // subPing in two halves, so that the caller can look up the address's name while
 // the reply is awaited. Both halves on the same thread.
 class StartedPing {

@@ -109,7 +109,15 @@ bool SystemProbes::startAddress(const QString& ip, const OwnIdentity& me, const 
     }
     if (!sweep->takes(ip))
         return false;
-    sweep->start(ip, me, stop, report);
+    sweep->start(ip, stop,
+                 [this, ip, me, stop, report](const QString& host, const PingOutcome& ping) {
+                     AddressFindings found;
+                     if (!stop.stopRequested()) {
+                         found.host = host;
+                         afterPing(found, ping, ip, me, stop);
+                     }
+                     report(found);
+                 });
     return true;
 }
 
