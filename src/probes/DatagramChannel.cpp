@@ -16,6 +16,14 @@ namespace {
 // Larger than any answer we read; a longer datagram is cut short and then refused by
 // its reader.
 constexpr std::size_t kMaxDatagram = 9000;
+// A host answers a question once, or once for each time it was asked. One that sends
+// more than this many datagrams its question cannot read is flooding the socket: the
+// rest of them are dropped unread, and it is not asked again, since each question
+// may bring another flood that buries other hosts' answers.
+constexpr int kMostRefused = 16;
+// Room for the answers of a whole range while a flood passes; where the program may
+// not go past the system's bound (net.core.rmem_max), as much as that allows.
+constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 
 } // namespace
 
@@ -34,6 +42,8 @@ std::shared_ptr<DatagramChannel> DatagramChannel::shared(const char* name, bool 
     const int on = 1;
     if (broadcast)
         ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &kReceiveBuffer, sizeof kReceiveBuffer) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
     int wake[2];
     if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         ::close(fd);
@@ -144,11 +154,16 @@ void DatagramChannel::deliver(const Datagram& datagram)
         const auto [first, last] = m_questions.equal_range(key);
         for (auto at = first; at != last; ++at) {
             Question& question = *at->second;
-            if (question.m_answer || question.m_port != datagram.port)
+            if (question.m_answer || question.m_port != datagram.port ||
+                question.m_refused >= kMostRefused)
                 continue;
             if (std::optional<QString> answer = question.m_read(datagram)) {
                 question.m_answer = std::move(answer);
                 answered = true;
+            } else if (key != kAnySource) {
+                // Anyone may answer a question to any source: one flooder must not
+                // silence the others.
+                ++question.m_refused;
             }
         }
     }
@@ -181,5 +196,10 @@ std::optional<QString> DatagramChannel::Question::answer() const
 
 void DatagramChannel::Question::resend()
 {
+    {
+        const std::lock_guard hold(m_channel->m_lock);
+        if (m_refused >= kMostRefused)
+            return;
+    }
     m_channel->send(m_address, m_port, m_packet);
 }

@@ -38,7 +38,8 @@ public:
                                     const StopToken& stop);
         // The answer if one has come, without waiting.
         std::optional<QString> answer() const;
-        // Sends the question once more, for an answer the LAN may have dropped.
+        // Sends the question once more, for an answer the LAN may have dropped; not to a
+        // source that floods the socket with what its question refuses.
         void resend();
 
     private:
@@ -50,6 +51,9 @@ public:
         QByteArray m_packet;
         Reader m_read;
         std::optional<QString> m_answer;
+        // Datagrams from the question's source that it refused; past a bound it reads
+        // no more of them.
+        int m_refused = 0;
     };
 
     // The channel of `name` ("netbios", "mdns"), opened while anyone holds it; nullptr

@@ -1,6 +1,7 @@
 #include "TestFiles.h"
 
 #include "probes/ArpTable.h"
+#include "probes/DatagramChannel.h"
 #include "probes/LinuxProfile.h"
 #include "probes/LocalIdentity.h"
 #include "probes/LookupPool.h"
@@ -29,7 +30,11 @@
 #include <mutex>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -111,6 +116,8 @@ private slots:
     void tightDescriptorLimitLowersTheBound();
     void slowLookupsBringMoreThreads_data();
     void slowLookupsBringMoreThreads();
+    void floodingHostIsNotAskedAgain_data();
+    void floodingHostIsNotAskedAgain();
 
     void adapterListFallback();
     void toolsPresent();
@@ -403,6 +410,88 @@ void TestProbes::slowLookupsBringMoreThreads()
     }
     QCOMPARE(done, calls);
     QCOMPARE(most, together);
+}
+
+namespace {
+
+// A host of the test on a loopback address of its own, answering over UDP.
+struct LoopbackHost {
+    int fd = -1;
+    quint32 address = 0;
+    quint16 port = 0;
+    sockaddr_in asker{};
+
+    explicit LoopbackHost(quint32 at)
+        : fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
+        , address(at)
+    {
+        sockaddr_in self{};
+        self.sin_family = AF_INET;
+        self.sin_addr.s_addr = htonl(at);
+        socklen_t length = sizeof self;
+        const timeval bound{30, 0}; // a safety net only: the question comes or the test fails
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&self), sizeof self) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&self), &length) == 0)
+            port = ntohs(self.sin_port);
+    }
+    ~LoopbackHost() { ::close(fd); }
+    // Waits for a question, or only looks whether one is there.
+    bool asked(bool wait = true)
+    {
+        char packet[64];
+        socklen_t length = sizeof asker;
+        return ::recvfrom(fd, packet, sizeof packet, wait ? 0 : MSG_DONTWAIT,
+                          reinterpret_cast<sockaddr*>(&asker), &length) > 0;
+    }
+    void say(const QByteArray& bytes)
+    {
+        ::sendto(fd, bytes.constData(), std::size_t(bytes.size()), 0,
+                 reinterpret_cast<const sockaddr*>(&asker), sizeof asker);
+    }
+};
+
+} // namespace
+
+// A host that answers each question once is heard however busy the LAN; one that
+// floods the shared socket with what its question refuses is read no further and
+// not asked again, since every question to it may bring another flood.
+void TestProbes::floodingHostIsNotAskedAgain_data()
+{
+    QTest::addColumn<int>("refused"); // datagrams it sends before its answer
+    QTest::addColumn<bool>("heard");  // its answer counts and a resend asks it again
+    QTest::newRow("a few stray datagrams") << 15 << true;
+    QTest::newRow("a flood") << 16 << false;
+}
+
+void TestProbes::floodingHostIsNotAskedAgain()
+{
+    QFETCH(int, refused);
+    QFETCH(bool, heard);
+    LoopbackHost flooder(0x7F000002), honest(0x7F000003);
+    QVERIFY(flooder.port && honest.port);
+    const auto channel = DatagramChannel::shared("flood-test", false);
+    QVERIFY(channel);
+    const auto read = [](const DatagramChannel::Datagram& d) {
+        return d.bytes == "answer" ? std::optional<QString>(u"name"_s) : std::nullopt;
+    };
+    const auto floods = channel->ask(flooder.address, flooder.port, "q", flooder.address, read);
+    QVERIFY(floods && flooder.asked());
+    for (int k = 0; k < refused; ++k)
+        flooder.say("junk");
+    flooder.say("answer");
+    // One receive queue, read in order: once the honest answer is in, so is the rest.
+    const auto answers = channel->ask(honest.address, honest.port, "q", honest.address, read);
+    QVERIFY(answers && honest.asked());
+    honest.say("answer");
+    QCOMPARE(answers->wait(std::chrono::steady_clock::now() + std::chrono::seconds(30), {}),
+             u"name"_s);
+    QCOMPARE(floods->answer().has_value(), heard);
+
+    floods->resend();
+    answers->resend();
+    QVERIFY(honest.asked());
+    QCOMPARE(flooder.asked(heard), heard);
 }
 
 void TestProbes::adapterListFallback()
