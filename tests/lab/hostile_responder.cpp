@@ -5,8 +5,9 @@
 // Usage: hostile_responder <count>
 //   Listens on 0.0.0.0 ports 137 and 5353 (it also joins 224.0.0.251 so that multicast
 //   queries reach it) and sends each burst to the address and port the query came
-//   from, repeated as a flood of half the packets it has left. It sends at most <count>
-//   packets in all, prints the running total after each flood, and then exits with 0;
+//   from, repeated as a flood of half the packets it has left. It prints "listening"
+//   once its sockets are bound, sends at most <count> packets in all, prints the
+//   running total after each flood, and then exits with 0;
 //   it also exits
 //   with 0 after 20 seconds without a query, and with 1 when it cannot open its sockets.
 //   Run it inside a lab host's namespace only: it answers anyone who asks.
@@ -197,6 +198,8 @@ int main(int argc, char** argv)
     group.imr_multiaddr.s_addr = inet_addr("224.0.0.251");
     group.imr_interface.s_addr = htonl(INADDR_ANY);
     setsockopt(mdns, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group);
+    std::printf("listening\n");
+    std::fflush(stdout);
 
     pollfd fds[2] = {{netbios, POLLIN, 0}, {mdns, POLLIN, 0}};
     while (left > 0) {

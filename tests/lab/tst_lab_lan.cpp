@@ -203,7 +203,9 @@ void TestLabLan::hostileHostGetsNowhere()
     responder.start(
         u"ip"_s, {u"netns"_s, u"exec"_s, hostile, QStringLiteral(HOSTILE_RESPONDER), u"20000"_s});
     QVERIFY(responder.waitForStarted());
-    QTest::qWait(200); // its sockets are bound before the first question
+    // Its sockets are bound before the first question.
+    QVERIFY(QTest::qWaitFor([&] { return responder.canReadLine(); }, 60000));
+    QCOMPARE(responder.readLine(), QByteArray("listening\n"));
 
     const QString csv = m_dir.filePath(u"hostile.csv"_s);
     int status = -1;
@@ -245,23 +247,30 @@ void TestLabLan::hostileHostGetsNowhere()
 // program may have the entry confirmed afresh.
 void TestLabLan::hostThatLeftIsNoGhost()
 {
+    const quint32 leaver = QHostAddress(m_leaver.ip).toIPv4Address();
+    const auto surveyed = std::chrono::steady_clock::now();
     QCOMPARE(
         survey({u"--survey"_s, m_leaver.ip + u'-' + m_leaver.ip, u"--quiet"_s}),
         expectedRows(m_leaver.ip.section(u'.', 3).toInt(), m_leaver.ip.section(u'.', 3).toInt()));
+    // The survey had the kernel confirm the entry, but the echo reply may end it before
+    // the ARP reply is in: the host leaves once the kernel holds its entry as reachable.
+    const auto entryNow = [leaver] {
+        return NeighbourTable::entry(leaver, std::chrono::steady_clock::now());
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(confirmedSince(entryNow(), surveyed), 10000);
     QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s, qEnvironmentVariable("NETLAB_LEAVE_COMMAND")}),
              0);
 
     // Without the right to refresh the table, while the kernel still holds the entry as
     // reachable from the survey before: reachable, but confirmed before the probe.
-    // The survey just before confirmed it; the probe must begin clearly after that.
-    const quint32 leaver = QHostAddress(m_leaver.ip).toIPv4Address();
-    const auto confirmedBefore = [leaver](std::chrono::milliseconds age) {
+    // The probe must begin clearly after that confirmation.
+    const auto confirmedBefore = [&](std::chrono::milliseconds age) {
         const auto now = std::chrono::steady_clock::now();
-        const NeighbourState entry = NeighbourTable::entry(leaver, now);
+        const NeighbourState entry = entryNow();
         return entry.kind == NeighbourState::Kind::Reachable && entry.confirmedAt &&
                *entry.confirmedAt < now - age;
     };
-    QTRY_VERIFY(confirmedBefore(std::chrono::milliseconds(200)));
+    QTRY_VERIFY_WITH_TIMEOUT(confirmedBefore(std::chrono::milliseconds(200)), 10000);
     QVERIFY(dropNetAdmin());
     SystemProbes probes;
     const PingOutcome ping = probes.ping(m_leaver.ip, StopToken());
