@@ -15,6 +15,9 @@ using Clock = std::chrono::steady_clock;
 
 // Enough lookup threads for a whole range whose DNS is slow.
 constexpr int kMostLookups = 256;
+// Times during the wait that a host still silent has the kernel confirm its neighbour
+// entry again, evenly spread.
+constexpr int kReconfirmations = 2;
 
 } // namespace
 
@@ -30,6 +33,12 @@ struct AddressSweep::Probe {
     std::unique_ptr<EchoRequest> echo;
     std::unique_ptr<LanNameRequest> lan;
     bool answered = false;
+    int reconfirmed = 0; // during the wait
+
+    Clock::time_point nextReconfirmation() const
+    {
+        return began + (deadline - began) * (reconfirmed + 1) / (kReconfirmations + 1);
+    }
     std::optional<QString> lanName;
 
     // Written by the lookup threads, under the sweep's lock.
@@ -141,7 +150,7 @@ void AddressSweep::begin(const std::shared_ptr<Probe>& shared)
     probe.deadline = probe.began + std::chrono::seconds(kPingWaitSeconds);
     if (probe.stop.stopRequested())
         return;
-    reconfirmBeforeEcho(m_profile, probe.address, probe.began);
+    reconfirmUnconfirmed(m_profile, probe.address, probe.began, probe.began);
     probe.echo = m_profile.sendEcho(probe.address);
     probe.lan = m_profile.askLanName(probe.address);
     if (!probe.echo) {
@@ -161,8 +170,18 @@ bool AddressSweep::settle(Probe& probe, Clock::time_point now, Clock::time_point
 {
     if (probe.stop.stopRequested())
         return true;
-    if (probe.echo && !probe.answered)
+    if (probe.echo && !probe.answered) {
         probe.answered = probe.echo->answered();
+        if (!probe.answered && probe.reconfirmed < kReconfirmations) {
+            const Clock::time_point at = probe.nextReconfirmation();
+            if (now >= at) {
+                reconfirmUnconfirmed(m_profile, probe.address, probe.began, at);
+                ++probe.reconfirmed;
+            }
+            if (probe.reconfirmed < kReconfirmations)
+                next = std::min(next, probe.nextReconfirmation());
+        }
+    }
     bool waited = probe.answered || now >= probe.deadline;
     bool looked = false;
     QString host;

@@ -288,8 +288,8 @@ bool LinuxProfile::reconfirmNeighbour(quint32 address, const NeighbourState& ent
 {
     using Kind = NeighbourState::Kind;
     // Only an entry the kernel learnt by itself; one set by hand stays as it is.
-    const bool learnt =
-        entry.kind == Kind::Reachable || entry.kind == Kind::Stale || entry.kind == Kind::Delay;
+    const bool learnt = entry.kind == Kind::Reachable || entry.kind == Kind::Stale ||
+                        entry.kind == Kind::Delay || entry.kind == Kind::Probe;
     if (!m_tools.lanQueries || !learnt)
         return false;
     return NeighbourTable::reconfirm(address, entry.interfaceIndex);

@@ -22,9 +22,9 @@ Entries parseDump(QByteArrayView messages, std::chrono::steady_clock::time_point
 // every probe whose wait ended before it was made.
 NeighbourState entry(quint32 address, std::chrono::steady_clock::time_point notBefore);
 
-// Puts a known entry into the probe state, so that the kernel confirms it with an
-// ARP request at once. False when refused (it needs CAP_NET_ADMIN); after the first
-// refusal no further request is made.
+// Puts a known entry into the probe state afresh, so that the kernel confirms it with
+// an ARP request at once, also when it was being probed already. False when refused
+// (it needs CAP_NET_ADMIN); after the first refusal no further request is made.
 bool reconfirm(quint32 address, int interfaceIndex);
 
 } // namespace NeighbourTable

@@ -15,11 +15,12 @@ std::optional<quint32> plainDottedAddress(const PlatformProfile& profile, const 
     return address;
 }
 
-void reconfirmBeforeEcho(const PlatformProfile& profile, quint32 address,
-                         std::chrono::steady_clock::time_point began)
+void reconfirmUnconfirmed(const PlatformProfile& profile, quint32 address,
+                          std::chrono::steady_clock::time_point began,
+                          std::chrono::steady_clock::time_point at)
 {
-    const NeighbourState known = profile.neighbour(address, began - std::chrono::milliseconds(100));
-    if (known.kind != NeighbourState::Kind::None)
+    const NeighbourState known = profile.neighbour(address, at - kSharedReading);
+    if (known.kind != NeighbourState::Kind::None && !confirmedSince(known, began))
         profile.reconfirmNeighbour(address, known);
 }
 
@@ -43,7 +44,7 @@ StartedPing::StartedPing(const PlatformProfile& profile, const QString& ip, cons
         return;
     m_address = plainDottedAddress(profile, ip);
     if (m_address) {
-        reconfirmBeforeEcho(profile, *m_address, m_began);
+        reconfirmUnconfirmed(profile, *m_address, m_began, m_began);
         m_echo = profile.sendEcho(*m_address);
     }
     if (!m_echo)

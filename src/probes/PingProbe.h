@@ -30,12 +30,16 @@ PingOutcome subPing(const PlatformProfile& profile, const QString& ip, const Sto
 // reply, so that both ways give the same answer for the same text; nothing otherwise.
 std::optional<quint32> plainDottedAddress(const PlatformProfile& profile, const QString& ip);
 
-// Before an echo request to `address` whose probe began at `began`: an entry confirmed
-// before the probe proves nothing about now, so the kernel is asked to confirm a known
-// entry afresh, and a host that drops echo requests can show it is still here. The
-// probes of a range start together and share one reading of the table.
-void reconfirmBeforeEcho(const PlatformProfile& profile, quint32 address,
-                         std::chrono::steady_clock::time_point began);
+// An entry not confirmed since the probe of `address` began proves nothing about now:
+// the kernel is asked to confirm it afresh, so that a host that drops echo requests
+// can show it is still here. Before the echo request, and again while no reply has
+// come, for an ARP request the LAN may have lost (the kernel's own comes only after
+// the whole wait). The probes of a range share one reading of the table, made no
+// earlier than kSharedReading before `at`.
+inline constexpr std::chrono::milliseconds kSharedReading{100};
+void reconfirmUnconfirmed(const PlatformProfile& profile, quint32 address,
+                          std::chrono::steady_clock::time_point began,
+                          std::chrono::steady_clock::time_point at);
 
 // subPing in two halves, so that the caller can look up the address's name while
 // the reply is awaited. Both halves on the same thread.

@@ -1,5 +1,6 @@
 #include "TestFiles.h"
 
+#include "probes/AddressSweep.h"
 #include "probes/ArpTable.h"
 #include "probes/DatagramChannel.h"
 #include "probes/LinuxProfile.h"
@@ -89,8 +90,38 @@ public:
     }
     QString defaultRouteInterface() const override { return {}; }
 
+    // A host that drops echo requests and answers the ARP request of the kernel's
+    // `answeredProbe`-th confirmation (0: none), as a LAN that loses the others.
+    int answeredProbe = 0;
+    mutable std::atomic_int probes{0};
+    std::unique_ptr<EchoRequest> sendEcho(quint32) const override
+    {
+        struct Unanswered : EchoRequest {
+            bool waitForReply(const StopToken&) override { return false; }
+            bool answered() override { return false; }
+            int descriptor() const override { return -1; }
+            void collect() override {}
+        };
+        return std::make_unique<Unanswered>();
+    }
+    EchoWay echoWay() const override { return EchoWay::EchoSocket; }
+    NeighbourState neighbour(quint32, std::chrono::steady_clock::time_point) const override
+    {
+        const std::lock_guard hold(m_lock);
+        return m_entry;
+    }
+    bool reconfirmNeighbour(quint32, const NeighbourState&) const override
+    {
+        const std::lock_guard hold(m_lock);
+        if (++probes == answeredProbe)
+            m_entry.confirmedAt = std::chrono::steady_clock::now();
+        return true;
+    }
+
 private:
     LinuxProfile m_real{LinuxTools{}};
+    mutable std::mutex m_lock;
+    mutable NeighbourState m_entry{NeighbourState::Kind::Reachable, {}, 2};
 };
 
 } // namespace
@@ -118,6 +149,8 @@ private slots:
     void slowLookupsBringMoreThreads();
     void floodingHostIsNotAskedAgain_data();
     void floodingHostIsNotAskedAgain();
+    void silentHostIsAskedAgain_data();
+    void silentHostIsAskedAgain();
 
     void adapterListFallback();
     void toolsPresent();
@@ -492,6 +525,44 @@ void TestProbes::floodingHostIsNotAskedAgain()
     answers->resend();
     QVERIFY(honest.asked());
     QCOMPARE(flooder.asked(heard), heard);
+}
+
+// A host that drops echo requests shows it is there by answering ARP during the
+// wait; the kernel asks again only after the whole wait, so the survey has it ask
+// again within it, until the entry is confirmed.
+void TestProbes::silentHostIsAskedAgain_data()
+{
+    QTest::addColumn<int>("answeredProbe");
+    QTest::addColumn<bool>("present");
+    QTest::newRow("the first request answered") << 1 << true;
+    QTest::newRow("the first request lost") << 2 << true;
+    QTest::newRow("every request lost") << 0 << false;
+}
+
+void TestProbes::silentHostIsAskedAgain()
+{
+    QFETCH(int, answeredProbe);
+    QFETCH(bool, present);
+    ScriptedResolverProfile profile;
+    profile.answeredProbe = answeredProbe;
+    std::mutex lock;
+    std::condition_variable reported;
+    std::optional<PingOutcome> outcome;
+    {
+        AddressSweep sweep(profile);
+        sweep.start(u"198.18.0.120"_s, StopToken(), [&](const QString&, const PingOutcome& ping) {
+            const std::lock_guard hold(lock);
+            outcome = ping;
+            reported.notify_all();
+        });
+        std::unique_lock hold(lock);
+        reported.wait(hold, [&] { return outcome.has_value(); });
+    }
+    QCOMPARE(outcome->present, present);
+    QVERIFY(!outcome->answered);
+    // Once confirmed, the entry is left alone.
+    if (present)
+        QCOMPARE(profile.probes.load(), answeredProbe);
 }
 
 void TestProbes::adapterListFallback()
