@@ -366,27 +366,33 @@ void TestProbeParsers::presenceFromTheNeighbourTable_data()
     QTest::addColumn<int>("state"); // NUD_* on Linux, NL_NEIGHBOR_STATE on Windows
     QTest::addColumn<int>("confirmedMsAgo");
     QTest::addColumn<bool>("present");
+    QTest::addColumn<int>("lateMs"); // the waiter looked this long after the wait ended
     // The probe began 1000 ms before the table was read.
     QTest::newRow("linux reachable, confirmed during the probe")
-        << false << NUD_REACHABLE << 990 << true;
+        << false << NUD_REACHABLE << 990 << true << 0;
+    // Confirmed while the waiter was not running, which looked two seconds late.
+    QTest::newRow("linux reachable, confirmed during the probe, read late")
+        << false << NUD_REACHABLE << 2990 << true << 2000;
+    QTest::newRow("linux reachable, confirmed before the probe, read late")
+        << false << NUD_REACHABLE << 3500 << false << 2000;
     // Counted in whole ticks at both ends: a reply in the probe's first millisecond
     // may read as one tick before it.
     QTest::newRow("linux reachable, counted a tick before")
-        << false << NUD_REACHABLE << 1010 << true;
+        << false << NUD_REACHABLE << 1010 << true << 0;
     QTest::newRow("linux reachable, confirmed before it")
-        << false << NUD_REACHABLE << 1500 << false;
-    QTest::newRow("linux stale") << false << NUD_STALE << 10 << false;
-    QTest::newRow("linux delay") << false << NUD_DELAY << 10 << false;
-    QTest::newRow("linux probe") << false << NUD_PROBE << 10 << false;
-    QTest::newRow("linux failed") << false << NUD_FAILED << 10 << false;
-    QTest::newRow("linux incomplete") << false << NUD_INCOMPLETE << 10 << false;
-    QTest::newRow("linux permanent") << false << NUD_PERMANENT << 10 << false;
-    QTest::newRow("windows reachable, during") << true << 5 << 990 << true;
-    QTest::newRow("windows reachable, before") << true << 5 << 1500 << false;
-    QTest::newRow("windows stale") << true << 4 << 10 << false;
-    QTest::newRow("windows unreachable") << true << 0 << 10 << false;
-    QTest::newRow("windows permanent") << true << 6 << 10 << false;
-    QTest::newRow("windows unknown state") << true << 7 << 10 << false;
+        << false << NUD_REACHABLE << 1500 << false << 0;
+    QTest::newRow("linux stale") << false << NUD_STALE << 10 << false << 0;
+    QTest::newRow("linux delay") << false << NUD_DELAY << 10 << false << 0;
+    QTest::newRow("linux probe") << false << NUD_PROBE << 10 << false << 0;
+    QTest::newRow("linux failed") << false << NUD_FAILED << 10 << false << 0;
+    QTest::newRow("linux incomplete") << false << NUD_INCOMPLETE << 10 << false << 0;
+    QTest::newRow("linux permanent") << false << NUD_PERMANENT << 10 << false << 0;
+    QTest::newRow("windows reachable, during") << true << 5 << 990 << true << 0;
+    QTest::newRow("windows reachable, before") << true << 5 << 1500 << false << 0;
+    QTest::newRow("windows stale") << true << 4 << 10 << false << 0;
+    QTest::newRow("windows unreachable") << true << 0 << 10 << false << 0;
+    QTest::newRow("windows permanent") << true << 6 << 10 << false << 0;
+    QTest::newRow("windows unknown state") << true << 7 << 10 << false << 0;
 }
 
 void TestProbeParsers::presenceFromTheNeighbourTable()
@@ -395,8 +401,9 @@ void TestProbeParsers::presenceFromTheNeighbourTable()
     QFETCH(int, state);
     QFETCH(int, confirmedMsAgo);
     QFETCH(bool, present);
+    QFETCH(int, lateMs);
     const Clock::time_point readAt = Clock::now();
-    const Clock::time_point began = readAt - milliseconds(1000);
+    const Clock::time_point began = readAt - milliseconds(1000 + lateMs);
     const quint32 asked = 0xC6120011; // 198.18.0.17
 
     NeighbourState entry;
