@@ -310,6 +310,14 @@ void TestLanNamePackets::mdnsAddress_data()
                                 << kNone;
     QTest::newRow("only in additional records")
         << header(0, 0x8400, 0, 0, 1) + record(web, 1, 1, address) << kNone;
+    // Two questions, "local" and "web" with a pointer to it; the answer's owner points
+    // at the second: after a chain of pointers the record goes on after the first.
+    const QByteArray first = name({"local"}) + u16(1) + u16(1);
+    const QByteArray second = "\x03web" + pointer(12) + u16(1) + u16(1);
+    QTest::newRow("owner a pointer to a pointer")
+        << header(0, 0x8400, 2, 1) + first + second +
+               record(pointer(12 + first.size()), 1, 0x8001, address)
+        << u"198.18.0.7"_s;
 }
 
 void TestLanNamePackets::mdnsAddress()

@@ -51,6 +51,8 @@ private slots:
     void defaultRoute();
     void presenceFromTheNeighbourTable_data();
     void presenceFromTheNeighbourTable();
+    void betterOfTwoInterfaces_data();
+    void betterOfTwoInterfaces();
 
     void addressIsOneArgumentOfTheToolItself();
 };
@@ -326,7 +328,7 @@ using std::chrono::milliseconds;
 
 // One RTM_NEWNEIGH message as the kernel sends it in a dump, with its times in ticks.
 QByteArray neighbourMessage(quint32 address, quint16 state, quint32 confirmedTicksAgo,
-                            quint8 family = AF_INET)
+                            quint8 family = AF_INET, int interfaceIndex = 2)
 {
     QByteArray attributes;
     const auto attribute = [&attributes](quint16 type, const void* data, quint16 size) {
@@ -344,7 +346,7 @@ QByteArray neighbourMessage(quint32 address, quint16 state, quint32 confirmedTic
 
     ndmsg body{};
     body.ndm_family = family;
-    body.ndm_ifindex = 2;
+    body.ndm_ifindex = interfaceIndex;
     body.ndm_state = state;
     nlmsghdr header{};
     header.nlmsg_type = RTM_NEWNEIGH;
@@ -427,6 +429,38 @@ void TestProbeParsers::presenceFromTheNeighbourTable()
         QVERIFY(!cut.count(asked));
     }
     QCOMPARE(confirmedSince(entry, began), present);
+}
+
+// One address on two interfaces (two adapters on one LAN, a bridge beside its port):
+// the entry that says most of it wins, whichever the dump lists first.
+void TestProbeParsers::betterOfTwoInterfaces_data()
+{
+    QTest::addColumn<int>("state2");
+    QTest::addColumn<int>("ticksAgo2");
+    QTest::addColumn<int>("state3");
+    QTest::addColumn<int>("ticksAgo3");
+    QTest::addColumn<int>("winner"); // its interface
+    QTest::newRow("reachable over stale") << NUD_STALE << 1 << NUD_REACHABLE << 50 << 3;
+    QTest::newRow("both reachable: the later confirmation")
+        << NUD_REACHABLE << 50 << NUD_REACHABLE << 1 << 3;
+}
+
+void TestProbeParsers::betterOfTwoInterfaces()
+{
+    QFETCH(int, state2);
+    QFETCH(int, ticksAgo2);
+    QFETCH(int, state3);
+    QFETCH(int, ticksAgo3);
+    QFETCH(int, winner);
+    const quint32 asked = 0xC6120011;
+    const QByteArray on2 = neighbourMessage(asked, quint16(state2), quint32(ticksAgo2), AF_INET, 2);
+    const QByteArray on3 = neighbourMessage(asked, quint16(state3), quint32(ticksAgo3), AF_INET, 3);
+    for (const QByteArray& dump : {on2 + on3, on3 + on2}) {
+        bool done = false;
+        const NeighbourTable::Entries entries =
+            NeighbourTable::parseDump(dump, Clock::now(), &done);
+        QCOMPARE(entries.at(asked).interfaceIndex, winner);
+    }
 }
 
 void TestProbeParsers::addressIsOneArgumentOfTheToolItself()
