@@ -26,6 +26,16 @@ void TestVendorRegistry::initTestCase()
     QVERIFY(m_dir.isValid());
     const QDir root(m_dir.path());
     QVERIFY(root.mkpath(u"renewed"_s) && root.mkpath(u"package"_s));
+    // Enough blocks of one size that sorting them is no longer sorting a handful, the
+    // site's over every `step`-th.
+    const auto many = [](const char* line, int step = 1) {
+        QByteArray lines;
+        for (int k = 0; k < 48; k += step)
+            lines += QString::fromLatin1(line)
+                         .arg(QString::number(k, 16).toUpper().rightJustified(4, u'0'))
+                         .toLatin1();
+        return lines;
+    };
     const auto write = [&](const QString& name, const QByteArray& bytes) {
         QVERIFY(TestFiles::writeBytes(root.filePath(name), bytes));
     };
@@ -42,7 +52,8 @@ void TestVendorRegistry::initTestCase()
           "MA-L,00D0EF,,nameless\r\n"
           "MA-L,02005E,Registered on a local prefix,\r\n"
           "MA-L,000000,XEROX CORPORATION,\r\n"
-          "MA-L,0050C2,IEEE Registration Authority,");
+          "MA-L,0050C2,IEEE Registration Authority,\r\n" +
+              many("MA-L,10%1,Maker %1,\r\n"));
     // Only the renewed copy counts where there is one.
     write(u"package/oui.csv"_s, "Registry,Assignment,Organization Name,Organization Address\n"
                                 "MA-L,001A2B,Stale name,\n"
@@ -65,7 +76,8 @@ void TestVendorRegistry::initTestCase()
                             "001122334455,One whole MAC\r\n"
                             "0011223344556,Too long\r\n"
                             "00-12-34,\"unclosed\r\n"
-                            "not-a-prefix,Nope\r\n");
+                            "not-a-prefix,Nope\r\n" +
+                                many("10%1,Site %1\r\n", 4));
 }
 
 void TestVendorRegistry::describe_data()
@@ -80,6 +92,7 @@ void TestVendorRegistry::describe_data()
         << true << u"70:b3:d5:1f:00:00"_s << u"Block28 Ltd"_s;
     QTest::newRow("the site's 24 over the registry's")
         << true << u"70B3D5F00000"_s << u"Site block"_s;
+    QTest::newRow("the site's 24 among many") << true << u"10-00-14-00-00-01"_s << u"Site 0014"_s;
     QTest::newRow("the site's 36 bits, quoted")
         << true << u"70-B3-D5-12-34-56"_s << u"Rack \"A\""_s;
     QTest::newRow("the site over a renewed copy")

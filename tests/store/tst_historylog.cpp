@@ -367,6 +367,12 @@ void TestHistoryLog::guardedSaveKeepsWhatAnotherWrote()
     QVERIFY2(saved.written.ok, qPrintable(saved.written.error));
     // Left as it was, the log stays the other program's for the next save too.
     QCOMPARE(saved.leftNewer, after != kSaved);
+    // Saved, it is the window's own: a save after a logout called off and the one at
+    // exit find it as the first left it, and keep no copy of it.
+    if (!saved.leftNewer) {
+        const GuardedSave again = saveLogGuarded(window, log, saved.seen, true);
+        QVERIFY(again.written.ok && !again.leftNewer && again.keptCopy.isEmpty());
+    }
     if (after == "-")
         QVERIFY(!QFileInfo::exists(log));
     else
