@@ -15,6 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <condition_variable>
+#include <mutex>
+
 #include <linux/capability.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -59,6 +62,7 @@ private slots:
     void tenSurveysListEveryHost();
     void checkPanelsAskTheLan();
     void hostileHostGetsNowhere();
+    void echoReplyGivesTheMacWithoutArp();
     void hostThatLeftIsNoGhost();
 
 private:
@@ -241,6 +245,47 @@ void TestLabLan::hostileHostGetsNowhere()
     for (const QChar c : name)
         QVERIFY2(c.category() != QChar::Other_Control && c.category() != QChar::Other_Format,
                  qPrintable(name));
+}
+
+// A host that answers ping gets its MAC from the echo reply, one that drops it from
+// an ARP reply during the wait. Without the right to have the kernel confirm an entry,
+// and with both entries confirmed before the probes, no ARP reply comes: only the echo
+// reply can give a MAC, so a survey's rows tell the two apart.
+void TestLabLan::echoReplyGivesTheMacWithoutArp()
+{
+    const Host answers = m_live.value(ip(13));
+    const Host silent = m_live.value(m_silent.first());
+    for (const Host& host : {answers, silent})
+        QCOMPARE(survey({u"--survey"_s, host.ip + u'-' + host.ip, u"--quiet"_s}),
+                 (host.ip + u'\t' + host.name + u'\t' + host.mac + u'\n').toUtf8());
+    QVERIFY(dropNetAdmin());
+    const auto confirmedBefore = [](const Host& host) {
+        const auto now = std::chrono::steady_clock::now();
+        const NeighbourState entry =
+            NeighbourTable::entry(QHostAddress(host.ip).toIPv4Address(), now);
+        return entry.kind == NeighbourState::Kind::Reachable && entry.confirmedAt &&
+               *entry.confirmedAt < now - std::chrono::milliseconds(200);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(confirmedBefore(answers) && confirmedBefore(silent), 10000);
+
+    // The survey's own way: both addresses in flight together on one waiter.
+    const auto probes = std::make_shared<SystemProbes>();
+    const OwnIdentity me = probes->ownIdentity();
+    std::mutex lock;
+    std::condition_variable reported;
+    QHash<QString, QString> macs;
+    for (const Host& host : {answers, silent}) {
+        const QString at = host.ip;
+        QVERIFY(probes->startAddress(at, me, StopToken(), [&, at](const AddressFindings& found) {
+            const std::lock_guard hold(lock);
+            macs.insert(at, found.mac);
+            reported.notify_all();
+        }));
+    }
+    std::unique_lock hold(lock);
+    reported.wait(hold, [&] { return macs.size() == 2; });
+    QCOMPARE(macs.value(answers.ip), answers.mac);
+    QCOMPARE(macs.value(silent.ip), QString());
 }
 
 // A host that has left is not listed from the kernel's old entry, whether or not the
