@@ -83,7 +83,7 @@ bool TestLabInstances::ready()
             RunningWindow::askToComeForward(name, &cameForward);
             return cameForward;
         },
-        30000);
+        60000);
 }
 
 QStringList TestLabInstances::leftInProgramFolder() const
@@ -116,13 +116,13 @@ void TestLabInstances::oneLogManyPrograms()
 
     if (scenario == u"second") {
         const std::unique_ptr<QProcess> second = start();
-        QVERIFY(second->waitForFinished(15000));
+        QVERIFY(second->waitForFinished(60000));
         QCOMPARE(second->exitStatus(), QProcess::NormalExit);
         QCOMPARE(second->exitCode(), 0);
         QCOMPARE(window->state(), QProcess::Running);
     } else if (scenario == u"killed") {
         QVERIFY(ProcessWatch::signalChild(*window, SIGKILL));
-        QVERIFY(window->waitForFinished(10000));
+        QVERIFY(window->waitForFinished(60000));
         QVERIFY(QFileInfo::exists(m_log + u".lock"_s));
         window = start();
         QVERIFY(window->waitForStarted());
@@ -132,7 +132,7 @@ void TestLabInstances::oneLogManyPrograms()
         const std::unique_ptr<QProcess> survey =
             start({u"--survey"_s, prefix + u".1-3"_s, u"--log"_s});
         survey->setProcessChannelMode(QProcess::SeparateChannels);
-        QVERIFY(survey->waitForFinished(30000));
+        QVERIFY(survey->waitForFinished(60000));
         QCOMPARE(survey->exitCode(), 1);
         QCOMPARE(survey->readAllStandardOutput().count('\n'), 3); // the rows still go out
     } else if (scenario == u"other") {
@@ -140,7 +140,7 @@ void TestLabInstances::oneLogManyPrograms()
     }
 
     QVERIFY(ProcessWatch::signalChild(*window, SIGTERM));
-    QVERIFY(window->waitForFinished(30000));
+    QVERIFY(window->waitForFinished(60000));
     QCOMPARE(window->exitStatus(), QProcess::NormalExit);
     QCOMPARE(window->exitCode(), 0);
 
