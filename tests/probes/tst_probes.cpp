@@ -19,10 +19,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QNetworkDatagram>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 
 #include <atomic>
 #include <cerrno>
@@ -31,11 +33,7 @@
 #include <mutex>
 #include <thread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -445,47 +443,6 @@ void TestProbes::slowLookupsBringMoreThreads()
     QCOMPARE(most, together);
 }
 
-namespace {
-
-// A host of the test on a loopback address of its own, answering over UDP.
-struct LoopbackHost {
-    int fd = -1;
-    quint32 address = 0;
-    quint16 port = 0;
-    sockaddr_in asker{};
-
-    explicit LoopbackHost(quint32 at)
-        : fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
-        , address(at)
-    {
-        sockaddr_in self{};
-        self.sin_family = AF_INET;
-        self.sin_addr.s_addr = htonl(at);
-        socklen_t length = sizeof self;
-        const timeval bound{30, 0}; // a safety net only: the question comes or the test fails
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&self), sizeof self) == 0 &&
-            ::getsockname(fd, reinterpret_cast<sockaddr*>(&self), &length) == 0)
-            port = ntohs(self.sin_port);
-    }
-    ~LoopbackHost() { ::close(fd); }
-    // Waits for a question, or only looks whether one is there.
-    bool asked(bool wait = true)
-    {
-        char packet[64];
-        socklen_t length = sizeof asker;
-        return ::recvfrom(fd, packet, sizeof packet, wait ? 0 : MSG_DONTWAIT,
-                          reinterpret_cast<sockaddr*>(&asker), &length) > 0;
-    }
-    void say(const QByteArray& bytes)
-    {
-        ::sendto(fd, bytes.constData(), std::size_t(bytes.size()), 0,
-                 reinterpret_cast<const sockaddr*>(&asker), sizeof asker);
-    }
-};
-
-} // namespace
-
 // A host that answers each question once is heard however busy the LAN; one that
 // floods the shared socket with what its question refuses is read no further and
 // not asked again, since every question to it may bring another flood.
@@ -501,30 +458,44 @@ void TestProbes::floodingHostIsNotAskedAgain()
 {
     QFETCH(int, refused);
     QFETCH(bool, heard);
-    LoopbackHost flooder(0x7F000002), honest(0x7F000003);
-    QVERIFY(flooder.port && honest.port);
-    const auto channel = DatagramChannel::shared("flood-test", false);
-    QVERIFY(channel);
+    // Hosts on loopback addresses of their own, answering where the question came from.
+    QUdpSocket flooder, honest;
+    QVERIFY(flooder.bind(QHostAddress(u"127.0.0.2"_s)) &&
+            honest.bind(QHostAddress(u"127.0.0.3"_s)));
+    const auto asked = [](QUdpSocket& host) {
+        return host.hasPendingDatagrams() || host.waitForReadyRead(30000) ? host.receiveDatagram()
+                                                                          : QNetworkDatagram();
+    };
     const auto read = [](const DatagramChannel::Datagram& d) {
         return d.bytes == "answer" ? std::optional<QString>(u"name"_s) : std::nullopt;
     };
-    const auto floods = channel->ask(flooder.address, flooder.port, "q", flooder.address, read);
-    QVERIFY(floods && flooder.asked());
+    const auto channel = DatagramChannel::shared("flood-test", false);
+    QVERIFY(channel);
+    const auto ask = [&](QUdpSocket& host) {
+        const quint32 at = host.localAddress().toIPv4Address();
+        return channel->ask(at, host.localPort(), "q", at, read);
+    };
+    const auto say = [](QUdpSocket& host, const QNetworkDatagram& to, const QByteArray& bytes) {
+        host.writeDatagram(bytes, to.senderAddress(), quint16(to.senderPort()));
+    };
+    const auto floods = ask(flooder);
+    const QNetworkDatagram question = asked(flooder);
+    QVERIFY(floods && question.isValid());
     for (int k = 0; k < refused; ++k)
-        flooder.say("junk");
-    flooder.say("answer");
+        say(flooder, question, "junk");
+    say(flooder, question, "answer");
     // One receive queue, read in order: once the honest answer is in, so is the rest.
-    const auto answers = channel->ask(honest.address, honest.port, "q", honest.address, read);
-    QVERIFY(answers && honest.asked());
-    honest.say("answer");
+    const auto answers = ask(honest);
+    QVERIFY(answers);
+    say(honest, asked(honest), "answer");
     QCOMPARE(answers->wait(std::chrono::steady_clock::now() + std::chrono::seconds(30), {}),
              u"name"_s);
     QCOMPARE(floods->answer().has_value(), heard);
 
     floods->resend();
     answers->resend();
-    QVERIFY(honest.asked());
-    QCOMPARE(flooder.asked(heard), heard);
+    QVERIFY(asked(honest).isValid());
+    QCOMPARE(heard ? asked(flooder).isValid() : flooder.hasPendingDatagrams(), heard);
 }
 
 // A host that drops echo requests shows it is there by answering ARP during the

@@ -53,7 +53,8 @@ private:
             answer[2] = char(0x80 | (asked.at(2) & 0x79)); // a response, to the same query
             answer[3] = char(0x83);                        // recursion available; no such name
             answer.replace(6, 6, QByteArray(6, '\0'));     // one question and nothing else
-            m_socket.writeDatagram(question.makeReply(answer));
+            m_socket.writeDatagram(answer, question.senderAddress(),
+                                   quint16(question.senderPort()));
         }
     }
 
