@@ -52,6 +52,23 @@ bool dropNetAdmin()
     return ::syscall(SYS_capset, &header, data) == 0;
 }
 
+// The kernel's entry for `ip`, read now.
+NeighbourState entryNow(const QString& ip)
+{
+    return NeighbourTable::entry(QHostAddress(ip).toIPv4Address(),
+                                 std::chrono::steady_clock::now());
+}
+
+// Reachable from a confirmation at least 200 ms old: a probe that begins now begins
+// clearly after it.
+bool confirmedBefore(const QString& ip)
+{
+    const auto now = std::chrono::steady_clock::now();
+    const NeighbourState entry = entryNow(ip);
+    return entry.kind == NeighbourState::Kind::Reachable && entry.confirmedAt &&
+           *entry.confirmedAt < now - std::chrono::milliseconds(200);
+}
+
 } // namespace
 
 class TestLabLan : public QObject {
@@ -259,14 +276,7 @@ void TestLabLan::echoReplyGivesTheMacWithoutArp()
         QCOMPARE(survey({u"--survey"_s, host.ip + u'-' + host.ip, u"--quiet"_s}),
                  (host.ip + u'\t' + host.name + u'\t' + host.mac + u'\n').toUtf8());
     QVERIFY(dropNetAdmin());
-    const auto confirmedBefore = [](const Host& host) {
-        const auto now = std::chrono::steady_clock::now();
-        const NeighbourState entry =
-            NeighbourTable::entry(QHostAddress(host.ip).toIPv4Address(), now);
-        return entry.kind == NeighbourState::Kind::Reachable && entry.confirmedAt &&
-               *entry.confirmedAt < now - std::chrono::milliseconds(200);
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(confirmedBefore(answers) && confirmedBefore(silent), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(confirmedBefore(answers.ip) && confirmedBefore(silent.ip), 10000);
 
     // The survey's own way: both addresses in flight together on one waiter.
     const auto probes = std::make_shared<SystemProbes>();
@@ -292,30 +302,19 @@ void TestLabLan::echoReplyGivesTheMacWithoutArp()
 // program may have the entry confirmed afresh.
 void TestLabLan::hostThatLeftIsNoGhost()
 {
-    const quint32 leaver = QHostAddress(m_leaver.ip).toIPv4Address();
     const auto surveyed = std::chrono::steady_clock::now();
     QCOMPARE(
         survey({u"--survey"_s, m_leaver.ip + u'-' + m_leaver.ip, u"--quiet"_s}),
         expectedRows(m_leaver.ip.section(u'.', 3).toInt(), m_leaver.ip.section(u'.', 3).toInt()));
     // The survey had the kernel confirm the entry, but the echo reply may end it before
     // the ARP reply is in: the host leaves once the kernel holds its entry as reachable.
-    const auto entryNow = [leaver] {
-        return NeighbourTable::entry(leaver, std::chrono::steady_clock::now());
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(confirmedSince(entryNow(), surveyed), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(confirmedSince(entryNow(m_leaver.ip), surveyed), 10000);
     QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s, qEnvironmentVariable("NETLAB_LEAVE_COMMAND")}),
              0);
 
     // Without the right to refresh the table, while the kernel still holds the entry as
     // reachable from the survey before: reachable, but confirmed before the probe.
-    // The probe must begin clearly after that confirmation.
-    const auto confirmedBefore = [&](std::chrono::milliseconds age) {
-        const auto now = std::chrono::steady_clock::now();
-        const NeighbourState entry = entryNow();
-        return entry.kind == NeighbourState::Kind::Reachable && entry.confirmedAt &&
-               *entry.confirmedAt < now - age;
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(confirmedBefore(std::chrono::milliseconds(200)), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(confirmedBefore(m_leaver.ip), 10000);
     QVERIFY(dropNetAdmin());
     SystemProbes probes;
     const PingOutcome ping = probes.ping(m_leaver.ip, StopToken());

@@ -30,6 +30,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <csignal>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -516,21 +517,16 @@ void TestProbes::silentHostIsAskedAgain()
     QFETCH(bool, present);
     ScriptedResolverProfile profile;
     profile.answeredProbe = answeredProbe;
-    std::mutex lock;
-    std::condition_variable reported;
-    std::optional<PingOutcome> outcome;
+    std::promise<PingOutcome> reported;
+    PingOutcome outcome;
     {
         AddressSweep sweep(profile);
-        sweep.start(u"198.18.0.120"_s, StopToken(), [&](const QString&, const PingOutcome& ping) {
-            const std::lock_guard hold(lock);
-            outcome = ping;
-            reported.notify_all();
-        });
-        std::unique_lock hold(lock);
-        reported.wait(hold, [&] { return outcome.has_value(); });
+        sweep.start(u"198.18.0.120"_s, StopToken(),
+                    [&](const QString&, const PingOutcome& ping) { reported.set_value(ping); });
+        outcome = reported.get_future().get();
     }
-    QCOMPARE(outcome->present, present);
-    QVERIFY(!outcome->answered);
+    QCOMPARE(outcome.present, present);
+    QVERIFY(!outcome.answered);
     // Once confirmed, the entry is left alone.
     if (present)
         QCOMPARE(profile.probes.load(), answeredProbe);
