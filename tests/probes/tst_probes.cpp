@@ -89,12 +89,16 @@ public:
     }
     QString defaultRouteInterface() const override { return {}; }
 
-    // A host that drops echo requests and answers the ARP request of the kernel's
-    // `answeredProbe`-th confirmation (0: none), as a LAN that loses the others.
+    // With `silentHost`, the program's own echo requests go to a host that drops them
+    // and answers the ARP request of the kernel's `answeredProbe`-th confirmation (0:
+    // none), as a LAN that loses the others.
+    bool silentHost = false;
     int answeredProbe = 0;
     mutable std::atomic_int probes{0};
-    std::unique_ptr<EchoRequest> sendEcho(quint32) const override
+    std::unique_ptr<EchoRequest> sendEcho(quint32 address) const override
     {
+        if (!silentHost)
+            return PlatformProfile::sendEcho(address);
         struct Unanswered : EchoRequest {
             bool waitForReply(const StopToken&) override { return false; }
             bool answered() override { return false; }
@@ -103,7 +107,10 @@ public:
         };
         return std::make_unique<Unanswered>();
     }
-    EchoWay echoWay() const override { return EchoWay::EchoSocket; }
+    EchoWay echoWay() const override
+    {
+        return silentHost ? EchoWay::EchoSocket : EchoWay::ConsolePing;
+    }
     NeighbourState neighbour(quint32, std::chrono::steady_clock::time_point) const override
     {
         const std::lock_guard hold(m_lock);
@@ -516,6 +523,7 @@ void TestProbes::silentHostIsAskedAgain()
     QFETCH(int, answeredProbe);
     QFETCH(bool, present);
     ScriptedResolverProfile profile;
+    profile.silentHost = true;
     profile.answeredProbe = answeredProbe;
     std::promise<PingOutcome> reported;
     PingOutcome outcome;
