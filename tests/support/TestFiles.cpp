@@ -7,6 +7,8 @@
 #include <chrono>
 #include <thread>
 
+#include <unistd.h>
+
 namespace TestFiles {
 
 QByteArray readBytes(const QString& path)
@@ -21,6 +23,12 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+bool handToAnotherUser(const QString& path)
+{
+    constexpr uid_t kNobody = 65534;
+    return ::lchown(QFile::encodeName(path).constData(), kNobody, kNobody) == 0;
 }
 
 QByteArray hex(const char* text)

@@ -17,13 +17,15 @@ private slots:
     void writeTestLeavesNothing();
     void removeTellsWhetherThePathIsClear();
     void writeReplacesWholeFile();
+    void writeGoesOnlyThroughTheUsersOwnLinks_data();
+    void writeGoesOnlyThroughTheUsersOwnLinks();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QStringList entries() const
     {
         return QDir(m_dir->path())
-            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     }
 };
 
@@ -39,9 +41,10 @@ void TestTextFile::writeTestLeavesNothing_data()
     QTest::addColumn<bool>("expected");
     QTest::newRow("new file") << u"probe.txt"_s << true;
     QTest::newRow("existing file") << u"old.txt"_s << true;
+    QTest::newRow("another user's link") << u"planted"_s << true;
     QTest::newRow("missing directory") << u"nodir/probe.txt"_s << false;
     QTest::newRow("below a regular file") << u"old.txt/probe.txt"_s << false;
-    QTest::newRow("a directory") << u"sub"_s << false;
+    QTest::newRow("a directory") << u"sub"_s << true;
     QTest::newRow("empty path") << QString() << false;
 }
 
@@ -51,17 +54,17 @@ void TestTextFile::writeTestLeavesNothing()
     QFETCH(bool, expected);
     QVERIFY(TestFiles::writeBytes(m_dir->filePath(u"old.txt"_s), "keep"));
     QVERIFY(QDir(m_dir->path()).mkdir(u"sub"_s));
+    QVERIFY(QFile::link(m_dir->filePath(u"old.txt"_s), m_dir->filePath(u"planted"_s)));
+    if (!TestFiles::handToAnotherUser(m_dir->filePath(u"planted"_s)) && relative == u"planted"_s)
+        QSKIP("Only root can hand a link to another user");
     const QStringList before = entries();
 
     const QString path = relative.isEmpty() ? QString() : m_dir->filePath(relative);
     QCOMPARE(TextFile::writeTest(path), expected);
 
-    // A probe of an existing file deletes it, as the probe is meant for scratch names.
-    QStringList after = before;
-    if (relative == u"old.txt"_s)
-        after.removeOne(u"old.txt"_s);
-    QCOMPARE(entries(), after);
-    QVERIFY(QFileInfo(m_dir->filePath(u"sub"_s)).isDir());
+    // Whatever is at the name, a link too, is neither opened nor deleted.
+    QCOMPARE(entries(), before);
+    QCOMPARE(TestFiles::readBytes(m_dir->filePath(u"old.txt"_s)), QByteArray("keep"));
 }
 
 void TestTextFile::removeTellsWhetherThePathIsClear()
@@ -74,6 +77,10 @@ void TestTextFile::removeTellsWhetherThePathIsClear()
     QVERIFY(TextFile::remove(QString()));
     QVERIFY(QDir(m_dir->path()).mkdir(u"d"_s));
     QVERIFY(!TextFile::remove(m_dir->filePath(u"d"_s)));
+    // Another user's file is theirs to delete.
+    QVERIFY(TestFiles::writeBytes(file, "x"));
+    if (TestFiles::handToAnotherUser(file))
+        QVERIFY(!TextFile::remove(file) && QFile::exists(file));
 }
 
 void TestTextFile::writeReplacesWholeFile()
@@ -84,6 +91,52 @@ void TestTextFile::writeReplacesWholeFile()
     QCOMPARE(TestFiles::readBytes(file), QByteArray("a\r\n\r\n" + TestFiles::hex("8160") + "\r\n"));
     // No temporary file is left beside it.
     QCOMPARE(entries(), QStringList{u"f.txt"_s});
+}
+
+void TestTextFile::writeGoesOnlyThroughTheUsersOwnLinks_data()
+{
+    QTest::addColumn<QString>("name");    // written to
+    QTest::addColumn<QString>("changed"); // the file that then holds the line; empty: refused
+    QTest::newRow("the user's file") << u"mine"_s << u"mine"_s;
+    QTest::newRow("the user's link") << u"my-link"_s << u"mine"_s;
+    QTest::newRow("the user's dangling link") << u"my-dangling"_s << u"new"_s;
+    QTest::newRow("another user's file") << u"theirs"_s << QString();
+    QTest::newRow("another user's link") << u"their-link"_s << QString();
+    QTest::newRow("another user's dangling link") << u"their-dangling"_s << QString();
+    QTest::newRow("the user's link to another's") << u"my-link-to-theirs"_s << QString();
+}
+
+void TestTextFile::writeGoesOnlyThroughTheUsersOwnLinks()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, changed);
+    const QStringList files{u"mine"_s, u"theirs"_s, u"new"_s}; // "new" is none yet
+    QVERIFY(TestFiles::writeBytes(m_dir->filePath(files[0]), "keep"));
+    QVERIFY(TestFiles::writeBytes(m_dir->filePath(files[1]), "keep"));
+    for (const auto& [link, target] : {std::pair{u"my-link"_s, u"mine"_s},
+                                       {u"my-dangling"_s, u"new"_s},
+                                       {u"their-link"_s, u"mine"_s},
+                                       {u"their-dangling"_s, u"new"_s},
+                                       {u"my-link-to-theirs"_s, u"their-link"_s}})
+        QVERIFY(QFile::link(m_dir->filePath(target), m_dir->filePath(link)));
+    for (const QString& theirs : {u"theirs"_s, u"their-link"_s, u"their-dangling"_s}) {
+        if (!TestFiles::handToAnotherUser(m_dir->filePath(theirs)))
+            QSKIP("Only root can hand a file to another user");
+    }
+    QStringList after = entries();
+    if (changed == u"new"_s) {
+        after.append(changed);
+        after.sort();
+    }
+
+    const TextFile::WriteResult written = TextFile::write(m_dir->filePath(name), {u"line"_s});
+    QCOMPARE(written.ok, !changed.isEmpty());
+    QCOMPARE(written.error.isEmpty(), written.ok);
+    for (const QString& file : files)
+        QCOMPARE(TestFiles::readBytes(m_dir->filePath(file)), file == changed    ? "line\r\n"
+                                                              : file == u"new"_s ? ""
+                                                                                 : "keep");
+    QCOMPARE(entries(), after); // links stay links
 }
 
 QTEST_GUILESS_MAIN(TestTextFile)
