@@ -64,7 +64,8 @@ private slots:
     void logPathInWritableProgramDir();
     void logPathFallsBackWhenProgramDirCannotBeCreated();
     void logPathFallsBackForReadOnlyProgramDir();
-    void logPathOfAnInstalledProgramIsTheDataFolder();
+    void logPathOfAnInstalledOrSharedProgramIsTheDataFolder_data();
+    void logPathOfAnInstalledOrSharedProgramIsTheDataFolder();
     void logPathForThisRunIsDecidedOnce();
 
 private:
@@ -486,14 +487,32 @@ void TestHistoryLog::logPathFallsBackForReadOnlyProgramDir()
     QVERIFY(!QFile::exists(program + u"/Netroscope.log"_s));
 }
 
-void TestHistoryLog::logPathOfAnInstalledProgramIsTheDataFolder()
+void TestHistoryLog::logPathOfAnInstalledOrSharedProgramIsTheDataFolder_data()
 {
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<int>("mode");    // of the program folder
+    QTest::addColumn<bool>("theirs"); // the program folder is another user's
     // Writable or not (root may write to /usr/bin), an installed program's folder
     // holds only what its package put there.
+    QTest::newRow("installed") << true << 0755 << false;
+    // A folder that other users may write may hold their links under the log's names.
+    QTest::newRow("its group may write") << false << 0775 << false;
+    QTest::newRow("everybody may write, sticky") << false << 01777 << false;
+    QTest::newRow("another user's") << false << 0755 << true;
+}
+
+void TestHistoryLog::logPathOfAnInstalledOrSharedProgramIsTheDataFolder()
+{
+    QFETCH(bool, installed);
+    QFETCH(int, mode);
+    QFETCH(bool, theirs);
     const QString program = path(u"usr/bin"_s);
     const QString data = path(u"home/.local/share/Netroscope"_s);
     QVERIFY(QDir().mkpath(program));
-    QVERIFY(QDir().mkpath(path(u"usr/share/netroscope"_s)));
+    QVERIFY(!installed || QDir().mkpath(path(u"usr/share/netroscope"_s)));
+    QCOMPARE(::chmod(QFile::encodeName(program).constData(), mode_t(mode)), 0);
+    if (theirs && !TestFiles::handToAnotherUser(program))
+        QSKIP("Only root can hand a folder to another user");
     QCOMPARE(historyLogPath(program, data), data + u"/Netroscope.log"_s);
     QCOMPARE(QDir(program).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{});
