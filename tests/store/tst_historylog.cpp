@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,6 +37,9 @@ const QByteArray kTildeSjis = TestFiles::hex("8160");
 // The window's list, as a guarded save writes it.
 const QByteArray kSaved = "198.18.0.7,pc07,02-00-00-00-00-07\r\n";
 
+// When a guarded save keeps a copy: "Netroscope-20261207-210501.csv".
+const QDateTime kNow(QDate(2026, 12, 7), QTime(21, 5, 1));
+
 } // namespace
 
 class TestHistoryLog : public QObject {
@@ -58,7 +62,8 @@ private slots:
 
     void guardedSaveKeepsWhatAnotherWrote_data();
     void guardedSaveKeepsWhatAnotherWrote();
-    void keptCopiesAreFewAndToldOnce();
+    void keptCopiesAreTheProgramsOwnAndFew_data();
+    void keptCopiesAreTheProgramsOwnAndFew();
     void lockIsForOneHolder();
 
     void logPathInWritableProgramDir();
@@ -354,14 +359,17 @@ void TestHistoryLog::guardedSaveKeepsWhatAnotherWrote()
     QFETCH(bool, listChanged);
     QFETCH(QByteArray, after);
     QFETCH(QString, kept);
-    const QString log = path(u"Netroscope.log"_s);
+    // In a folder whose name the code page of the program's files cannot hold.
+    QVERIFY(QDir(m_dir->path()).mkdir(u"josé"_s));
+    const QString log = path(u"josé/Netroscope.log"_s);
     if (!read.isEmpty())
         QVERIFY(TestFiles::writeBytes(log, read));
     const LogFingerprint seen = fingerprintOf(log);
     if (meanwhile == "-")
         QVERIFY(QFile::remove(log));
     else if (meanwhile != "=")
-        QVERIFY(TestFiles::writeBytes(log, meanwhile));
+        QVERIFY(TestFiles::writeBytes(log, meanwhile) &&
+                QFile::setPermissions(log, QFile::ReadOwner | QFile::WriteOwner));
 
     const QStringList window{AddressList::csvHeader(), u"198.18.0.7,pc07,02-00-00-00-00-07"_s};
     const GuardedSave saved = saveLogGuarded(window, log, seen, listChanged);
@@ -379,14 +387,19 @@ void TestHistoryLog::guardedSaveKeepsWhatAnotherWrote()
     else
         QCOMPARE(TestFiles::readBytes(log), after);
 
-    const QStringList copies =
-        QDir(m_dir->path()).entryList({u"Netroscope-*"_s}, QDir::Files, QDir::Name);
+    const QDir folder = QFileInfo(log).dir();
+    const QStringList copies = folder.entryList({u"Netroscope-*"_s}, QDir::Files, QDir::Name);
     QCOMPARE(copies.size(), kept.isEmpty() ? 0 : 1);
-    QCOMPARE(takeKeptCopies(log).size(), copies.size());
+    const QStringList told = takeKeptCopies(log);
+    QCOMPARE(told.size(), copies.size());
     if (kept.isEmpty())
         return;
     QVERIFY2(copies.first().endsWith(kept), qPrintable(copies.first()));
-    QCOMPARE(saved.keptCopy, path(copies.first()));
+    QCOMPARE(saved.keptCopy, folder.filePath(copies.first()));
+    // Only a CSV copy is said to be what the import reads; none is more open than the log.
+    QCOMPARE(keptCopiesNotice(told).contains(u"（「インポート」で読み込めます）"_s),
+             kept == u".csv"_s);
+    QCOMPARE(QFileInfo(saved.keptCopy).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
     // As CSV the import brings the other list back whole; otherwise the bytes stay.
     if (kept == u".csv"_s)
         QCOMPARE(subListLoad(saved.keptCopy).rows,
@@ -395,24 +408,82 @@ void TestHistoryLog::guardedSaveKeepsWhatAnotherWrote()
         QCOMPARE(TestFiles::readBytes(saved.keptCopy), meanwhile);
 }
 
-void TestHistoryLog::keptCopiesAreFewAndToldOnce()
+void TestHistoryLog::keptCopiesAreTheProgramsOwnAndFew_data()
 {
+    QTest::addColumn<QStringList>("mine");    // the user's files beside the log
+    QTest::addColumn<QStringList>("planted"); // another user's: "name" a file, "name>target" a link
+    QTest::addColumn<QString>("made");        // the copy made; empty: none, nor the log saved
+    QTest::addColumn<QStringList>("gone");    // what of `mine` the save removed
+    const auto dated = [](const QString& day) {
+        QStringList names;
+        for (int k = 0; k < kKeptCopies; ++k)
+            names << u"Netroscope-%1-00000%2.csv"_s.arg(day).arg(k);
+        return names;
+    };
+    const QStringList older = dated(u"20261202"_s);
+    const QStringList later = dated(u"20270101"_s); // planted, or a clock set back since
+    const QString made = u"Netroscope-20261207-210501.csv"_s;
+    QTest::newRow("five older: the oldest goes")
+        << older << QStringList() << made << older.mid(0, 1);
+    QTest::newRow("a user's file of another name stays")
+        << older + QStringList{u"Netroscope-20261201-0900 report.csv"_s} << QStringList() << made
+        << older.mid(0, 1);
+    QTest::newRow("five that sort later: the new copy stays")
+        << later << QStringList() << made << later.mid(0, 1);
+    QTest::newRow("another user's files and links count for nothing")
+        << older << later + QStringList{u"Netroscope-20270102-000000.csv>victim"_s} << made
+        << older.mid(0, 1);
+    QTest::newRow("another user's dangling link at the copy's name")
+        << QStringList() << QStringList{made + u">missing"_s}
+        << u"Netroscope-20261207-210501-2.csv"_s << QStringList();
+    QTest::newRow("the log is another user's link")
+        << QStringList() << QStringList{u"Netroscope.log>victim"_s} << QString() << QStringList();
+}
+
+void TestHistoryLog::keptCopiesAreTheProgramsOwnAndFew()
+{
+    QFETCH(QStringList, mine);
+    QFETCH(QStringList, planted);
+    QFETCH(QString, made);
+    QFETCH(QStringList, gone);
     const QString log = path(u"Netroscope.log"_s);
     QVERIFY(TestFiles::writeBytes(log, "198.18.0.5,,\r\n"));
     const LogFingerprint seen = fingerprintOf(log);
-    for (int k = 0; k < kKeptCopies; ++k)
-        QVERIFY(TestFiles::writeBytes(path(u"Netroscope-20200101-00000%1.csv"_s.arg(k)), "x"));
     QVERIFY(TestFiles::writeBytes(log, "198.18.0.6,,\r\n"));
+    const QByteArray secret = "198.18.0.66,secret,\r\n";
+    QVERIFY(TestFiles::writeBytes(path(u"victim"_s), secret));
+    QStringList left = mine;
+    for (const QString& name : mine)
+        QVERIFY(TestFiles::writeBytes(path(name), "x"));
+    for (const QString& entry : planted) {
+        const QString name = entry.section(u'>', 0, 0);
+        const QString target = entry.section(u'>', 1);
+        QFile::remove(path(name));
+        QVERIFY(target.isEmpty() ? TestFiles::writeBytes(path(name), "x")
+                                 : QFile::link(path(target), path(name)));
+        if (!TestFiles::handToAnotherUser(path(name)))
+            QSKIP("Only root can hand a file to another user");
+        left << name;
+    }
 
-    const GuardedSave saved = saveLogGuarded({AddressList::csvHeader()}, log, seen, true);
-    QVERIFY(saved.written.ok);
-    QVERIFY(!QFileInfo::exists(log)); // an empty list leaves no log, as ever
-    const QStringList copies =
-        QDir(m_dir->path()).entryList({u"Netroscope-*"_s}, QDir::Files, QDir::Name);
-    QCOMPARE(copies.size(), kKeptCopies);
-    QVERIFY(!copies.contains(u"Netroscope-20200101-000000.csv"_s)); // the oldest went
-    QCOMPARE(path(copies.last()), saved.keptCopy);
-    QCOMPARE(takeKeptCopies(log), QStringList{QDir::toNativeSeparators(saved.keptCopy)});
+    const GuardedSave saved = saveLogGuarded(QStringList{AddressList::csvHeader()} +
+                                                 TextFile::splitLines(QString::fromLatin1(kSaved)),
+                                             log, seen, true, kNow);
+    QCOMPARE(saved.written.ok, !made.isEmpty());
+    // What a planted link leads to is neither written, nor created, nor copied.
+    QCOMPARE(TestFiles::readBytes(path(u"victim"_s)), secret);
+    QVERIFY(!QFileInfo::exists(path(u"missing"_s)));
+    for (const QString& name : gone)
+        left.removeOne(name);
+    left = (left << made).filter(QRegularExpression(u"^Netroscope-"_s));
+    left.sort();
+    QCOMPARE(QDir(m_dir->path())
+                 .entryList({u"Netroscope-*"_s}, QDir::AllEntries | QDir::System, QDir::Name),
+             left);
+    // Told once, at the next start.
+    const QStringList told = made.isEmpty() ? QStringList() : QStringList{path(made)};
+    QCOMPARE(saved.keptCopy, told.value(0));
+    QCOMPARE(takeKeptCopies(log), told);
     QCOMPARE(takeKeptCopies(log), QStringList());
 }
 
