@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,9 +35,6 @@ const QByteArray kTildeSjis = TestFiles::hex("8160");
 
 // The window's list, as a guarded save writes it.
 const QByteArray kSaved = "198.18.0.7,pc07,02-00-00-00-00-07\r\n";
-
-// When a guarded save keeps a copy: "Netroscope-20261207-210501.csv".
-const QDateTime kNow(QDate(2026, 12, 7), QTime(21, 5, 1));
 
 } // namespace
 
@@ -80,7 +76,8 @@ private:
 
 void TestHistoryLog::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    // In a folder whose name code page 932 cannot hold.
+    m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + u"/josé-XXXXXX"_s);
     QVERIFY(m_dir->isValid());
 }
 
@@ -359,9 +356,7 @@ void TestHistoryLog::guardedSaveKeepsWhatAnotherWrote()
     QFETCH(bool, listChanged);
     QFETCH(QByteArray, after);
     QFETCH(QString, kept);
-    // In a folder whose name the code page of the program's files cannot hold.
-    QVERIFY(QDir(m_dir->path()).mkdir(u"josé"_s));
-    const QString log = path(u"josé/Netroscope.log"_s);
+    const QString log = path(u"Netroscope.log"_s);
     if (!read.isEmpty())
         QVERIFY(TestFiles::writeBytes(log, read));
     const LogFingerprint seen = fingerprintOf(log);
@@ -387,17 +382,16 @@ void TestHistoryLog::guardedSaveKeepsWhatAnotherWrote()
     else
         QCOMPARE(TestFiles::readBytes(log), after);
 
-    const QDir folder = QFileInfo(log).dir();
-    const QStringList copies = folder.entryList({u"Netroscope-*"_s}, QDir::Files, QDir::Name);
+    const QStringList copies =
+        QDir(m_dir->path()).entryList({u"Netroscope-*"_s}, QDir::Files, QDir::Name);
     QCOMPARE(copies.size(), kept.isEmpty() ? 0 : 1);
-    const QStringList told = takeKeptCopies(log);
-    QCOMPARE(told.size(), copies.size());
+    QCOMPARE(takeKeptCopies(log).size(), copies.size());
     if (kept.isEmpty())
         return;
     QVERIFY2(copies.first().endsWith(kept), qPrintable(copies.first()));
-    QCOMPARE(saved.keptCopy, folder.filePath(copies.first()));
+    QCOMPARE(saved.keptCopy, path(copies.first()));
     // Only a CSV copy is said to be what the import reads; none is more open than the log.
-    QCOMPARE(keptCopiesNotice(told).contains(u"（「インポート」で読み込めます）"_s),
+    QCOMPARE(keptCopiesNotice({saved.keptCopy}).contains(u"（「インポート」で読み込めます）"_s),
              kept == u".csv"_s);
     QCOMPARE(QFileInfo(saved.keptCopy).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
     // As CSV the import brings the other list back whole; otherwise the bytes stay.
@@ -410,80 +404,70 @@ void TestHistoryLog::guardedSaveKeepsWhatAnotherWrote()
 
 void TestHistoryLog::keptCopiesAreTheProgramsOwnAndFew_data()
 {
-    QTest::addColumn<QStringList>("mine");    // the user's files beside the log
-    QTest::addColumn<QStringList>("planted"); // another user's: "name" a file, "name>target" a link
-    QTest::addColumn<QString>("made");        // the copy made; empty: none, nor the log saved
-    QTest::addColumn<QStringList>("gone");    // what of `mine` the save removed
-    const auto dated = [](const QString& day) {
-        QStringList names;
-        for (int k = 0; k < kKeptCopies; ++k)
-            names << u"Netroscope-%1-00000%2.csv"_s.arg(day).arg(k);
-        return names;
-    };
-    const QStringList older = dated(u"20261202"_s);
-    const QStringList later = dated(u"20270101"_s); // planted, or a clock set back since
-    const QString made = u"Netroscope-20261207-210501.csv"_s;
-    QTest::newRow("five older: the oldest goes")
-        << older << QStringList() << made << older.mid(0, 1);
-    QTest::newRow("a user's file of another name stays")
-        << older + QStringList{u"Netroscope-20261201-0900 report.csv"_s} << QStringList() << made
-        << older.mid(0, 1);
-    QTest::newRow("five that sort later: the new copy stays")
-        << later << QStringList() << made << later.mid(0, 1);
-    QTest::newRow("another user's files and links count for nothing")
-        << older << later + QStringList{u"Netroscope-20270102-000000.csv>victim"_s} << made
-        << older.mid(0, 1);
+    QTest::addColumn<QStringList>("there"); // "~": another user's; ">x": a link to x
+    QTest::addColumn<bool>("rewritten");    // the log since the window read it
+    QTest::addColumn<QString>("made");      // the copy made; empty: none, nor the log saved
+    QTest::addColumn<QStringList>("gone");  // what the save removed
+    // Later: made before the clock was set back, or planted. The report is the user's own.
+    QStringList older{u"Netroscope-20261201-0900 report.csv"_s}, later, planted;
+    for (int k = 0; k < kKeptCopies; ++k) {
+        older << u"Netroscope-20261202-00000%1.csv"_s.arg(k);
+        later << u"Netroscope-20270101-00000%1.csv"_s.arg(k);
+        planted << u"~"_s + later.last();
+    }
+    const QString made = u"Netroscope-20261207-210501.csv"_s; // made at 2026-12-07 21:05:01
+    QTest::newRow("older and a report: oldest goes") << older << true << made << older.mid(1, 1);
+    QTest::newRow("five later: the new one stays") << later << true << made << later.mid(0, 1);
+    QTest::newRow("planted: none counts") << older + planted << true << made << older.mid(1, 1);
     QTest::newRow("another user's dangling link at the copy's name")
-        << QStringList() << QStringList{made + u">missing"_s}
-        << u"Netroscope-20261207-210501-2.csv"_s << QStringList();
+        << QStringList{u"~"_s + made + u">missing"_s} << true << made.chopped(4) + u"-2.csv"_s
+        << QStringList();
     QTest::newRow("the log is another user's link")
-        << QStringList() << QStringList{u"Netroscope.log>victim"_s} << QString() << QStringList();
+        << QStringList{u"~Netroscope.log>victim"_s} << true << QString() << QStringList();
+    QTest::newRow("the log as read is another user's link")
+        << QStringList{u"~Netroscope.log>victim"_s} << false << QString() << QStringList();
+    QTest::newRow("the log as read is another user's file")
+        << QStringList{u"~Netroscope.log"_s} << false << QString() << QStringList();
 }
 
 void TestHistoryLog::keptCopiesAreTheProgramsOwnAndFew()
 {
-    QFETCH(QStringList, mine);
-    QFETCH(QStringList, planted);
+    QFETCH(QStringList, there);
+    QFETCH(bool, rewritten);
     QFETCH(QString, made);
     QFETCH(QStringList, gone);
     const QString log = path(u"Netroscope.log"_s);
     QVERIFY(TestFiles::writeBytes(log, "198.18.0.5,,\r\n"));
-    const LogFingerprint seen = fingerprintOf(log);
+    LogFingerprint seen = fingerprintOf(log);
     QVERIFY(TestFiles::writeBytes(log, "198.18.0.6,,\r\n"));
-    const QByteArray secret = "198.18.0.66,secret,\r\n";
-    QVERIFY(TestFiles::writeBytes(path(u"victim"_s), secret));
-    QStringList left = mine;
-    for (const QString& name : mine)
-        QVERIFY(TestFiles::writeBytes(path(name), "x"));
-    for (const QString& entry : planted) {
-        const QString name = entry.section(u'>', 0, 0);
-        const QString target = entry.section(u'>', 1);
+    QVERIFY(TestFiles::writeBytes(path(u"victim"_s), "secret"));
+    QStringList left{made};
+    for (const QString& entry : there) {
+        const QString name = entry.section(u'>', 0, 0).remove(u'~');
         QFile::remove(path(name));
-        QVERIFY(target.isEmpty() ? TestFiles::writeBytes(path(name), "x")
-                                 : QFile::link(path(target), path(name)));
-        if (!TestFiles::handToAnotherUser(path(name)))
+        QVERIFY(entry.contains(u'>') ? QFile::link(path(entry.section(u'>', 1)), path(name))
+                                     : TestFiles::writeBytes(path(name), "x"));
+        if (entry.startsWith(u'~') && !TestFiles::handToAnotherUser(path(name)))
             QSKIP("Only root can hand a file to another user");
         left << name;
     }
+    seen = rewritten ? seen : fingerprintOf(log);
+    const QByteArray before = TestFiles::readBytes(log);
 
-    const GuardedSave saved = saveLogGuarded(QStringList{AddressList::csvHeader()} +
-                                                 TextFile::splitLines(QString::fromLatin1(kSaved)),
-                                             log, seen, true, kNow);
+    const GuardedSave saved = saveLogGuarded({AddressList::csvHeader(), u"198.18.0.7,pc07,"_s}, log,
+                                             seen, true, {{2026, 12, 7}, {21, 5, 1}});
     QCOMPARE(saved.written.ok, !made.isEmpty());
     // What a planted link leads to is neither written, nor created, nor copied.
-    QCOMPARE(TestFiles::readBytes(path(u"victim"_s)), secret);
+    QCOMPARE(TestFiles::readBytes(path(u"victim"_s)), "secret");
     QVERIFY(!QFileInfo::exists(path(u"missing"_s)));
-    for (const QString& name : gone)
-        left.removeOne(name);
-    left = (left << made).filter(QRegularExpression(u"^Netroscope-"_s));
-    left.sort();
-    QCOMPARE(QDir(m_dir->path())
-                 .entryList({u"Netroscope-*"_s}, QDir::AllEntries | QDir::System, QDir::Name),
-             left);
+    QVERIFY(saved.written.ok || TestFiles::readBytes(log) == before);
+    const QStringList after =
+        QDir(m_dir->path()).entryList({u"Netroscope-*"_s}, QDir::Files | QDir::System);
+    for (const QString& name : left = left.filter(u"Netroscope-"_s))
+        QVERIFY2(after.contains(name) != gone.contains(name), qPrintable(name));
+    QCOMPARE(after.size(), left.size() - gone.size());
     // Told once, at the next start.
-    const QStringList told = made.isEmpty() ? QStringList() : QStringList{path(made)};
-    QCOMPARE(saved.keptCopy, told.value(0));
-    QCOMPARE(takeKeptCopies(log), told);
+    QCOMPARE(takeKeptCopies(log), made.isEmpty() ? QStringList() : QStringList{path(made)});
     QCOMPARE(takeKeptCopies(log), QStringList());
 }
 
@@ -560,29 +544,24 @@ void TestHistoryLog::logPathFallsBackForReadOnlyProgramDir()
 
 void TestHistoryLog::logPathOfAnInstalledOrSharedProgramIsTheDataFolder_data()
 {
-    QTest::addColumn<bool>("installed");
-    QTest::addColumn<int>("mode");    // of the program folder
-    QTest::addColumn<bool>("theirs"); // the program folder is another user's
-    // Writable or not (root may write to /usr/bin), an installed program's folder
-    // holds only what its package put there.
-    QTest::newRow("installed") << true << 0755 << false;
-    // A folder that other users may write may hold their links under the log's names.
-    QTest::newRow("its group may write") << false << 0775 << false;
-    QTest::newRow("everybody may write, sticky") << false << 01777 << false;
-    QTest::newRow("another user's") << false << 0755 << true;
+    QTest::addColumn<int>("mode"); // of the program folder; 0: installed, -1: another user's
+    QTest::newRow("installed") << 0;
+    QTest::newRow("its group may write") << 0775;
+    QTest::newRow("everybody may write, sticky") << 01777;
+    QTest::newRow("another user's") << -1;
 }
 
 void TestHistoryLog::logPathOfAnInstalledOrSharedProgramIsTheDataFolder()
 {
-    QFETCH(bool, installed);
     QFETCH(int, mode);
-    QFETCH(bool, theirs);
+    // Writable or not (root may write to /usr/bin), an installed program's folder
+    // holds only what its package put there.
     const QString program = path(u"usr/bin"_s);
     const QString data = path(u"home/.local/share/Netroscope"_s);
     QVERIFY(QDir().mkpath(program));
-    QVERIFY(!installed || QDir().mkpath(path(u"usr/share/netroscope"_s)));
-    QCOMPARE(::chmod(QFile::encodeName(program).constData(), mode_t(mode)), 0);
-    if (theirs && !TestFiles::handToAnotherUser(program))
+    QVERIFY(mode != 0 || QDir().mkpath(path(u"usr/share/netroscope"_s)));
+    QVERIFY(mode <= 0 || ::chmod(QFile::encodeName(program).constData(), mode_t(mode)) == 0);
+    if (mode < 0 && !TestFiles::handToAnotherUser(program))
         QSKIP("Only root can hand a folder to another user");
     QCOMPARE(historyLogPath(program, data), data + u"/Netroscope.log"_s);
     QCOMPARE(QDir(program).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),

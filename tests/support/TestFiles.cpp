@@ -27,8 +27,7 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
 
 bool handToAnotherUser(const QString& path)
 {
-    constexpr uid_t kNobody = 65534;
-    return ::lchown(QFile::encodeName(path).constData(), kNobody, kNobody) == 0;
+    return ::lchown(QFile::encodeName(path).constData(), 65534, 65534) == 0;
 }
 
 QByteArray hex(const char* text)

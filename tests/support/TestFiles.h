@@ -13,8 +13,7 @@ bool writeBytes(const QString& path, const QByteArray& bytes);
 // `timeoutMs`. For a child that says it is running by writing its pid.
 bool waitForContent(const QString& path, int timeoutMs = 10000);
 
-// Hands the file or link itself to another user (nobody), as if that user had put it
-// there. False where the test may not: only root may.
+// Hands the entry itself (a link too) to another user, nobody; false unless run as root.
 bool handToAnotherUser(const QString& path);
 
 // Code page 932 bytes given as hex, for readable expectations ("8160" etc.).
