@@ -1,6 +1,7 @@
 #include "store/HistoryLog.h"
 
 #include "store/ProgramFolders.h"
+#include "text/FileOwner.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -51,12 +52,14 @@ TextFile::WriteResult subLogSave(const QStringList& lstDat2, const QString& logP
 QString historyLogPath(const QString& programDir, const QString& dataDir)
 {
     // An installed program keeps the log in the data folder even where it could write
-    // beside itself (root in /usr/bin): files left there outlive the package. The
-    // probe file has a name of its own: writing the test into the log itself would
-    // destroy the history it is about to read.
+    // beside itself (root in /usr/bin): files left there outlive the package. So does a
+    // program in a folder that other users may write (a shared or group folder, their
+    // unpacked copy): they could put links and files under any name the log's files
+    // take, and replace the log itself. The probe file has a name of its own: writing
+    // the test into the log itself would destroy the history it is about to read.
     const QDir program(programDir);
     const bool installed = !ProgramFolders::installedDataDir(programDir).isEmpty();
-    if (!programDir.isEmpty() && !installed &&
+    if (!programDir.isEmpty() && !installed && !FileOwner::othersMayWrite(programDir) &&
         TextFile::writeTest(program.filePath(u"Netroscope.wrt"_s)))
         return program.filePath(QString::fromUtf16(kHistoryLogName));
 

@@ -31,10 +31,10 @@ LoadedList subListLoad(const QString& path);
 // is deleted instead.
 TextFile::WriteResult subLogSave(const QStringList& lstDat2, const QString& logPath);
 
-// Where the log lives: the program directory when the program is not installed and
-// the directory passes the write test, otherwise the data directory (created when
-// missing). An installed program usually may not write beside its executable, and
-// the history would silently be lost.
+// Where the log lives: the program directory when the program is not installed, the
+// directory is the user's alone and passes the write test, otherwise the data
+// directory (created when missing). An installed program usually may not write beside
+// its executable, and the history would silently be lost.
 QString historyLogPath(const QString& programDir, const QString& dataDir);
 
 // The same for this run's program and data directories. Decided on the first call

@@ -1,71 +1,107 @@
 #include "store/SharedLog.h"
 
-#include "store/CsvExport.h"
 #include "store/HistoryLog.h"
 #include "survey/AddressList.h"
+#include "text/FileOwner.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <tuple>
+#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// The note of kept copies, beside the log: one path per line.
+// The note of kept copies, beside the log: the copies' names, one a line. Names, not
+// paths: a copy lies beside the log, and its name is plain ASCII, which the note's
+// code page holds whatever the folder's path ("/home/josé").
 QString notePath(const QString& logPath)
 {
     return logPath + u".kept"_s;
 }
 
-// A new dated name beside the log, "Netroscope-20261207-210501.csv".
-QString copyPath(const QFileInfo& log, const QString& suffix)
+// The names of the program's own copies beside the log, "Netroscope-20261207-210501.csv":
+// the log's name, the date and time, "-2", "-3"... for a second one within the second,
+// ".log" for bytes that are no list. Group 1 is the stamp, group 2 the number.
+QRegularExpression copyForm(const QFileInfo& log)
 {
-    const QString stamp = QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s);
-    const QDir folder = log.absoluteDir();
-    QString path = folder.filePath(log.completeBaseName() + u'-' + stamp + suffix);
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = folder.filePath(log.completeBaseName() + u'-' + stamp + u'-' + QString::number(n) +
-                               suffix);
-    return path;
+    return QRegularExpression(u"^"_s + QRegularExpression::escape(log.completeBaseName()) +
+                              u"-([0-9]{8}-[0-9]{6})(?:-([0-9]+))?\\.(?:csv|log)$"_s);
 }
 
-// Keeps the list now in the log as a file of its own: as CSV, so that 「インポート」
-// brings it back, or byte for byte when it is no list that can be read.
-QString keepCopy(const QString& logPath)
+// Keeps the list now in the log as a new file beside it: as CSV, so that 「インポート」
+// brings it back, or byte for byte when it is no list that can be read. The file is
+// made new under a free name, never opened where something is already (a link another
+// user put at the name would lead the copy anywhere), and it is no more open to others
+// than the log whose list it keeps.
+QString keepCopy(const QString& logPath, const QDateTime& at)
 {
     const QFileInfo log(logPath);
     const TextFile::ReadResult other = TextFile::read(logPath);
-    if (other.ok) {
-        const QString path = copyPath(log, u".csv"_s);
-        return writeCsvExport(QStringList{AddressList::csvHeader()} + other.lines, path).ok
-                   ? path
-                   : QString();
+    const QByteArray csv =
+        other.ok ? TextFile::encode(QStringList{AddressList::csvHeader()} + other.lines)
+                 : QByteArray();
+    const QString stamp = log.completeBaseName() + u'-' + at.toString(u"yyyyMMdd-HHmmss"_s);
+    const QString suffix = other.ok ? u".csv"_s : u".log"_s;
+    for (int n = 1; n <= 100; ++n) {
+        const QString path = log.absoluteDir().filePath(
+            stamp + (n > 1 ? u'-' + QString::number(n) : QString()) + suffix);
+        const TextFile::WriteResult made =
+            other.ok ? TextFile::createNew(path, csv, log.permissions())
+                     : TextFile::copyNew(logPath, path, log.permissions());
+        if (made.ok)
+            return path;
+        // Taken: the next number. Otherwise no name would do better.
+        const QFileInfo taken(path);
+        if (!taken.exists() && !taken.isSymbolicLink())
+            break;
     }
-    const QString path = copyPath(log, u".log"_s);
-    return QFile::copy(logPath, path) ? path : QString();
+    return {};
 }
 
-// Only the newest kKeptCopies stay; the names sort by their dates.
-void pruneCopies(const QString& logPath)
+// Only the newest kKeptCopies of the program's own copies stay: regular files of their
+// exact name form that are the user's own. The copy just made stays whatever the
+// others' names say, as a clock set back or the hour that repeats when daylight
+// saving ends (the stamps are local time) may name older copies later. Another user's
+// files and links, and the user's own files of other names, are none of its business.
+void pruneCopies(const QString& logPath, const QString& justMade)
 {
     const QFileInfo log(logPath);
-    QDir folder = log.absoluteDir();
-    // "Netroscope-" and a date of eight digits, "-" and a time of six.
-    const QString dated =
-        log.completeBaseName() + u'-' + QString(8, u'?') + u'-' + QString(6, u'?') + u'*';
-    const QStringList copies = folder.entryList({dated}, QDir::Files | QDir::Hidden, QDir::Name);
-    for (qsizetype k = 0; k + kKeptCopies < copies.size(); ++k)
-        folder.remove(copies.at(k));
+    const QRegularExpression form = copyForm(log);
+    struct Copy {
+        QString stamp;
+        int number;
+        QString path;
+    };
+    std::vector<Copy> copies;
+    const QFileInfoList entries = log.absoluteDir().entryInfoList(QDir::Files | QDir::Hidden);
+    for (const QFileInfo& entry : entries) {
+        const QRegularExpressionMatch name = form.match(entry.fileName());
+        if (name.hasMatch() && !entry.isSymbolicLink() &&
+            entry.fileName() != QFileInfo(justMade).fileName() &&
+            FileOwner::isOwn(entry.filePath()))
+            copies.push_back(
+                {name.captured(1), std::max(1, name.captured(2).toInt()), entry.filePath()});
+    }
+    std::sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) {
+        return std::tie(a.stamp, a.number) > std::tie(b.stamp, b.number);
+    });
+    for (std::size_t k = kKeptCopies - 1; k < copies.size(); ++k)
+        TextFile::remove(copies[k].path);
 }
 
 void noteCopy(const QString& logPath, const QString& copy)
 {
     const TextFile::ReadResult note = TextFile::read(notePath(logPath));
-    QStringList paths = note.ok ? note.lines : QStringList();
-    paths.append(QDir::toNativeSeparators(copy));
-    TextFile::write(notePath(logPath), paths);
+    QStringList names = note.ok ? note.lines : QStringList();
+    names.append(QFileInfo(copy).fileName());
+    TextFile::write(notePath(logPath), names);
 }
 
 } // namespace
@@ -86,7 +122,7 @@ LogFingerprint fingerprintOf(const QString& path)
 }
 
 GuardedSave saveLogGuarded(const QStringList& lstDat2, const QString& logPath,
-                           const LogFingerprint& lastSeen, bool listChanged)
+                           const LogFingerprint& lastSeen, bool listChanged, const QDateTime& at)
 {
     GuardedSave result;
     const LogFingerprint now = fingerprintOf(logPath);
@@ -97,14 +133,21 @@ GuardedSave saveLogGuarded(const QStringList& lstDat2, const QString& logPath,
             return result;
         }
         if (now.exists) {
-            result.keptCopy = keepCopy(logPath);
+            // Neither kept nor overwritten at another user's link or file: the copy would
+            // be of whatever it leads to, and the save would fail all the same.
+            const TextFile::Target target = TextFile::writeTarget(logPath);
+            if (!target.error.isEmpty()) {
+                result.written.error = target.error;
+                return result;
+            }
+            result.keptCopy = keepCopy(logPath, at);
             if (result.keptCopy.isEmpty()) {
                 result.written.error =
                     u"ほかのプログラムが書いた一覧を残せないため、上書きしません"_s;
                 return result;
             }
             noteCopy(logPath, result.keptCopy);
-            pruneCopies(logPath);
+            pruneCopies(logPath, result.keptCopy);
         }
     }
     result.written = subLogSave(lstDat2, logPath);
@@ -114,15 +157,41 @@ GuardedSave saveLogGuarded(const QStringList& lstDat2, const QString& logPath,
 
 QStringList takeKeptCopies(const QString& logPath)
 {
-    const TextFile::ReadResult note = TextFile::read(notePath(logPath));
-    TextFile::remove(notePath(logPath));
-    if (!note.ok)
-        return {};
-    // Only those still there: an old one may have been pruned meanwhile.
+    // Only the user's own note: another's could name any file as a list kept.
+    const QString note = notePath(logPath);
+    const TextFile::ReadResult names =
+        FileOwner::isOwn(note) ? TextFile::read(note) : TextFile::ReadResult();
+    TextFile::remove(note);
+    // Only copies still there: an old one may have been pruned meanwhile. A note of an
+    // older version held whole paths in the code page: their names still find them.
+    const QFileInfo log(logPath);
+    const QRegularExpression form = copyForm(log);
     QStringList kept;
-    for (const QString& path : note.lines) {
-        if (QFileInfo::exists(path))
-            kept.append(path);
+    for (const QString& line : names.lines) {
+        const QString name = QFileInfo(line).fileName();
+        const QString path = log.absoluteDir().filePath(name);
+        if (form.match(name).hasMatch() && QFileInfo(path).isFile())
+            kept.append(QDir::toNativeSeparators(path));
     }
     return kept;
+}
+
+QString keptCopiesNotice(const QStringList& copies)
+{
+    // Only a CSV copy is a list that the import reads; a ".log" copy holds the bytes of
+    // a log that could not be read as one.
+    const auto lists = std::count_if(copies.begin(), copies.end(), [](const QString& copy) {
+        return copy.endsWith(u".csv"_s, Qt::CaseInsensitive);
+    });
+    QString whatTheyAre = u"（「インポート」で読み込めます）"_s;
+    if (lists == 0)
+        whatTheyAre = u"（一覧として読めなかった履歴ファイルをそのまま残したもので、"
+                      u"「インポート」では読み込めません）"_s;
+    else if (lists < copies.size())
+        whatTheyAre = u"（.csv のファイルは「インポート」で読み込めます。.log のファイルは、"
+                      u"一覧として読めなかった履歴ファイルをそのまま残したものです）"_s;
+    return u"前回の終了時、履歴ファイルはほかのプログラムにも書き換えられていました。"
+           u"このウィンドウの一覧を履歴ファイルに保存し、ほかのプログラムの一覧は"
+           u"次のファイルに残しました"_s +
+           whatTheyAre + u"。\r\n"_s + copies.join(u"\r\n"_s);
 }

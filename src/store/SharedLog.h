@@ -3,6 +3,7 @@
 #include "text/TextFile.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -40,13 +41,19 @@ struct GuardedSave {
 // window last read or wrote it. With the log as it was then, the list is saved as
 // ever. When another hand has written (or removed) the log since:
 // - a window whose list has not changed since (`listChanged`) leaves the newer log;
-// - otherwise the other list is first kept beside the log as a dated CSV file
-//   ("Netroscope-20261207-210501.csv", which the import reads; the bytes as they were
-//   when they are no list), the oldest beyond kKeptCopies removed, and noted for the
-//   window to tell at its next start. When no copy can be made, the log is not
-//   overwritten and the save fails.
+// - otherwise the other list is first kept beside the log in a new dated CSV file
+//   ("Netroscope-20261207-210501.csv" when made `at` that time, which the import
+//   reads; the bytes as they were, in a ".log" file, when they are no list), the oldest
+//   of the program's own copies beyond kKeptCopies removed (never the one just made),
+//   and noted for the window to tell at its next start. When no copy can be made, or
+//   the log is another user's link or file, the log is not overwritten and the save
+//   fails.
 GuardedSave saveLogGuarded(const QStringList& lstDat2, const QString& logPath,
-                           const LogFingerprint& lastSeen, bool listChanged);
+                           const LogFingerprint& lastSeen, bool listChanged,
+                           const QDateTime& at = QDateTime::currentDateTime());
 
 // The copies noted since the window last started, taken: the note is removed.
 QStringList takeKeptCopies(const QString& logPath);
+
+// What the window says at start-up of the copies takeKeptCopies() gave.
+QString keptCopiesNotice(const QStringList& copies);

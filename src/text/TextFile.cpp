@@ -1,9 +1,11 @@
 #include "text/TextFile.h"
 
 #include "text/Cp932.h"
+#include "text/FileOwner.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
 
 using namespace Qt::Literals::StringLiterals;
@@ -110,13 +112,35 @@ ReadResult read(const QString& path)
     return result;
 }
 
-WriteResult write(const QString& path, const QStringList& lines)
+Target writeTarget(const QString& path)
 {
-    WriteResult result;
-    if (!Cp932::available()) {
-        result.error = u"コードページ 932 の変換が使えません"_s;
-        return result;
+    Target target;
+    QString at = path;
+    // The system itself follows no more than 40 links on one path.
+    for (int links = 0; links <= 40; ++links) {
+        const QFileInfo info(at);
+        const bool link = info.isSymbolicLink();
+        if (!link && !info.exists()) {
+            target.path = at;
+            return target;
+        }
+        if (!FileOwner::isOwn(at)) {
+            target.error = link ? u"ほかのユーザーが作ったリンクのため、書き込みません"_s
+                                : u"ほかのユーザーのファイルのため、書き込みません"_s;
+            return target;
+        }
+        if (!link) {
+            target.path = at;
+            return target;
+        }
+        at = info.symLinkTarget();
     }
+    target.error = u"リンクが多すぎます"_s;
+    return target;
+}
+
+QByteArray encode(const QStringList& lines)
+{
     QString text;
     qsizetype size = 0;
     for (const QString& line : lines)
@@ -126,10 +150,27 @@ WriteResult write(const QString& path, const QStringList& lines)
         text += line;
         text += u"\r\n";
     }
-    const QByteArray bytes = Cp932::encode(text);
+    return Cp932::encode(text);
+}
 
-    QSaveFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::WriteOnly)) {
+WriteResult write(const QString& path, const QStringList& lines)
+{
+    WriteResult result;
+    if (!Cp932::available()) {
+        result.error = u"コードページ 932 の変換が使えません"_s;
+        return result;
+    }
+    const QByteArray bytes = encode(lines);
+    // QSaveFile would follow a link at the path by itself, whoever made it: it is given
+    // the file that the user's own links lead to instead.
+    const Target target = writeTarget(path);
+    if (!target.error.isEmpty()) {
+        result.error = target.error;
+        return result;
+    }
+
+    QSaveFile file(target.path);
+    if (target.path.isEmpty() || !file.open(QIODevice::WriteOnly)) {
         result.error = file.errorString();
         return result;
     }
@@ -142,30 +183,81 @@ WriteResult write(const QString& path, const QStringList& lines)
     return result;
 }
 
+namespace {
+
+// Opens a new file exclusively (O_EXCL: a link at the path is not followed but
+// refused) and fills it; the file is removed by its name when it cannot be filled
+// whole: it was made just now, and by this call.
+template <typename Fill>
+WriteResult createWith(const QString& path, QFileDevice::Permissions permissions, Fill&& fill)
+{
+    WriteResult result;
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions)) {
+        result.error = file.errorString();
+        return result;
+    }
+    bool ok = fill(file) && file.flush();
+    file.close();
+    ok = ok && file.error() == QFileDevice::NoError;
+    if (!ok) {
+        result.error = file.errorString();
+        QFile::remove(path);
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+} // namespace
+
+WriteResult createNew(const QString& path, QByteArrayView bytes,
+                      QFileDevice::Permissions permissions)
+{
+    return createWith(path, permissions, [bytes](QFile& file) {
+        return file.write(bytes.data(), bytes.size()) == bytes.size();
+    });
+}
+
+WriteResult copyNew(const QString& source, const QString& path,
+                    QFileDevice::Permissions permissions)
+{
+    QFile from(source);
+    if (!from.open(QIODevice::ReadOnly))
+        return {false, from.errorString()};
+    return createWith(path, permissions, [&from](QFile& file) {
+        while (!from.atEnd()) {
+            const QByteArray chunk = from.read(1024 * 1024);
+            if (chunk.isEmpty() || file.write(chunk) != chunk.size())
+                return false;
+        }
+        return from.error() == QFileDevice::NoError;
+    });
+}
+
 bool remove(const QString& path)
 {
     if (path.isEmpty())
         return true;
-    QFile::remove(path);
+    if (FileOwner::isOwn(path))
+        QFile::remove(path);
     // A dangling symbolic link counts as something left behind.
     const QFileInfo info(path);
-    return !info.exists() && !info.isSymLink();
+    return !info.exists() && !info.isSymbolicLink();
 }
 
 bool writeTest(const QString& path)
 {
     if (path.isEmpty())
         return false;
-    // Deliberately not a QSaveFile: the question is whether this very path can be
-    // created, not whether its directory takes a temporary file and a rename.
-    QFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    ok = ok && file.write("TEST\r\n", 6) == 6;
-    ok = ok && file.flush();
-    file.close();
-    ok = ok && file.error() == QFileDevice::NoError;
+    // Deliberately not a QSaveFile: the question is whether a file can be created in
+    // the directory, not whether it takes a temporary file and a rename. A name that a
+    // file or link of someone else's may hold must not be opened, so each test has its own.
+    const QString probe =
+        path + u'.' + QString::number(QRandomGenerator::system()->generate64(), 36);
+    const bool ok = createNew(probe, "TEST\r\n", QFile::ReadOwner | QFile::WriteOwner).ok;
     // Removed on every path, also when the write failed half-way.
-    const bool removed = remove(path);
+    const bool removed = remove(probe);
     return ok && removed;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArrayView>
+#include <QFileDevice>
 #include <QString>
 #include <QStringList>
 
@@ -42,18 +44,41 @@ struct WriteResult {
     QString error;
 };
 
-// Writes every line followed by CR LF. The target is replaced only once the new
-// content is complete on disk.
+// Where a write to `path` lands: the path itself, or the file the user's own links
+// lead to. At another user's link or file, `path` is empty and `error` says why: in a
+// folder that others may write, their link would turn a save into a write to any file
+// the program may write (root's included), and their file is theirs to keep.
+struct Target {
+    QString path;
+    QString error;
+};
+Target writeTarget(const QString& path);
+
+// The lines as write() puts them on disk: code page 932, each followed by CR LF.
+QByteArray encode(const QStringList& lines);
+
+// Writes every line followed by CR LF, to where writeTarget() leads. The target is
+// replaced only once the new content is complete on disk.
 WriteResult write(const QString& path, const QStringList& lines);
 
-// Deletes the file; a missing file or an empty path is no error. True when no file
+// Creates a file that was not there: fails when anything is at the path, a link
+// included, instead of opening it. Made with `permissions` (less the umask); one that
+// cannot be filled whole is removed again.
+WriteResult createNew(const QString& path, QByteArrayView bytes,
+                      QFileDevice::Permissions permissions);
+
+// The same, filled with the bytes of the file at `source` as they are.
+WriteResult copyNew(const QString& source, const QString& path,
+                    QFileDevice::Permissions permissions);
+
+// Deletes the user's own file (a link itself, not what it leads to); a missing file
+// or an empty path is no error, and another user's entry is left. True when nothing
 // is left at the path afterwards, so a caller that cares can tell a refused delete.
 bool remove(const QString& path);
 
-// Whether the path can be created, written and closed: writes "TEST" and CR LF to
-// it, then deletes it. Nothing is left at the path, whatever the answer. An existing
-// file at the path is overwritten and deleted, so only probe names that nothing
-// else uses may be passed.
+// Whether a new file can be created, written and closed beside `path`: one named
+// `path` and a suffix of its own, made new and removed again. Whatever is already at
+// `path` (a file, another user's link) is never opened or deleted, and nothing is left.
 bool writeTest(const QString& path);
 
 } // namespace TextFile

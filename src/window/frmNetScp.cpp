@@ -133,13 +133,8 @@ bool frmNetScp::Form_Load()
             m_logRows = startup.list.lstDat2.mid(1);
             const LoadedList& log = startup.log;
             QStringList messages;
-            if (!startup.keptCopies.isEmpty()) {
-                messages
-                    << u"前回の終了時、履歴ファイルはほかのプログラムにも書き換えられていました。"
-                       u"このウィンドウの一覧を履歴ファイルに保存し、ほかのプログラムの一覧は"
-                       u"次のファイルに残しました（「インポート」で読み込めます）。\r\n"_s +
-                           startup.keptCopies.join(u"\r\n"_s);
-            }
+            if (!startup.keptCopies.isEmpty())
+                messages << keptCopiesNotice(startup.keptCopies);
             if (!log.opened && log.failure != TextFile::ReadResult::Missing) {
                 m_keepLog = true;
                 messages << u"履歴ファイルを読み込めませんでした。\r\n"_s + logPath + u"\r\n"_s +

@@ -58,13 +58,15 @@ private slots:
 
     void guardedSaveKeepsWhatAnotherWrote_data();
     void guardedSaveKeepsWhatAnotherWrote();
-    void keptCopiesAreFewAndToldOnce();
+    void keptCopiesAreTheProgramsOwnAndFew_data();
+    void keptCopiesAreTheProgramsOwnAndFew();
     void lockIsForOneHolder();
 
     void logPathInWritableProgramDir();
     void logPathFallsBackWhenProgramDirCannotBeCreated();
     void logPathFallsBackForReadOnlyProgramDir();
-    void logPathOfAnInstalledProgramIsTheDataFolder();
+    void logPathOfAnInstalledOrSharedProgramIsTheDataFolder_data();
+    void logPathOfAnInstalledOrSharedProgramIsTheDataFolder();
     void logPathForThisRunIsDecidedOnce();
 
 private:
@@ -74,7 +76,8 @@ private:
 
 void TestHistoryLog::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    // In a folder whose name code page 932 cannot hold.
+    m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + u"/josé-XXXXXX"_s);
     QVERIFY(m_dir->isValid());
 }
 
@@ -360,7 +363,8 @@ void TestHistoryLog::guardedSaveKeepsWhatAnotherWrote()
     if (meanwhile == "-")
         QVERIFY(QFile::remove(log));
     else if (meanwhile != "=")
-        QVERIFY(TestFiles::writeBytes(log, meanwhile));
+        QVERIFY(TestFiles::writeBytes(log, meanwhile) &&
+                QFile::setPermissions(log, QFile::ReadOwner | QFile::WriteOwner));
 
     const QStringList window{AddressList::csvHeader(), u"198.18.0.7,pc07,02-00-00-00-00-07"_s};
     const GuardedSave saved = saveLogGuarded(window, log, seen, listChanged);
@@ -386,6 +390,10 @@ void TestHistoryLog::guardedSaveKeepsWhatAnotherWrote()
         return;
     QVERIFY2(copies.first().endsWith(kept), qPrintable(copies.first()));
     QCOMPARE(saved.keptCopy, path(copies.first()));
+    // Only a CSV copy is said to be what the import reads; none is more open than the log.
+    QCOMPARE(keptCopiesNotice({saved.keptCopy}).contains(u"（「インポート」で読み込めます）"_s),
+             kept == u".csv"_s);
+    QCOMPARE(QFileInfo(saved.keptCopy).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
     // As CSV the import brings the other list back whole; otherwise the bytes stay.
     if (kept == u".csv"_s)
         QCOMPARE(subListLoad(saved.keptCopy).rows,
@@ -394,24 +402,72 @@ void TestHistoryLog::guardedSaveKeepsWhatAnotherWrote()
         QCOMPARE(TestFiles::readBytes(saved.keptCopy), meanwhile);
 }
 
-void TestHistoryLog::keptCopiesAreFewAndToldOnce()
+void TestHistoryLog::keptCopiesAreTheProgramsOwnAndFew_data()
 {
+    QTest::addColumn<QStringList>("there"); // "~": another user's; ">x": a link to x
+    QTest::addColumn<bool>("rewritten");    // the log since the window read it
+    QTest::addColumn<QString>("made");      // the copy made; empty: none, nor the log saved
+    QTest::addColumn<QStringList>("gone");  // what the save removed
+    // Later: made before the clock was set back, or planted. The report is the user's own.
+    QStringList older{u"Netroscope-20261201-0900 report.csv"_s}, later, planted;
+    for (int k = 0; k < kKeptCopies; ++k) {
+        older << u"Netroscope-20261202-00000%1.csv"_s.arg(k);
+        later << u"Netroscope-20270101-00000%1.csv"_s.arg(k);
+        planted << u"~"_s + later.last();
+    }
+    const QString made = u"Netroscope-20261207-210501.csv"_s; // made at 2026-12-07 21:05:01
+    QTest::newRow("older and a report: oldest goes") << older << true << made << older.mid(1, 1);
+    QTest::newRow("five later: the new one stays") << later << true << made << later.mid(0, 1);
+    QTest::newRow("planted: none counts") << older + planted << true << made << older.mid(1, 1);
+    QTest::newRow("another user's dangling link at the copy's name")
+        << QStringList{u"~"_s + made + u">missing"_s} << true << made.chopped(4) + u"-2.csv"_s
+        << QStringList();
+    QTest::newRow("the log is another user's link")
+        << QStringList{u"~Netroscope.log>victim"_s} << true << QString() << QStringList();
+    QTest::newRow("the log as read is another user's link")
+        << QStringList{u"~Netroscope.log>victim"_s} << false << QString() << QStringList();
+    QTest::newRow("the log as read is another user's file")
+        << QStringList{u"~Netroscope.log"_s} << false << QString() << QStringList();
+}
+
+void TestHistoryLog::keptCopiesAreTheProgramsOwnAndFew()
+{
+    QFETCH(QStringList, there);
+    QFETCH(bool, rewritten);
+    QFETCH(QString, made);
+    QFETCH(QStringList, gone);
     const QString log = path(u"Netroscope.log"_s);
     QVERIFY(TestFiles::writeBytes(log, "198.18.0.5,,\r\n"));
-    const LogFingerprint seen = fingerprintOf(log);
-    for (int k = 0; k < kKeptCopies; ++k)
-        QVERIFY(TestFiles::writeBytes(path(u"Netroscope-20200101-00000%1.csv"_s.arg(k)), "x"));
+    LogFingerprint seen = fingerprintOf(log);
     QVERIFY(TestFiles::writeBytes(log, "198.18.0.6,,\r\n"));
+    QVERIFY(TestFiles::writeBytes(path(u"victim"_s), "secret"));
+    QStringList left{made};
+    for (const QString& entry : there) {
+        const QString name = entry.section(u'>', 0, 0).remove(u'~');
+        QFile::remove(path(name));
+        QVERIFY(entry.contains(u'>') ? QFile::link(path(entry.section(u'>', 1)), path(name))
+                                     : TestFiles::writeBytes(path(name), "x"));
+        if (entry.startsWith(u'~') && !TestFiles::handToAnotherUser(path(name)))
+            QSKIP("Only root can hand a file to another user");
+        left << name;
+    }
+    seen = rewritten ? seen : fingerprintOf(log);
+    const QByteArray before = TestFiles::readBytes(log);
 
-    const GuardedSave saved = saveLogGuarded({AddressList::csvHeader()}, log, seen, true);
-    QVERIFY(saved.written.ok);
-    QVERIFY(!QFileInfo::exists(log)); // an empty list leaves no log, as ever
-    const QStringList copies =
-        QDir(m_dir->path()).entryList({u"Netroscope-*"_s}, QDir::Files, QDir::Name);
-    QCOMPARE(copies.size(), kKeptCopies);
-    QVERIFY(!copies.contains(u"Netroscope-20200101-000000.csv"_s)); // the oldest went
-    QCOMPARE(path(copies.last()), saved.keptCopy);
-    QCOMPARE(takeKeptCopies(log), QStringList{QDir::toNativeSeparators(saved.keptCopy)});
+    const GuardedSave saved = saveLogGuarded({AddressList::csvHeader(), u"198.18.0.7,pc07,"_s}, log,
+                                             seen, true, {{2026, 12, 7}, {21, 5, 1}});
+    QCOMPARE(saved.written.ok, !made.isEmpty());
+    // What a planted link leads to is neither written, nor created, nor copied.
+    QCOMPARE(TestFiles::readBytes(path(u"victim"_s)), "secret");
+    QVERIFY(!QFileInfo::exists(path(u"missing"_s)));
+    QVERIFY(saved.written.ok || TestFiles::readBytes(log) == before);
+    const QStringList after =
+        QDir(m_dir->path()).entryList({u"Netroscope-*"_s}, QDir::Files | QDir::System);
+    for (const QString& name : left = left.filter(u"Netroscope-"_s))
+        QVERIFY2(after.contains(name) != gone.contains(name), qPrintable(name));
+    QCOMPARE(after.size(), left.size() - gone.size());
+    // Told once, at the next start.
+    QCOMPARE(takeKeptCopies(log), made.isEmpty() ? QStringList() : QStringList{path(made)});
     QCOMPARE(takeKeptCopies(log), QStringList());
 }
 
@@ -486,14 +542,27 @@ void TestHistoryLog::logPathFallsBackForReadOnlyProgramDir()
     QVERIFY(!QFile::exists(program + u"/Netroscope.log"_s));
 }
 
-void TestHistoryLog::logPathOfAnInstalledProgramIsTheDataFolder()
+void TestHistoryLog::logPathOfAnInstalledOrSharedProgramIsTheDataFolder_data()
 {
+    QTest::addColumn<int>("mode"); // of the program folder; 0: installed, -1: another user's
+    QTest::newRow("installed") << 0;
+    QTest::newRow("its group may write") << 0775;
+    QTest::newRow("everybody may write, sticky") << 01777;
+    QTest::newRow("another user's") << -1;
+}
+
+void TestHistoryLog::logPathOfAnInstalledOrSharedProgramIsTheDataFolder()
+{
+    QFETCH(int, mode);
     // Writable or not (root may write to /usr/bin), an installed program's folder
     // holds only what its package put there.
     const QString program = path(u"usr/bin"_s);
     const QString data = path(u"home/.local/share/Netroscope"_s);
     QVERIFY(QDir().mkpath(program));
-    QVERIFY(QDir().mkpath(path(u"usr/share/netroscope"_s)));
+    QVERIFY(mode != 0 || QDir().mkpath(path(u"usr/share/netroscope"_s)));
+    QVERIFY(mode <= 0 || ::chmod(QFile::encodeName(program).constData(), mode_t(mode)) == 0);
+    if (mode < 0 && !TestFiles::handToAnotherUser(program))
+        QSKIP("Only root can hand a folder to another user");
     QCOMPARE(historyLogPath(program, data), data + u"/Netroscope.log"_s);
     QCOMPARE(QDir(program).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{});

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <thread>
 
+#include <unistd.h>
+
 namespace TestFiles {
 
 QByteArray readBytes(const QString& path)
@@ -21,6 +23,11 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+bool handToAnotherUser(const QString& path)
+{
+    return ::lchown(QFile::encodeName(path).constData(), 65534, 65534) == 0;
 }
 
 QByteArray hex(const char* text)

@@ -13,6 +13,9 @@ bool writeBytes(const QString& path, const QByteArray& bytes);
 // `timeoutMs`. For a child that says it is running by writing its pid.
 bool waitForContent(const QString& path, int timeoutMs = 10000);
 
+// Hands the entry itself (a link too) to another user, nobody; false unless run as root.
+bool handToAnotherUser(const QString& path);
+
 // Code page 932 bytes given as hex, for readable expectations ("8160" etc.).
 QByteArray hex(const char* text);
 

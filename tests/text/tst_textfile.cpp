@@ -39,9 +39,10 @@ void TestTextFile::writeTestLeavesNothing_data()
     QTest::addColumn<bool>("expected");
     QTest::newRow("new file") << u"probe.txt"_s << true;
     QTest::newRow("existing file") << u"old.txt"_s << true;
+    QTest::newRow("another user's link") << u"planted"_s << true;
     QTest::newRow("missing directory") << u"nodir/probe.txt"_s << false;
     QTest::newRow("below a regular file") << u"old.txt/probe.txt"_s << false;
-    QTest::newRow("a directory") << u"sub"_s << false;
+    QTest::newRow("a directory") << u"sub"_s << true;
     QTest::newRow("empty path") << QString() << false;
 }
 
@@ -51,17 +52,17 @@ void TestTextFile::writeTestLeavesNothing()
     QFETCH(bool, expected);
     QVERIFY(TestFiles::writeBytes(m_dir->filePath(u"old.txt"_s), "keep"));
     QVERIFY(QDir(m_dir->path()).mkdir(u"sub"_s));
+    QVERIFY(QFile::link(m_dir->filePath(u"old.txt"_s), m_dir->filePath(u"planted"_s)));
+    if (!TestFiles::handToAnotherUser(m_dir->filePath(u"planted"_s)) && relative == u"planted"_s)
+        QSKIP("Only root can hand a link to another user");
     const QStringList before = entries();
 
     const QString path = relative.isEmpty() ? QString() : m_dir->filePath(relative);
     QCOMPARE(TextFile::writeTest(path), expected);
 
-    // A probe of an existing file deletes it, as the probe is meant for scratch names.
-    QStringList after = before;
-    if (relative == u"old.txt"_s)
-        after.removeOne(u"old.txt"_s);
-    QCOMPARE(entries(), after);
-    QVERIFY(QFileInfo(m_dir->filePath(u"sub"_s)).isDir());
+    // Whatever is at the name, a link too, is neither opened nor deleted.
+    QCOMPARE(entries(), before);
+    QCOMPARE(TestFiles::readBytes(m_dir->filePath(u"old.txt"_s)), QByteArray("keep"));
 }
 
 void TestTextFile::removeTellsWhetherThePathIsClear()
@@ -74,6 +75,9 @@ void TestTextFile::removeTellsWhetherThePathIsClear()
     QVERIFY(TextFile::remove(QString()));
     QVERIFY(QDir(m_dir->path()).mkdir(u"d"_s));
     QVERIFY(!TextFile::remove(m_dir->filePath(u"d"_s)));
+    QVERIFY(TestFiles::writeBytes(file, "x")); // another user's is theirs to delete
+    if (TestFiles::handToAnotherUser(file))
+        QVERIFY(!TextFile::remove(file) && QFile::exists(file));
 }
 
 void TestTextFile::writeReplacesWholeFile()
@@ -84,6 +88,10 @@ void TestTextFile::writeReplacesWholeFile()
     QCOMPARE(TestFiles::readBytes(file), QByteArray("a\r\n\r\n" + TestFiles::hex("8160") + "\r\n"));
     // No temporary file is left beside it.
     QCOMPARE(entries(), QStringList{u"f.txt"_s});
+    // Through the user's own link, the file it leads to.
+    QVERIFY(QFile::link(file, m_dir->filePath(u"link"_s)));
+    QVERIFY(TextFile::write(m_dir->filePath(u"link"_s), {u"b"_s}).ok);
+    QCOMPARE(TestFiles::readBytes(file), QByteArray("b\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestTextFile)
