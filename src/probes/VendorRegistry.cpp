@@ -205,12 +205,16 @@ private:
 };
 
 // A file's bytes, or none when it cannot be read or is no plain file of a sane size.
+// The type is looked at before opening: opening a FIFO to read waits for a writer.
 QByteArray readSmallFile(const QString& path)
 {
+    if (!QFileInfo(path).isFile())
+        return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.isSequential() || file.size() > kLargestFile)
         return {};
-    return file.readAll();
+    // As large as it was when opened: one that grows meanwhile is not followed.
+    return file.read(file.size());
 }
 
 } // namespace
