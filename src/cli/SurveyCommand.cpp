@@ -329,8 +329,8 @@ QString surveyCommandHelp(const QString& historyLog)
         "\n"
         "変化があったときだけメールする cron の例 / a cron line that mails only when something "
         "changed:\n"
-        "  0 6 * * * netroscope --survey --changes --log > $HOME/lan-changes.txt; [ $? -eq 3 ] "
-        "&& mail -s \"LAN changes\" admin < $HOME/lan-changes.txt\n"
+        "  0 6 * * * netroscope --survey --changes --log > $HOME/lan-changes.txt; [ -s "
+        "$HOME/lan-changes.txt ] && mail -s \"LAN changes\" admin < $HOME/lan-changes.txt\n"
         "\n"
         "履歴ファイル / history log: "_s +
         historyLog);

@@ -287,10 +287,12 @@ NeighbourState LinuxProfile::neighbour(quint32 address,
 bool LinuxProfile::reconfirmNeighbour(quint32 address, const NeighbourState& entry) const
 {
     using Kind = NeighbourState::Kind;
-    // Only an entry the kernel learnt by itself; one set by hand stays as it is.
+    // Only an entry the kernel learnt by itself. One set by hand stays as it is, and so
+    // does one another party keeps: the replace that restarts the confirmation would
+    // clear that party's flag, and a probe that failed would lose the MAC it gave.
     const bool learnt = entry.kind == Kind::Reachable || entry.kind == Kind::Stale ||
                         entry.kind == Kind::Delay || entry.kind == Kind::Probe;
-    if (!m_tools.lanQueries || !learnt)
+    if (!m_tools.lanQueries || !learnt || entry.keptByOthers)
         return false;
     return NeighbourTable::reconfirm(address, entry.interfaceIndex);
 }

@@ -79,6 +79,7 @@ void parseNeighbour(const char* data, std::size_t length, Clock::time_point read
     NeighbourState state;
     state.kind = kindOf(header.ndm_state);
     state.interfaceIndex = header.ndm_ifindex;
+    state.keptByOthers = (header.ndm_flags & NTF_EXT_LEARNED) != 0;
     std::optional<quint32> address;
 
     std::size_t at = NLMSG_ALIGN(sizeof(ndmsg));
@@ -97,6 +98,11 @@ void parseNeighbour(const char* data, std::size_t length, Clock::time_point read
             nda_cacheinfo times;
             std::memcpy(&times, payload, sizeof times);
             state.confirmedAt = readAt - kTick * times.ndm_confirmed + kCountedSlack;
+        } else if (attribute.rta_type == NDA_FLAGS_EXT && size >= sizeof(quint32)) {
+            quint32 flags;
+            std::memcpy(&flags, payload, sizeof flags);
+            if (flags & NTF_EXT_MANAGED)
+                state.keptByOthers = true;
         }
         at += RTA_ALIGN(attribute.rta_len);
     }

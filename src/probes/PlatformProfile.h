@@ -39,6 +39,9 @@ struct NeighbourState {
     std::optional<std::chrono::steady_clock::time_point> confirmedAt;
     // The interface the entry belongs to, for a request to confirm it afresh.
     int interfaceIndex = 0;
+    // Another party keeps the entry: it was learnt externally (EVPN, a controller) or
+    // the kernel resolves it on an owner's behalf. Such an entry is only read.
+    bool keptByOthers = false;
 };
 
 // A host that drops echo requests still answers ARP: it is present when an ARP reply
@@ -136,7 +139,8 @@ public:
                                      std::chrono::steady_clock::time_point notBefore) const;
     // Asks the system to confirm a known entry with an ARP request now, so that an
     // entry confirmed before a probe began gets its chance to be confirmed during it.
-    // False where that is not allowed (it needs the right to change the table).
+    // False where that is not allowed (it needs the right to change the table) and for
+    // an entry the kernel did not learn by itself, which is left as it is.
     virtual bool reconfirmNeighbour(quint32 address, const NeighbourState& entry) const;
 
     // Asks the host at `address` for its name on the LAN, where the platform's own

@@ -112,14 +112,15 @@ QByteArrayView withoutBom(QByteArrayView text)
 // stray quote costs one line and not the rest of the file.
 class CsvRecords {
 public:
-    // Only the first `kept` fields of a record are copied out; the others are empty.
+    // Only the first `kept` fields of a record are given; the others are passed over, so
+    // that a record of millions of commas costs no more than its bytes.
     CsvRecords(QByteArrayView text, std::size_t kept)
         : m_text(text)
         , m_kept(kept)
     {}
 
-    // False at the end of the text; otherwise `fields` holds the next record, or
-    // `good` is false for one that was skipped.
+    // False at the end of the text; otherwise `fields` holds the next record's first
+    // fields, or `good` is false for one that was skipped.
     bool next(std::vector<std::string>& fields, bool& good)
     {
         const qsizetype n = m_text.size();
@@ -167,7 +168,8 @@ public:
                 if (keep)
                     field.assign(text + from, std::size_t(i - from));
             }
-            fields.push_back(std::move(field));
+            if (keep)
+                fields.push_back(std::move(field));
             if (i < n && text[i] == ',') {
                 ++i;
                 continue;
@@ -205,12 +207,16 @@ private:
 };
 
 // A file's bytes, or none when it cannot be read or is no plain file of a sane size.
+// The type is looked at before opening: opening a FIFO to read waits for a writer.
 QByteArray readSmallFile(const QString& path)
 {
+    if (!QFileInfo(path).isFile())
+        return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.isSequential() || file.size() > kLargestFile)
         return {};
-    return file.readAll();
+    // As large as it was when opened: one that grows meanwhile is not followed.
+    return file.read(file.size());
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "text/TextFile.h"
 
 #include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +34,7 @@ private slots:
     void whatARunLeavesInItsFile();
     void comparedWithAReference_data();
     void comparedWithAReference();
+    void cronRecipeMailsEveryChange();
     void signalGivesTheShellsExitStatus_data();
     void signalGivesTheShellsExitStatus();
 };
@@ -363,6 +365,39 @@ void TestSurveyCommand::comparedWithAReference()
     QCOMPARE(QFileInfo::exists(dir.filePath(u"out.csv"_s)), status != 2);
     QCOMPARE(QFileInfo::exists(logPath), status != 2);
     QCOMPARE(probes->callCount(FakeProbes::kPing) == 0, status == 2);
+}
+
+// The cron line of --help, night after night, its shell deciding on the program's real
+// output and status: it mails each change, also on a night when a window has the log
+// and --log is refused, since the changes are printed all the same.
+void TestSurveyCommand::cronRecipeMailsEveryChange()
+{
+    QTemporaryDir dir;
+    const QString logPath = dir.filePath(u"Netroscope.log"_s);
+    const QString help = surveyCommandHelp(logPath);
+    const qsizetype at = help.indexOf(u"0 6 * * * netroscope "_s);
+    QVERIFY(at >= 0);
+    const QString shell =
+        u"out=$1 status=$2 HOME=$3; netroscope() { cat \"$out\"; return $status; }; "
+        u"mail() { cat > \"$HOME/mailed\"; }; "_s +
+        help.mid(at + 10).section(u'\n', 0, 0);
+    const QString out = dir.filePath(u"out"_s);
+    const QString mailed = dir.filePath(u"mailed"_s);
+    const SurveyCommand parsed = parseSurveyCommand(
+        {u"netroscope"_s, u"--survey"_s, u"198.18.0.1-2"_s, u"--changes"_s, u"--log"_s});
+    // Every host new on a night a window has the log, again the next night, which renews
+    // it; then nothing.
+    for (const auto& [held, mail] : {std::pair{true, true}, {false, true}, {false, false}}) {
+        LogLock window(logPath);
+        QVERIFY(!held || window.tryLock());
+        const Printed run = runScripted(parsed, twoScriptedAddresses(), logPath);
+        QFile::remove(mailed);
+        QVERIFY(TestFiles::writeBytes(out, run.out));
+        QCOMPARE(QProcess::execute(u"/bin/sh"_s, {u"-c"_s, shell, u"sh"_s, out,
+                                                  QString::number(run.status), dir.path()}) == 0,
+                 mail);
+        QCOMPARE(TestFiles::readBytes(mailed), mail ? run.out : QByteArray());
+    }
 }
 
 void TestSurveyCommand::signalGivesTheShellsExitStatus_data()

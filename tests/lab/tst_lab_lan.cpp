@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -59,6 +60,15 @@ NeighbourState entryNow(const QString& ip)
                                  std::chrono::steady_clock::now());
 }
 
+// The scanner's entry for `ip` as `ip neigh` shows it, flags included.
+QString neighbourLine(const QString& ip)
+{
+    QProcess show;
+    show.start(u"ip"_s, {u"neigh"_s, u"show"_s, ip, u"dev"_s, u"eth0"_s});
+    return show.waitForFinished() ? QString::fromUtf8(show.readAllStandardOutput()).trimmed()
+                                  : QString();
+}
+
 // Reachable from a confirmation at least 200 ms old: a probe that begins now begins
 // clearly after it.
 bool confirmedBefore(const QString& ip)
@@ -79,6 +89,8 @@ private slots:
     void tenSurveysListEveryHost();
     void checkPanelsAskTheLan();
     void hostileHostGetsNowhere();
+    void entriesOthersKeepAreLeftAlone_data();
+    void entriesOthersKeepAreLeftAlone();
     void echoReplyGivesTheMacWithoutArp();
     void hostThatLeftIsNoGhost();
 
@@ -262,6 +274,46 @@ void TestLabLan::hostileHostGetsNowhere()
     for (const QChar c : name)
         QVERIFY2(c.category() != QChar::Other_Control && c.category() != QChar::Other_Format,
                  qPrintable(name));
+}
+
+void TestLabLan::entriesOthersKeepAreLeftAlone_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("entry"); // for `ip neigh replace ADDRESS dev eth0`
+    QTest::addColumn<QString>("flag");      // as `ip neigh show` names it
+    // A controller's claim for an address no host holds: a probe of it would fail and
+    // take the MAC with it.
+    QTest::newRow("extern_learn, no host behind it")
+        << qEnvironmentVariable("NETLAB_DEAD").section(u' ', 0, 0)
+        << QStringList{u"lladdr"_s, u"02:4e:53:00:00:ee"_s, u"nud"_s, u"reachable"_s,
+                       u"extern_learn"_s}
+        << u"extern_learn"_s;
+    QTest::newRow("managed: the kernel resolves it for its owner")
+        << ip(13) << QStringList{u"managed"_s} << u"managed"_s;
+}
+
+// A survey only reads an entry that another party keeps: the replace that would have it
+// confirmed afresh clears the flag that says whose it is.
+void TestLabLan::entriesOthersKeepAreLeftAlone()
+{
+    QFETCH(QString, address);
+    QFETCH(QStringList, entry);
+    QFETCH(QString, flag);
+    const QStringList where{address, u"dev"_s, u"eth0"_s};
+    const auto removeEntry = qScopeGuard([&] {
+        QProcess::execute(u"ip"_s, QStringList{u"neigh"_s, u"del"_s} + where);
+    });
+    QCOMPARE(QProcess::execute(u"ip"_s, QStringList{u"neigh"_s, u"replace"_s} + where + entry), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(confirmedBefore(address), 10000);
+    const QString mac = neighbourLine(address).section(u' ', 1, 2);
+    QVERIFY2(mac.startsWith(u"lladdr "_s), qPrintable(mac));
+
+    // The row as without the entry: a claim made before the survey is no ARP reply.
+    const int octet = address.section(u'.', 3).toInt();
+    QCOMPARE(survey({u"--survey"_s, address + u'-' + address, u"--quiet"_s}),
+             expectedRows(octet, octet));
+    const QString after = neighbourLine(address);
+    QVERIFY2(after.contains(flag) && after.contains(mac), qPrintable(after));
 }
 
 // A host that answers ping gets its MAC from the echo reply, one that drops it from

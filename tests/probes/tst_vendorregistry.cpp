@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 class TestVendorRegistry : public QObject {
@@ -58,6 +60,13 @@ void TestVendorRegistry::initTestCase()
     write(u"package/oui.csv"_s, "Registry,Assignment,Organization Name,Organization Address\n"
                                 "MA-L,001A2B,Stale name,\n"
                                 "MA-L,ACDE48,Only in the stale copy,\n");
+    // A renewed copy that is a FIFO, which no one writes, leaves the package's too:
+    // opening it to read would wait for ever. The rows without files have one as the
+    // site's file.
+    const auto fifo = [&](const QString& name) {
+        QCOMPARE(::mkfifo(QFile::encodeName(root.filePath(name)).constData(), 0600), 0);
+    };
+    fifo(u"renewed/mam.csv"_s);
     write(u"package/mam.csv"_s, "Registry,Assignment,Organization Name,Organization Address\n"
                                 "MA-M,70B3D51,Block28 Ltd,\n");
     write(u"renewed/oui36.csv"_s, "Registry,Assignment,Organization Name,Organization Address\n"
@@ -78,6 +87,7 @@ void TestVendorRegistry::initTestCase()
                             "00-12-34,\"unclosed\r\n"
                             "not-a-prefix,Nope\r\n" +
                                 many("10%1,Site %1\r\n", 4));
+    fifo(u"fifo.csv"_s);
 }
 
 void TestVendorRegistry::describe_data()
@@ -130,11 +140,11 @@ void TestVendorRegistry::describe()
     QFETCH(QString, expected);
     const QDir root(m_dir.path());
     const VendorRegistry registry =
-        withFiles ? VendorRegistry::load({root.filePath(u"missing"_s), root.filePath(u"renewed"_s),
-                                          root.filePath(u"package"_s)},
-                                         root.filePath(u"vendors.csv"_s))
-                  : VendorRegistry::load({root.filePath(u"missing"_s)},
-                                         root.filePath(u"missing/vendors.csv"_s));
+        withFiles
+            ? VendorRegistry::load({root.filePath(u"missing"_s), root.filePath(u"renewed"_s),
+                                    root.filePath(u"package"_s)},
+                                   root.filePath(u"vendors.csv"_s))
+            : VendorRegistry::load({root.filePath(u"missing"_s)}, root.filePath(u"fifo.csv"_s));
     QCOMPARE(registry.describe(mac), expected);
 }
 
