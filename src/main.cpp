@@ -134,7 +134,10 @@ int openWindow(int argc, char* argv[])
     RunningWindow running(lock.serverName());
     if (lock.isLocked()) {
         lock.keepFresh();
-        running.listen();
+        if (!running.listen())
+            printLine(stderr, u"netroscope: 次の起動からこのウィンドウを呼び出せません / a later "
+                              u"start cannot bring this window forward: "_s +
+                                  running.errorString());
     }
 
     SystemFileDialogs dialogs;

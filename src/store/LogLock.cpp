@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QList>
+#include <QStandardPaths>
 #include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
@@ -168,9 +169,12 @@ bool LogLock::renew()
 
 QString LogLock::serverName() const
 {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        return {};
     const QByteArray hash =
         QCryptographicHash::hash(m_lockPath.toUtf8(), QCryptographicHash::Sha1).toHex();
-    return u"netroscope-"_s + QString::fromLatin1(hash.left(16));
+    return folder + u"/netroscope-"_s + QString::fromLatin1(hash.left(16));
 }
 
 QString LogLock::lockPathFor(const QString& listPath)

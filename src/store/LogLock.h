@@ -56,7 +56,8 @@ public:
     bool renew();
 
     // The name a window for this list answers under (QLocalServer), the same for
-    // every program that opens the same file.
+    // every program of this user that opens the same file: a socket in the user's own
+    // runtime folder, which no other user can take first. Empty without that folder.
     QString serverName() const;
 
     // The lock file for a list, beside it.

@@ -1,13 +1,19 @@
-// A start claims the history log: the lock it finds, and what it tells the user.
+// A start claims the history log: the lock it finds, the window it asks to come
+// forward, and what it tells the user.
 #include "ScriptedDialogs.h"
 #include "TestFiles.h"
 
 #include "store/LogLock.h"
 #include "window/LogClaim.h"
+#include "window/RunningWindow.h"
 
 #include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QtConcurrent>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,6 +52,7 @@ private slots:
     void startFindsTheLock_data();
     void startFindsTheLock();
     void lockKeptFreshStaysItsHolders();
+    void startWaitsForAWindowOnce();
 
 private:
     QTemporaryDir m_base;
@@ -65,11 +72,13 @@ void TestLogClaim::startFindsTheLock_data()
 {
     QTest::addColumn<QByteArray>("lock"); // left as the lock; null: a window here holds it
     QTest::addColumn<qint64>("ageMs");
-    // A "link" in the lock's place to those bytes; "nobody" else starts.
+    // A "link" in the lock's place to those bytes; "nobody" else starts; another user
+    // "makes" the window's socket first, or "listens" on it.
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("outcome"); // "taken", "refused" (no lock) or the box's text
 
     const QString onPcB = kRunning + u"\r\n使用中のコンピューター: pc-b"_s;
+    const QString here = kRunning + u"\r\n使用中のコンピューター: "_s + QSysInfo::machineHostName();
     const qint64 hour = 3600'000;
     QTest::newRow("a window on another computer") << kOtherPc << 0LL << u""_s << onPcB;
     QTest::newRow("another computer's, an hour old") << kOtherPc << hour << u""_s << u"taken"_s;
@@ -81,6 +90,10 @@ void TestLogClaim::startFindsTheLock_data()
     QTest::newRow("a link in its place") << kOtherPc << 0LL << u"link"_s << u"refused"_s;
     QTest::newRow("an hour old, in a folder another user may not write")
         << kOtherPc << hour << u"nobody"_s << u"refused"_s;
+    QTest::newRow("another user took the window's name first")
+        << QByteArray() << 0LL << u"makes"_s << here;
+    QTest::newRow("another user's program listens under the name")
+        << QByteArray() << 0LL << u"listens"_s << here;
 }
 
 void TestLogClaim::startFindsTheLock()
@@ -89,7 +102,7 @@ void TestLogClaim::startFindsTheLock()
     QFETCH(qint64, ageMs);
     QFETCH(QString, how);
     QFETCH(QString, outcome);
-    if (how == u"nobody" && !AnotherUser::possible())
+    if (!how.isEmpty() && how != u"link" && !AnotherUser::possible())
         QSKIP("acts as another user: root only");
     const QTemporaryDir dir(m_base.filePath(u"log-XXXXXX"_s));
     QVERIFY(::chmod(QFile::encodeName(dir.path()), 0755) == 0);
@@ -99,6 +112,21 @@ void TestLogClaim::startFindsTheLock()
     QVERIFY(lock.isNull() ? window.tryLock()
                           : leave(how == u"link" ? elsewhere : log + u".lock"_s, lock, ageMs));
     QVERIFY(how != u"link" || QFile::link(elsewhere, log + u".lock"_s));
+
+    // Another user at the window's name cannot make it; a program of theirs that listens
+    // there all the same is no window of this user's.
+    QLocalServer squatter;
+    if (how == u"makes" || how == u"listens") {
+        const QString name = window.serverName();
+        const QByteArray run = QFile::encodeName(m_base.filePath(u"run"_s));
+        QVERIFY(how == u"makes" || ::chown(run, AnotherUser::kId, 0) == 0);
+        const bool listens = [&] {
+            const AnotherUser nobody;
+            return squatter.listen(name);
+        }();
+        QVERIFY(::chown(run, 0, 0) == 0);
+        QCOMPARE(listens, how == u"listens");
+    }
 
     LogLock start(log);
     ScriptedMessageBoxes boxes;
@@ -127,6 +155,28 @@ void TestLogClaim::lockKeptFreshStaysItsHolders()
     QVERIFY(!window.renew() && !window.isLocked());
     window.unlock();
     QCOMPARE(TestFiles::readBytes(lockFile), kOtherPc);
+}
+
+void TestLogClaim::startWaitsForAWindowOnce()
+{
+    // A window of this user that never finishes its answer keeps a later start no longer.
+    const QString name = LogLock(m_base.filePath(u"Netroscope.log"_s)).serverName();
+    QLocalServer window;
+    QVERIFY(window.listen(name));
+    QTimer drip;
+    connect(&drip, &QTimer::timeout, &window, [&] {
+        for (QLocalSocket* later : window.findChildren<QLocalSocket*>())
+            later->write("o");
+    });
+    drip.start(100);
+    QFuture<std::pair<bool, bool>> asked = QtConcurrent::run([name] {
+        bool cameForward = true;
+        const bool found =
+            RunningWindow::askToComeForward(name, &cameForward, std::chrono::seconds(1));
+        return std::pair{found, cameForward};
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(asked.isFinished(), 30000);
+    QCOMPARE(asked.result(), std::pair(true, false));
 }
 
 QTEST_GUILESS_MAIN(TestLogClaim)
