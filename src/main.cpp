@@ -10,6 +10,7 @@
 #include "store/ProgramFolders.h"
 #include "store/ProgramVersion.h"
 #include "window/FileDialogs.h"
+#include "window/LogClaim.h"
 #include "window/MessageBoxes.h"
 #include "window/RunningWindow.h"
 #include "window/frmNetScp.h"
@@ -110,23 +111,6 @@ int surveyFromCommandLine(int argc, char* argv[], const SurveyCommand& command)
     return runSurveyCommand(command, services);
 }
 
-// The log's lock for this window, or false when another window holds the log: that
-// one has been asked to come to the front, or the user told that it runs.
-bool claimTheLog(LogLock& lock, MessageBoxes& boxes)
-{
-    // Where no lock can be made, nothing can be shared either: the window runs as before.
-    if (lock.tryLock() || lock.refused())
-        return true;
-    if (RunningWindow::askToComeForward(lock.serverName()))
-        return false;
-    // The command line holds the lock only while it writes; a window would have answered.
-    if (lock.tryLock(1000))
-        return true;
-    boxes.show(nullptr, u"Netroscope はすでに起動しています。"_s, u"Netroscope"_s,
-               MessageBoxes::OkInformation);
-    return false;
-}
-
 int openWindow(int argc, char* argv[])
 {
     // Qt takes its own options (-platform, -style, ...) out of the arguments here.
@@ -148,8 +132,13 @@ int openWindow(int argc, char* argv[])
     if (!claimTheLog(lock, boxes))
         return 0;
     RunningWindow running(lock.serverName());
-    if (lock.isLocked())
-        running.listen();
+    if (lock.isLocked()) {
+        lock.keepFresh();
+        if (!running.listen())
+            printLine(stderr, u"netroscope: 次の起動からこのウィンドウを呼び出せません / a later "
+                              u"start cannot bring this window forward: "_s +
+                                  running.errorString());
+    }
 
     SystemFileDialogs dialogs;
     DesktopLauncher launcher;

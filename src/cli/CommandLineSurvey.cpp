@@ -143,10 +143,13 @@ bool openInAWindow(std::FILE* err, LogLock& lock, const QString& path)
 {
     if (lock.tryLock() || lock.refused())
         return false;
+    // A window on another computer that shares the folder is named: it may be far away.
+    const QString host = lock.holderHost();
     say(err,
-        u"ウィンドウで開かれているため書き込みません。一覧は --csv で別のファイルに保存できます: "_s +
-            path + u" / open in a window, not written: "_s + path +
-            u" (keep the list with --csv FILE)"_s);
+        u"ウィンドウ"_s + (host.isEmpty() ? QString() : u"（"_s + host + u"）"_s) +
+            u"で開かれているため書き込みません。一覧は --csv で別のファイルに保存できます: "_s +
+            path + u" / open in a window"_s + (host.isEmpty() ? QString() : u" on "_s + host) +
+            u", not written: "_s + path + u" (keep the list with --csv FILE)"_s);
     return true;
 }
 

@@ -1,5 +1,8 @@
 #include "window/RunningWindow.h"
 
+#include "window/LocalPeer.h"
+
+#include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -7,6 +10,7 @@ namespace {
 
 constexpr char kRequest[] = "forward\n";
 constexpr char kAnswer[] = "ok\n";
+constexpr qint64 kLongestAnswer = 16;
 
 } // namespace
 
@@ -17,8 +21,10 @@ RunningWindow::RunningWindow(const QString& serverName, QObject* parent)
 
 bool RunningWindow::listen()
 {
-    QLocalServer::removeServer(m_serverName);
     m_server = new QLocalServer(this);
+    if (m_serverName.isEmpty())
+        return false;
+    QLocalServer::removeServer(m_serverName);
     // Another user's start must not command this user's window.
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(m_serverName))
@@ -43,6 +49,13 @@ bool RunningWindow::listen()
     return true;
 }
 
+QString RunningWindow::errorString() const
+{
+    if (m_serverName.isEmpty())
+        return QStringLiteral("no runtime folder (XDG_RUNTIME_DIR)");
+    return m_server ? m_server->errorString() : QString();
+}
+
 void RunningWindow::setReady()
 {
     m_ready = true;
@@ -60,22 +73,31 @@ void RunningWindow::answer(QLocalSocket* socket)
     socket->disconnectFromServer();
 }
 
-bool RunningWindow::askToComeForward(const QString& serverName, bool* cameForward)
+bool RunningWindow::askToComeForward(const QString& serverName, bool* cameForward,
+                                     std::chrono::milliseconds within)
 {
     if (cameForward)
         *cameForward = false;
+    if (serverName.isEmpty())
+        return false;
+    // One wait in all: whatever listens there gets no more of this start's time.
+    const QDeadlineTimer deadline(within);
+    const auto remaining = [&] {
+        return int(deadline.remainingTime());
+    };
     QLocalSocket socket;
     socket.connectToServer(serverName);
-    if (!socket.waitForConnected(2000))
+    if (!socket.waitForConnected(remaining()) || !serverRunsAsThisUser(socket.socketDescriptor()))
         return false;
     socket.write(kRequest);
-    if (!socket.waitForBytesWritten(2000))
+    if (!socket.waitForBytesWritten(remaining()))
         return false;
     // A window still starting up answers once it is shown; it comes forward then
     // whether this start waits for it or not.
-    while (!socket.canReadLine() && socket.waitForReadyRead(10000)) {
+    while (!socket.canReadLine() && socket.bytesAvailable() < kLongestAnswer &&
+           socket.waitForReadyRead(remaining())) {
     }
     if (cameForward)
-        *cameForward = socket.canReadLine() && socket.readLine() == kAnswer;
+        *cameForward = socket.canReadLine() && socket.readLine(kLongestAnswer) == kAnswer;
     return true;
 }

@@ -55,11 +55,11 @@ void TestLabInstances::initTestCase()
     m_program = m_base.filePath(u"bin/netroscope"_s);
     QVERIFY(QFile::copy(QStringLiteral(NETROSCOPE_EXE), m_program));
     m_log = m_base.filePath(u"bin/Netroscope.log"_s);
-    // The windows' sockets go here, so that what a case leaves there shows.
+    // The shared temporary folder, so that what a case leaves there shows.
     m_tmp = m_base.filePath(u"tmp"_s);
     QVERIFY(QDir().mkpath(m_tmp));
     qputenv("TMPDIR", QFile::encodeName(m_tmp));
-    // Qt's own runtime folder, which it would otherwise make in TMPDIR.
+    // The user's runtime folder, where the windows' sockets go.
     const QString runtime = m_base.filePath(u"run"_s);
     QVERIFY(QDir().mkpath(runtime));
     QVERIFY(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -278,8 +279,10 @@ void TestSurveyCommand::whatARunLeavesInItsFile()
     const QString said = QString::fromUtf8(run.err);
 
     if (held) {
-        // One line that names the file and the way out.
-        QVERIFY2(said.contains(logPath) && said.contains(u"--csv"_s), qPrintable(said));
+        // One line that names the file, the window's computer and the way out.
+        QVERIFY2(said.contains(logPath) && said.contains(u"--csv"_s) &&
+                     said.contains(u" on "_s + QSysInfo::machineHostName()),
+                 qPrintable(said));
         QCOMPARE(said.count(u'\n'), 1);
         QCOMPARE(TestFiles::readBytes(output), untouched);
         QCOMPARE(probes->callCount(FakeProbes::kPing) == 0,
