@@ -82,6 +82,14 @@ skip() {
 [ "$(id -u)" -eq 0 ] || skip "namespaces need root"
 command -v ip >/dev/null || skip "ip (iproute2) is not installed"
 
+# One lab at a time on this machine, whichever test run or clone builds it: labs
+# share the kernel's transit queue, and one lab's broadcasts cost another its
+# packets. The lock sits in root's own folder, and the lab runs as a child of flock
+# without the lock's descriptor, so no daemon that outlives the lab keeps it.
+if [ -z "${NETLAB_LOCKED:-}" ] && command -v flock >/dev/null; then
+    NETLAB_LOCKED=1 exec flock -o /run/netroscope-netlab.lock "$0" run "$@"
+fi
+
 # Short and unique per run: interface names stop at 15 characters and labs of
 # parallel test runs must not meet.
 id=$(printf '%x' "$$")
