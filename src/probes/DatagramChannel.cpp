@@ -11,21 +11,48 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <vector>
+
 namespace {
 
-// Larger than any answer we read; a longer datagram is cut short and then refused by
-// its reader.
+// Larger than any answer we read, and as large as a jumbo frame; a longer datagram is
+// dropped unread.
 constexpr std::size_t kMaxDatagram = 9000;
 // A host answers a question once, or once for each time it was asked. One that sends
 // more than this many datagrams its question cannot read is flooding the socket: the
-// rest of them are dropped unread, and it is not asked again, since each question
-// may bring another flood that buries other hosts' answers.
+// rest of them are dropped unread, and it is not asked again, since each question may
+// bring another flood that buries other hosts' answers.
 constexpr int kMostRefused = 16;
 // Room for the answers of a whole range while a flood passes; where the program may
 // not go past the system's bound (net.core.rmem_max), as much as that allows.
 constexpr int kReceiveBuffer = 4 * 1024 * 1024;
+// Datagrams read between two looks at the stop: a flood that never lets the socket run
+// dry must not keep the channel from closing.
+constexpr int kMostPerWakeup = 64;
+
+// DNS and NetBIOS messages begin with their transaction id.
+std::optional<quint16> idOf(const DatagramChannel::Datagram& datagram)
+{
+    if (datagram.bytes.size() < 2)
+        return std::nullopt;
+    return quint16(quint8(datagram.bytes[0]) << 8 | quint8(datagram.bytes[1]));
+}
 
 } // namespace
+
+struct DatagramChannel::Question::State {
+    Entries::iterator entry;
+    quint32 address = 0;
+    quint16 port = 0;
+    quint16 id = 0;
+    QByteArray packet;
+    Reader read;
+    // Under the channel's lock.
+    std::optional<QString> answer;
+    // Datagrams from the question's source that it refused; past a bound it reads no
+    // more of them.
+    int refused = 0;
+};
 
 std::shared_ptr<DatagramChannel> DatagramChannel::shared(const char* name, bool broadcast)
 {
@@ -57,7 +84,6 @@ std::shared_ptr<DatagramChannel> DatagramChannel::shared(const char* name, bool 
 DatagramChannel::DatagramChannel(int fd, const int wake[2])
     : m_fd(fd)
     , m_wake{wake[0], wake[1]}
-    , m_id(quint16(QRandomGenerator::system()->generate()))
 {
     m_receiver = std::thread([this] { receive(); });
 }
@@ -73,31 +99,36 @@ DatagramChannel::~DatagramChannel()
     ::close(m_fd);
 }
 
-quint16 DatagramChannel::nextId()
-{
-    const std::lock_guard hold(m_lock);
-    return ++m_id;
-}
-
 std::unique_ptr<DatagramChannel::Question> DatagramChannel::ask(quint32 address, quint16 port,
-                                                                QByteArrayView packet,
+                                                                const Packet& packet,
                                                                 std::optional<quint32> from,
                                                                 Reader read)
 {
-    if (packet.isEmpty())
-        return nullptr;
-    auto question = std::make_unique<Question>();
-    question->m_channel = shared_from_this();
-    question->m_address = address;
-    question->m_port = port;
-    question->m_packet = packet.toByteArray();
-    question->m_read = std::move(read);
+    auto state = std::make_shared<Question::State>();
+    state->address = address;
+    state->port = port;
+    state->read = std::move(read);
     {
         // Listed before it is sent: a LAN answers faster than a thread is scheduled.
         const std::lock_guard hold(m_lock);
-        question->m_entry = m_questions.emplace(from.value_or(kAnySource), question.get());
+        if (m_ids.size() >= 0xFFFF)
+            return nullptr;
+        // The system's generator: one whose state its outputs reveal would let a host
+        // work out the next ids from those it saw. Never 0, the id that any sloppy
+        // responder sends.
+        do
+            state->id = quint16(QRandomGenerator::system()->generate());
+        while (state->id == 0 || m_ids.contains(state->id));
+        state->packet = packet(state->id);
+        if (state->packet.isEmpty())
+            return nullptr;
+        m_ids.insert(state->id);
+        state->entry = m_questions.emplace(from.value_or(kAnySource), state);
     }
-    if (!send(address, port, packet))
+    auto question = std::make_unique<Question>();
+    question->m_channel = shared_from_this();
+    question->m_state = state;
+    if (!send(address, port, state->packet))
         return nullptr;
     return question;
 }
@@ -115,7 +146,8 @@ bool DatagramChannel::send(quint32 address, quint16 port, QByteArrayView packet)
 void DatagramChannel::forget(Question& question)
 {
     const std::lock_guard hold(m_lock);
-    m_questions.erase(question.m_entry);
+    m_ids.erase(question.m_state->id);
+    m_questions.erase(question.m_state->entry);
 }
 
 void DatagramChannel::receive()
@@ -130,15 +162,17 @@ void DatagramChannel::receive()
         }
         if (wanted[1].revents)
             return;
-        // Drain what is there, so that a flood is read in bursts and not one wake-up a packet.
-        for (;;) {
+        // Read in bursts, so that a flood costs one wake-up per burst, not per packet.
+        for (int k = 0; k < kMostPerWakeup; ++k) {
             sockaddr_in from{};
             socklen_t fromLength = sizeof from;
-            const ssize_t got = ::recvfrom(m_fd, buffer.data(), kMaxDatagram, 0,
+            // MSG_TRUNC: the whole datagram's length, so that one cut short is not read.
+            const ssize_t got = ::recvfrom(m_fd, buffer.data(), kMaxDatagram, MSG_TRUNC,
                                            reinterpret_cast<sockaddr*>(&from), &fromLength);
             if (got < 0)
                 break;
-            if (fromLength < sizeof from || from.sin_family != AF_INET)
+            if (fromLength < sizeof from || from.sin_family != AF_INET ||
+                std::size_t(got) > kMaxDatagram)
                 continue;
             deliver({QByteArrayView(buffer.constData(), got), ntohl(from.sin_addr.s_addr),
                      ntohs(from.sin_port)});
@@ -148,33 +182,56 @@ void DatagramChannel::receive()
 
 void DatagramChannel::deliver(const Datagram& datagram)
 {
-    std::unique_lock hold(m_lock);
-    bool answered = false;
-    for (const quint32 key : {datagram.from, kAnySource}) {
-        const auto [first, last] = m_questions.equal_range(key);
-        for (auto at = first; at != last; ++at) {
-            Question& question = *at->second;
-            if (question.m_answer || question.m_port != datagram.port ||
-                question.m_refused >= kMostRefused)
-                continue;
-            if (std::optional<QString> answer = question.m_read(datagram)) {
-                question.m_answer = std::move(answer);
-                answered = true;
-            } else if (key != kAnySource) {
-                // Anyone may answer a question to any source: one flooder must not
-                // silence the others.
-                ++question.m_refused;
+    struct Candidate {
+        std::shared_ptr<Question::State> state;
+        bool fromSource = false;
+        std::optional<QString> answer;
+    };
+    std::vector<Candidate> candidates;
+    {
+        const std::lock_guard hold(m_lock);
+        for (const quint32 key : {datagram.from, kAnySource}) {
+            const auto [first, last] = m_questions.equal_range(key);
+            for (auto at = first; at != last; ++at) {
+                Question::State& state = *at->second;
+                if (state.answer || state.port != datagram.port || state.refused >= kMostRefused)
+                    continue;
+                // One without the question's id is no answer, and is not read. From the
+                // question's source it counts as refused all the same: else a host
+                // could try every id in its neighbour's name.
+                if (idOf(datagram) == state.id)
+                    candidates.push_back({at->second, key != kAnySource, {}});
+                else if (key != kAnySource)
+                    ++state.refused;
             }
         }
     }
-    hold.unlock();
+    // Only this thread reads, and a question's reader and id never change: the waiters
+    // need not wait for the reading.
+    for (Candidate& candidate : candidates)
+        candidate.answer = candidate.state->read(datagram, candidate.state->id);
+    bool answered = false;
+    {
+        const std::lock_guard hold(m_lock);
+        for (Candidate& candidate : candidates) {
+            Question::State& state = *candidate.state;
+            if (candidate.answer && !state.answer) {
+                state.answer = std::move(candidate.answer);
+                answered = true;
+            } else if (!candidate.answer && candidate.fromSource) {
+                // Anyone may answer a question to any source: one flooder must not
+                // silence the others.
+                ++state.refused;
+            }
+        }
+    }
     if (answered)
         m_answered.notify_all();
 }
 
 DatagramChannel::Question::~Question()
 {
-    if (m_channel)
+    if (m_channel && m_state)
         m_channel->forget(*this);
 }
 
@@ -184,22 +241,22 @@ DatagramChannel::Question::wait(std::chrono::steady_clock::time_point deadline,
 {
     std::unique_lock hold(m_channel->m_lock);
     m_channel->m_answered.wait_until(hold, stop.token(), deadline,
-                                     [this] { return m_answer.has_value(); });
-    return m_answer;
+                                     [this] { return m_state->answer.has_value(); });
+    return m_state->answer;
 }
 
 std::optional<QString> DatagramChannel::Question::answer() const
 {
     const std::lock_guard hold(m_channel->m_lock);
-    return m_answer;
+    return m_state->answer;
 }
 
 void DatagramChannel::Question::resend()
 {
     {
         const std::lock_guard hold(m_channel->m_lock);
-        if (m_refused >= kMostRefused)
+        if (m_state->refused >= kMostRefused)
             return;
     }
-    m_channel->send(m_address, m_port, m_packet);
+    m_channel->send(m_state->address, m_state->port, m_state->packet);
 }

@@ -13,13 +13,18 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 
 // One UDP socket that a whole survey shares for one protocol's questions to the LAN:
 // every address's question goes out from it, and one thread hands each answer to the
 // question it belongs to. A range costs one descriptor and one thread, not one per
 // address, and a LAN that floods the socket costs each question nothing: a datagram
-// is read only against the questions asked of its source.
+// is read only against the questions asked of its source whose id it carries (its
+// first two bytes, as in DNS and NetBIOS messages), and outside the lock that the
+// waiters take. Each question has an id of its own, drawn at random and never one in flight:
+// a host sees the ids of the questions asked of itself, and ids counted up from those
+// would tell it the ids of every other address's question.
 class DatagramChannel : public std::enable_shared_from_this<DatagramChannel> {
 public:
     struct Datagram {
@@ -27,8 +32,11 @@ public:
         quint32 from = 0; // host byte order
         quint16 port = 0;
     };
-    // What a question makes of a datagram: its answer, or nothing (not ours, malformed).
-    using Reader = std::function<std::optional<QString>(const Datagram&)>;
+    // The question's packet, carrying id `id`.
+    using Packet = std::function<QByteArray(quint16 id)>;
+    // What a question with id `id` makes of a datagram: its answer, or nothing (not
+    // ours, malformed).
+    using Reader = std::function<std::optional<QString>(const Datagram&, quint16 id)>;
 
     class Question {
     public:
@@ -44,16 +52,9 @@ public:
 
     private:
         friend class DatagramChannel;
+        struct State;
         std::shared_ptr<DatagramChannel> m_channel;
-        std::multimap<quint32, Question*>::iterator m_entry;
-        quint32 m_address = 0;
-        quint16 m_port = 0;
-        QByteArray m_packet;
-        Reader m_read;
-        std::optional<QString> m_answer;
-        // Datagrams from the question's source that it refused; past a bound it reads
-        // no more of them.
-        int m_refused = 0;
+        std::shared_ptr<State> m_state;
     };
 
     // The channel of `name` ("netbios", "mdns"), opened while anyone holds it; nullptr
@@ -61,15 +62,13 @@ public:
     static std::shared_ptr<DatagramChannel> shared(const char* name, bool broadcast);
     ~DatagramChannel();
 
-    // Sends `packet` to address:port and waits for answers from `from` (any source when
-    // unset) and that port. nullptr when it could not be sent.
-    std::unique_ptr<Question> ask(quint32 address, quint16 port, QByteArrayView packet,
+    // Sends `packet` with a fresh id to address:port and waits for answers from `from`
+    // (any source when unset) and that port. nullptr when it could not be sent.
+    std::unique_ptr<Question> ask(quint32 address, quint16 port, const Packet& packet,
                                   std::optional<quint32> from, Reader read);
 
-    // A fresh transaction id: questions in flight side by side never share one.
-    quint16 nextId();
-
 private:
+    using Entries = std::multimap<quint32, std::shared_ptr<Question::State>>;
     DatagramChannel(int fd, const int wake[2]);
     void receive();
     void deliver(const Datagram& datagram);
@@ -82,7 +81,7 @@ private:
     int m_wake[2] = {-1, -1};
     std::mutex m_lock;
     std::condition_variable_any m_answered;
-    std::multimap<quint32, Question*> m_questions; // by the source their answer comes from
-    quint16 m_id = 0;
+    Entries m_questions;     // by the source their answer comes from
+    std::set<quint16> m_ids; // of the questions in flight
     std::thread m_receiver;
 };

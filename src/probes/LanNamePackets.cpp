@@ -5,8 +5,6 @@
 #include <QList>
 #include <QStringDecoder>
 
-#include <algorithm>
-
 namespace LanNamePackets {
 
 namespace {
@@ -32,6 +30,50 @@ constexpr qsizetype kHeader = 12;
 constexpr qsizetype kMaxWireName = 255;
 constexpr qsizetype kMaxLabel = 63;
 constexpr qsizetype kNetbiosName = 15;
+// An answer to one question holds that answer and a few records about it. A packet
+// the size of a jumbo frame holds some 700 records pointing at one long name: reading
+// them all costs milliseconds, and a LAN can send a thousand such packets a second.
+constexpr int kMostRecords = 64;
+// A compressor points each name once at a suffix it has already written, and that
+// suffix may end in a pointer of its own: chains a few deep. Jumps strictly descend,
+// so no chain loops, but a packet of pointers to pointers makes one thousands long.
+constexpr int kMostJumps = 32;
+
+// The name at `at` in `packet`, label by label: `visit` gets each label as the packet
+// holds it. A compression pointer must jump below every place this name has been read
+// from, so jumps strictly descend and a loop cannot form, and no lower than the end of
+// the header, where no name starts (else the id would spell one). The end of the name
+// as it stands at `at` (not where a pointer led), or -1 for a name that breaks a rule.
+template <typename Visit> qsizetype walkName(QByteArrayView packet, qsizetype at, Visit&& visit)
+{
+    qsizetype end = -1;
+    qsizetype floor = at;
+    qsizetype wire = 1;
+    int jumps = 0;
+    while (at < packet.size()) {
+        const quint8 length = quint8(packet[at]);
+        if (length == 0)
+            return end < 0 ? at + 1 : end;
+        if ((length & 0xC0) == 0xC0) {
+            if (at + 1 >= packet.size() || ++jumps > kMostJumps)
+                return -1;
+            const qsizetype target = (length & 0x3F) << 8 | quint8(packet[at + 1]);
+            if (target >= floor || target < kHeader)
+                return -1;
+            if (end < 0)
+                end = at + 2;
+            at = floor = target;
+            continue;
+        }
+        // 0x40 and 0x80 begin label types that were never deployed.
+        wire += 1 + length;
+        if ((length & 0xC0) != 0 || wire > kMaxWireName || length >= packet.size() - at)
+            return -1;
+        visit(packet.sliced(at + 1, length));
+        at += 1 + length;
+    }
+    return -1;
+}
 
 // Big-endian reads that never pass the end: once one would, `ok` stays false and
 // every later read gives zero or nothing.
@@ -63,62 +105,29 @@ struct Reader {
         pos += n;
         return data.sliced(pos - n, n);
     }
-
-    // A DNS name's labels. A compression pointer must jump below every place this name
-    // has been read from, so jumps strictly descend and a loop cannot form, and no lower
-    // than the end of the header, where no name starts (else the id would spell one).
-    // `pos` moves past the name as it stands here, not past what a pointer led to.
-    Labels name()
+    // Moves past a name, which must be whole; where it starts, or -1.
+    qsizetype name()
     {
-        Labels labels;
-        qsizetype at = pos;
-        qsizetype floor = pos;
-        qsizetype wire = 1;
-        bool jumped = false;
-        while (ok) {
-            if (at >= data.size())
-                break;
-            const quint8 length = quint8(data[at]);
-            if (length == 0) {
-                if (!jumped)
-                    pos = at + 1;
-                return labels;
-            }
-            if ((length & 0xC0) == 0xC0) {
-                if (at + 1 >= data.size())
-                    break;
-                const qsizetype target = (length & 0x3F) << 8 | quint8(data[at + 1]);
-                if (target >= floor || target < kHeader)
-                    break;
-                if (!jumped)
-                    pos = at + 2;
-                jumped = true;
-                at = floor = target;
-                continue;
-            }
-            // 0x40 and 0x80 begin label types that were never deployed.
-            wire += 1 + length;
-            if ((length & 0xC0) != 0 || wire > kMaxWireName || length >= data.size() - at)
-                break;
-            labels.append(data.sliced(at + 1, length).toByteArray());
-            at += 1 + length;
-        }
-        ok = false;
-        return {};
+        const qsizetype start = pos;
+        const qsizetype end = ok ? walkName(data, pos, [](QByteArrayView) {}) : -1;
+        ok = end >= 0;
+        pos = ok ? end : pos;
+        return ok ? start : -1;
     }
 };
 
 struct Record {
-    Labels name;
+    qsizetype name = 0; // where the owner's name starts in the packet
     quint16 type = 0;
     quint16 klass = 0;
     qsizetype start = 0; // of the record data in the packet
     QByteArrayView data;
 };
 
-// The answers of a response to a standard query that reports no error. Every section
-// is walked, so a packet that is cut or whose counts run past its end gives nothing.
-std::optional<QList<Record>> answers(QByteArrayView packet, std::optional<quint16> id)
+// The answers of a response to a standard query with id `id` that reports no error.
+// Every section is walked, so a packet that is cut or whose counts run past its end
+// gives nothing, and so does one with more records than any answer holds.
+std::optional<QList<Record>> answers(QByteArrayView packet, quint16 id)
 {
     Reader in{packet};
     const quint16 messageId = in.u16();
@@ -126,8 +135,8 @@ std::optional<QList<Record>> answers(QByteArrayView packet, std::optional<quint1
     const int questions = in.u16();
     const int answerCount = in.u16();
     const int records = answerCount + in.u16() + in.u16();
-    if (!in.ok || (id && messageId != *id) || (flags & kResponse) == 0 ||
-        (flags & (kOpcode | kRcode)) != 0)
+    if (!in.ok || messageId != id || (flags & kResponse) == 0 ||
+        (flags & (kOpcode | kRcode)) != 0 || questions + records > kMostRecords)
         return std::nullopt;
     for (int i = 0; i < questions && in.ok; ++i) {
         in.name();
@@ -165,9 +174,17 @@ bool sameLabel(QByteArrayView a, QByteArrayView b)
     return true;
 }
 
-bool sameName(const Labels& a, const Labels& b)
+// Whether the packet's name at `at` (already walked whole) is `wanted`, compared where
+// it lies: a record's owner is read for nothing but this.
+bool nameIs(QByteArrayView packet, qsizetype at, const Labels& wanted)
 {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), sameLabel);
+    qsizetype next = 0;
+    bool same = true;
+    walkName(packet, at, [&](QByteArrayView label) {
+        same = same && next < wanted.size() && sameLabel(label, wanted[next]);
+        ++next;
+    });
+    return same && next == wanted.size();
 }
 
 void appendU16(QByteArray& out, quint16 value)
@@ -203,6 +220,13 @@ Labels netbiosName(QByteArrayView sixteen)
     for (const char c : sixteen)
         label.append(char('A' + (quint8(c) >> 4))).append(char('A' + (quint8(c) & 0x0F)));
     return {label};
+}
+
+// "*" padded with NULs: the name that asks a node for every name it holds.
+const Labels& starName()
+{
+    static const Labels star = netbiosName(QByteArrayView("*\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 16));
+    return star;
 }
 
 // The 15 name bytes a name query carries, or nothing for a name it cannot carry.
@@ -253,10 +277,7 @@ quint32 address(QByteArrayView four)
 
 QByteArray nodeStatusQuery(quint16 id)
 {
-    // "*" padded with NULs asks for every name the node holds.
-    QByteArray star(16, '\0');
-    star[0] = '*';
-    return query(id, 0, netbiosName(star), kTypeNbstat, kClassIn);
+    return query(id, 0, starName(), kTypeNbstat, kClassIn);
 }
 
 std::optional<QString> parseNodeStatus(QByteArrayView packet, quint16 id)
@@ -265,7 +286,9 @@ std::optional<QString> parseNodeStatus(QByteArrayView packet, quint16 id)
     if (!records)
         return std::nullopt;
     for (const Record& record : *records) {
-        if (record.type != kTypeNbstat || record.klass != kClassIn)
+        // The names of the node asked, not those of another question of the same id.
+        if (record.type != kTypeNbstat || record.klass != kClassIn ||
+            !nameIs(packet, record.name, starName()))
             continue;
         // NUM_NAMES, then per name 15 bytes, the suffix and two flag bytes.
         Reader in{record.data};
@@ -310,7 +333,7 @@ std::optional<quint32> parseNameQueryResponse(QByteArrayView packet, quint16 id,
     for (const Record& record : *records) {
         // Each address is NB_FLAGS and four bytes.
         if (record.type == kTypeNb && record.klass == kClassIn && record.data.size() >= 6 &&
-            sameName(record.name, wanted))
+            nameIs(packet, record.name, wanted))
             return address(record.data.sliced(2, 4));
     }
     return std::nullopt;
@@ -321,22 +344,28 @@ QByteArray mdnsReverseQuery(quint16 id, quint32 address)
     return query(id, 0, reverseName(address), kTypePtr, kClassIn | kUnicastResponse);
 }
 
-std::optional<QString> parseMdnsReverseResponse(QByteArrayView packet, quint32 address)
+std::optional<QString> parseMdnsReverseResponse(QByteArrayView packet, quint16 id, quint32 address)
 {
-    const auto records = answers(packet, std::nullopt);
+    const auto records = answers(packet, id);
     if (!records)
         return std::nullopt;
     const Labels wanted = reverseName(address);
     for (const Record& record : *records) {
-        if (record.type != kTypePtr || record.klass != kClassIn || !sameName(record.name, wanted))
+        if (record.type != kTypePtr || record.klass != kClassIn ||
+            !nameIs(packet, record.name, wanted))
             continue;
-        Reader in{packet, record.start};
-        const Labels target = in.name();
-        if (!in.ok || in.pos > record.start + record.data.size() || target.isEmpty())
+        QByteArray target;
+        const qsizetype end = walkName(packet, record.start, [&target](QByteArrayView label) {
+            if (!target.isEmpty())
+                target.append('.');
+            target.append(label);
+        });
+        // No label can be empty, so an empty target is the root.
+        if (end < 0 || end > record.start + record.data.size() || target.isEmpty())
             return std::nullopt;
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
                                                       QStringDecoder::Flag::ConvertInitialBom);
-        const QString text = utf8(target.join('.'));
+        const QString text = utf8(target);
         if (utf8.hasError())
             return std::nullopt;
         return text;
@@ -352,15 +381,16 @@ QByteArray mdnsAddressQuery(quint16 id, const QString& name)
     return query(id, 0, *labels, kTypeA, kClassIn | kUnicastResponse);
 }
 
-std::optional<quint32> parseMdnsAddressResponse(QByteArrayView packet, const QString& name)
+std::optional<quint32> parseMdnsAddressResponse(QByteArrayView packet, quint16 id,
+                                                const QString& name)
 {
     const auto labels = dnsLabels(name);
-    const auto records = labels ? answers(packet, std::nullopt) : std::nullopt;
+    const auto records = labels ? answers(packet, id) : std::nullopt;
     if (!records)
         return std::nullopt;
     for (const Record& record : *records) {
         if (record.type == kTypeA && record.klass == kClassIn && record.data.size() == 4 &&
-            sameName(record.name, *labels))
+            nameIs(packet, record.name, *labels))
             return address(record.data);
     }
     return std::nullopt;

@@ -18,17 +18,18 @@ public:
     explicit Request(quint32 address)
     {
         if (auto channel = DatagramChannel::shared("netbios", true)) {
-            const quint16 id = channel->nextId();
-            m_netbios = channel->ask(address, kNetbiosPort, LanNamePackets::nodeStatusQuery(id),
-                                     address, [id](const DatagramChannel::Datagram& d) {
+            m_netbios = channel->ask(address, kNetbiosPort, LanNamePackets::nodeStatusQuery,
+                                     address, [](const DatagramChannel::Datagram& d, quint16 id) {
                                          return LanNamePackets::parseNodeStatus(d.bytes, id);
                                      });
         }
         if (auto channel = DatagramChannel::shared("mdns", false)) {
             m_mdns = channel->ask(
-                address, kMdnsPort, LanNamePackets::mdnsReverseQuery(channel->nextId(), address),
-                address, [address](const DatagramChannel::Datagram& d) {
-                    return LanNamePackets::parseMdnsReverseResponse(d.bytes, address);
+                address, kMdnsPort,
+                [address](quint16 id) { return LanNamePackets::mdnsReverseQuery(id, address); },
+                address,
+                [address](const DatagramChannel::Datagram& d, quint16 id) {
+                    return LanNamePackets::parseMdnsReverseResponse(d.bytes, id, address);
                 });
         }
     }
@@ -166,18 +167,20 @@ std::optional<quint32> addressOf(const QString& name, quint32 ownAddress,
     if (name.endsWith(u".local", Qt::CaseInsensitive)) {
         if (auto channel = DatagramChannel::shared("mdns", false)) {
             question = channel->ask(
-                kMdnsGroup, kMdnsPort, LanNamePackets::mdnsAddressQuery(channel->nextId(), name),
-                std::nullopt, [name](const DatagramChannel::Datagram& d) {
-                    return fromItsOwner(LanNamePackets::parseMdnsAddressResponse(d.bytes, name),
+                kMdnsGroup, kMdnsPort,
+                [&name](quint16 id) { return LanNamePackets::mdnsAddressQuery(id, name); },
+                std::nullopt,
+                [name](const DatagramChannel::Datagram& d, quint16 id) {
+                    return fromItsOwner(LanNamePackets::parseMdnsAddressResponse(d.bytes, id, name),
                                         d.from);
                 });
         }
     } else if (ownAddress != 0) {
         if (auto channel = DatagramChannel::shared("netbios", true)) {
-            const quint16 id = channel->nextId();
             question = channel->ask(
-                (ownAddress & 0xFFFFFF00) | 0xFF, kNetbiosPort, LanNamePackets::nameQuery(id, name),
-                std::nullopt, [id, name](const DatagramChannel::Datagram& d) {
+                (ownAddress & 0xFFFFFF00) | 0xFF, kNetbiosPort,
+                [&name](quint16 id) { return LanNamePackets::nameQuery(id, name); }, std::nullopt,
+                [name](const DatagramChannel::Datagram& d, quint16 id) {
                     return fromItsOwner(LanNamePackets::parseNameQueryResponse(d.bytes, id, name),
                                         d.from);
                 });

@@ -2,7 +2,10 @@
 # and regressions: what the session adds lands in the copies, never in the tree.
 #   cmake -DFUZZER=<binary> -DCORPUS=<dir> -DREGRESSIONS=<dir> -DWORK=<dir>
 #         -DSECONDS=<n> -P RunFuzzer.cmake
-# On a crash or a broken property the input is left in <WORK>/artifacts.
+# Inputs run up to 9,000 bytes, the largest datagram the program reads, and one that
+# takes over a second (the least libFuzzer can bound) counts as a failure: a LAN sends
+# such packets by the thousand. On a crash, a broken property or a slow input the
+# input is left in <WORK>/artifacts.
 
 foreach(_var IN ITEMS FUZZER CORPUS REGRESSIONS WORK SECONDS)
   if(NOT DEFINED ${_var})
@@ -19,7 +22,8 @@ execute_process(
   COMMAND "${FUZZER}"
     -max_total_time=${SECONDS}
     -rss_limit_mb=2048
-    -timeout=10
+    -max_len=9000
+    -timeout=1
     -print_final_stats=1
     -artifact_prefix=${WORK}/artifacts/
     "${WORK}/corpus" "${WORK}/regressions"

@@ -71,15 +71,17 @@ QByteArray nameResponse(quint16 id, quint16 flags, const QByteArray& owner, cons
     return header(id, flags, 0, 1) + record(owner, 0x20, 1, data);
 }
 
-// mDNS: 198.18.0.7 asked for, its neighbour .8 not.
+// mDNS: 198.18.0.7 asked for, its neighbour .8 not, with this id.
 constexpr quint32 kAsked = 0xC6120007;
+constexpr quint16 kId = 0x5EC1;
 const QByteArray kReverse = name({"7", "0", "18", "198", "in-addr", "arpa"});
 const QByteArray kOther = name({"8", "0", "18", "198", "in-addr", "arpa"});
 const QByteArray kQuestion = kReverse + u16(12) + u16(0x8001);
 
-QByteArray ptrAnswer(const QByteArray& owner, const QByteArray& target, quint16 flags = 0x8400)
+QByteArray ptrAnswer(const QByteArray& owner, const QByteArray& target, quint16 flags = 0x8400,
+                     quint16 id = kId)
 {
-    return header(0, flags, 0, 1) + record(owner, 12, 0x8001, target);
+    return header(id, flags, 0, 1) + record(owner, 12, 0x8001, target);
 }
 
 QByteArray pointer(qsizetype offset)
@@ -208,6 +210,10 @@ void TestLanNamePackets::nodeStatus_data()
         << header(1, 0x8400, 0, 2) + statusAnswer(1, {ws}).sliced(12) << kNone;
     QTest::newRow("name query answer")
         << nameResponse(1, 0x8500, kWs01, u16(0) + "\xC6\x12\x00\x07") << kNone;
+    QTest::newRow("node status for another name")
+        << header(1, 0x8400, 0, 1) +
+               record(kWs01, 0x21, 1, statusAnswer(1, {ws}).sliced(12 + kStar.size() + 10))
+        << kNone;
 }
 
 void TestLanNamePackets::nodeStatus()
@@ -252,6 +258,8 @@ void TestLanNamePackets::mdnsReverse_data()
     QTest::newRow("comma and CR LF as sent")
         << ptrAnswer(kReverse, name({"a,b\r\nc", "local"})) << u"a,b\r\nc.local"_s;
     QTest::newRow("other address") << ptrAnswer(kOther, printer) << kNone;
+    QTest::newRow("other id") << ptrAnswer(kReverse, printer, 0x8400, kId ^ 0x0100) << kNone;
+    QTest::newRow("multicast answer, id 0") << ptrAnswer(kReverse, printer, 0x8400, 0) << kNone;
     QTest::newRow("query, not answer") << ptrAnswer(kReverse, printer, 0) << kNone;
     QTest::newRow("rcode set") << ptrAnswer(kReverse, printer, 0x8403) << kNone;
     QTest::newRow("invalid UTF-8") << ptrAnswer(kReverse, name({"\xC3\x28"})) << kNone;
@@ -264,13 +272,13 @@ void TestLanNamePackets::mdnsReverse_data()
         << ptrAnswer(kReverse, name({label, label, label, QByteArray(62, 'b')})) << kNone;
 
     // The other address's answer comes first and is passed over.
-    const QByteArray both = header(0, 0x8400, 0, 2) + record(kOther, 12, 1, name({"no"})) +
+    const QByteArray both = header(kId, 0x8400, 0, 2) + record(kOther, 12, 1, name({"no"})) +
                             record(kReverse, 12, 1, printer);
     QTest::newRow("after another address") << both << u"printer.local"_s;
 
     // Question, an A record for printer.local, then the PTR answer whose owner points
     // at the question and whose name is "web" and a pointer to that "local".
-    const QByteArray asked = header(0, 0x8400, 1, 2) + kQuestion;
+    const QByteArray asked = header(kId, 0x8400, 1, 2) + kQuestion;
     const QByteArray a = record(printer, 1, 0x8001, QByteArray::fromHex("C6120007"));
     const qsizetype local = asked.size() + 8;
     const QByteArray head = asked + a + pointer(12) + u16(12) + u16(1) + u16(0) + u16(120);
@@ -284,13 +292,33 @@ void TestLanNamePackets::mdnsReverse_data()
     QTest::newRow("pointer into the header") << head + u16(2) + pointer(7) << kNone;
     QTest::newRow("name longer than its data")
         << head + u16(3) + "\x03web" + pointer(local) << kNone;
+
+    // The PTR's name a chain of pointers, each in a record of its own, back to an A
+    // record's owner; and one that has more records than any answer holds.
+    const auto chained = [&](int jumps, int fillers) {
+        QByteArray out = header(kId, 0x8400, 1, jumps + fillers + 1) + kQuestion;
+        qsizetype target = out.size();
+        out += record(name({"web", "local"}), 1, 1, QByteArray::fromHex("C6120007"));
+        for (int k = 1; k < jumps; ++k) {
+            const QByteArray link = record(name({}), 99, 1, pointer(target));
+            target = out.size() + link.size() - 2;
+            out += link;
+        }
+        for (int k = 0; k < fillers; ++k)
+            out += record(name({}), 99, 1, {});
+        return out + record(pointer(12), 12, 1, pointer(target));
+    };
+    QTest::newRow("32 jumps") << chained(32, 0) << u"web.local"_s;
+    QTest::newRow("33 jumps") << chained(33, 0) << kNone;
+    QTest::newRow("64 records") << chained(1, 61) << u"web.local"_s;
+    QTest::newRow("65 records") << chained(1, 62) << kNone;
 }
 
 void TestLanNamePackets::mdnsReverse()
 {
     QFETCH(QByteArray, packet);
     QFETCH(QString, expected);
-    QCOMPARE(shown(LanNamePackets::parseMdnsReverseResponse(packet, kAsked)), expected);
+    QCOMPARE(shown(LanNamePackets::parseMdnsReverseResponse(packet, kId, kAsked)), expected);
 }
 
 void TestLanNamePackets::mdnsAddress_data()
@@ -301,21 +329,23 @@ void TestLanNamePackets::mdnsAddress_data()
     const QByteArray address = QByteArray::fromHex("C6120007");
     const QByteArray v6(16, '\x01');
     QTest::newRow("after an AAAA record")
-        << header(0, 0x8400, 0, 2) + record(web, 28, 0x8001, v6) + record(web, 1, 0x8001, address)
+        << header(kId, 0x8400, 0, 2) + record(web, 28, 0x8001, v6) + record(web, 1, 0x8001, address)
         << u"198.18.0.7"_s;
-    QTest::newRow("other name") << header(0, 0x8400, 0, 1) +
+    QTest::newRow("other id") << header(kId + 1, 0x8400, 0, 1) + record(web, 1, 1, address)
+                              << kNone;
+    QTest::newRow("other name") << header(kId, 0x8400, 0, 1) +
                                        record(name({"web2", "local"}), 1, 1, address)
                                 << kNone;
-    QTest::newRow("five bytes") << header(0, 0x8400, 0, 1) + record(web, 1, 1, address + '\0')
+    QTest::newRow("five bytes") << header(kId, 0x8400, 0, 1) + record(web, 1, 1, address + '\0')
                                 << kNone;
     QTest::newRow("only in additional records")
-        << header(0, 0x8400, 0, 0, 1) + record(web, 1, 1, address) << kNone;
+        << header(kId, 0x8400, 0, 0, 1) + record(web, 1, 1, address) << kNone;
     // Two questions, "local" and "web" with a pointer to it; the answer's owner points
     // at the second: after a chain of pointers the record goes on after the first.
     const QByteArray first = name({"local"}) + u16(1) + u16(1);
     const QByteArray second = "\x03web" + pointer(12) + u16(1) + u16(1);
     QTest::newRow("owner a pointer to a pointer")
-        << header(0, 0x8400, 2, 1) + first + second +
+        << header(kId, 0x8400, 2, 1) + first + second +
                record(pointer(12 + first.size()), 1, 0x8001, address)
         << u"198.18.0.7"_s;
 }
@@ -324,7 +354,8 @@ void TestLanNamePackets::mdnsAddress()
 {
     QFETCH(QByteArray, packet);
     QFETCH(QString, expected);
-    QCOMPARE(shown(LanNamePackets::parseMdnsAddressResponse(packet, u"web.local"_s)), expected);
+    QCOMPARE(shown(LanNamePackets::parseMdnsAddressResponse(packet, kId, u"web.local"_s)),
+             expected);
 }
 
 void TestLanNamePackets::truncatedAtEveryLength_data()
@@ -342,12 +373,12 @@ void TestLanNamePackets::truncatedAtEveryLength_data()
                return shown(LanNamePackets::parseNameQueryResponse(p, 1, u"WS01"_s));
            });
     // Compressed, and with an additional record after the answer.
-    const QByteArray asked = header(0, 0x8400, 1, 1, 1) + kQuestion;
+    const QByteArray asked = header(kId, 0x8400, 1, 1, 1) + kQuestion;
     QTest::newRow("mdns reverse")
         << asked + record(pointer(12), 12, 1, name({"printer", "local"})) +
                record(name({"printer", "local"}), 1, 1, QByteArray::fromHex("C6120007"))
         << Parse([](QByteArrayView p) {
-               return shown(LanNamePackets::parseMdnsReverseResponse(p, kAsked));
+               return shown(LanNamePackets::parseMdnsReverseResponse(p, kId, kAsked));
            });
 }
 

@@ -453,19 +453,25 @@ void TestProbes::slowLookupsBringMoreThreads()
 
 // A host that answers each question once is heard however busy the LAN; one that
 // floods the shared socket with what its question refuses is read no further and
-// not asked again, since every question to it may bring another flood.
+// not asked again, since every question to it may bring another flood. What does not
+// carry the question's id is no answer, however well it reads.
 void TestProbes::floodingHostIsNotAskedAgain_data()
 {
-    QTest::addColumn<int>("refused"); // datagrams it sends before its answer
-    QTest::addColumn<bool>("heard");  // its answer counts and a resend asks it again
-    QTest::newRow("a few stray datagrams") << 15 << true;
-    QTest::newRow("a flood") << 16 << false;
+    QTest::addColumn<int>("refused");     // datagrams it sends first
+    QTest::addColumn<bool>("ownId");      // they carry the question's id (and are junk)
+    QTest::addColumn<bool>("answered");   // the answer it sends then counts
+    QTest::addColumn<bool>("askedAgain"); // a resend asks it again
+    QTest::newRow("a few stray datagrams") << 15 << true << true << true;
+    QTest::newRow("a flood") << 16 << true << false << false;
+    QTest::newRow("answers with another id, then none") << 15 << false << false << true;
 }
 
 void TestProbes::floodingHostIsNotAskedAgain()
 {
     QFETCH(int, refused);
-    QFETCH(bool, heard);
+    QFETCH(bool, ownId);
+    QFETCH(bool, answered);
+    QFETCH(bool, askedAgain);
     // Hosts on loopback addresses of their own, answering where the question came from.
     QUdpSocket flooder, honest;
     QVERIFY(flooder.bind(QHostAddress(u"127.0.0.2"_s)) &&
@@ -474,36 +480,47 @@ void TestProbes::floodingHostIsNotAskedAgain()
         return host.hasPendingDatagrams() || host.waitForReadyRead(30000) ? host.receiveDatagram()
                                                                           : QNetworkDatagram();
     };
-    const auto read = [](const DatagramChannel::Datagram& d) {
-        return d.bytes == "answer" ? std::optional<QString>(u"name"_s) : std::nullopt;
+    // The id first, as in the packets of the protocols the channel carries; it is the
+    // channel's to check.
+    const auto read = [](const DatagramChannel::Datagram& d, quint16) {
+        return d.bytes.sliced(qMin<qsizetype>(2, d.bytes.size())) == "answer"
+                   ? std::optional<QString>(u"name"_s)
+                   : std::nullopt;
     };
     const auto channel = DatagramChannel::shared("flood-test", false);
     QVERIFY(channel);
     const auto ask = [&](QUdpSocket& host) {
         const quint32 at = host.localAddress().toIPv4Address();
-        return channel->ask(at, host.localPort(), "q", at, read);
+        return channel->ask(
+            at, host.localPort(),
+            [](quint16 id) { return QByteArray(1, char(id >> 8)) + char(id & 0xFF) + 'q'; }, at,
+            read);
     };
     const auto say = [](QUdpSocket& host, const QNetworkDatagram& to, const QByteArray& bytes) {
-        host.writeDatagram(bytes, to.senderAddress(), quint16(to.senderPort()));
+        host.writeDatagram(to.data().first(2) + bytes, to.senderAddress(),
+                           quint16(to.senderPort()));
     };
     const auto floods = ask(flooder);
     const QNetworkDatagram question = asked(flooder);
     QVERIFY(floods && question.isValid());
+    QNetworkDatagram otherId = question;
+    otherId.setData(QByteArray(1, char(~question.data().at(0))) + question.data().sliced(1));
     for (int k = 0; k < refused; ++k)
-        say(flooder, question, "junk");
-    say(flooder, question, "answer");
+        say(flooder, ownId ? question : otherId, ownId ? "junk" : "answer");
+    if (ownId)
+        say(flooder, question, "answer");
     // One receive queue, read in order: once the honest answer is in, so is the rest.
     const auto answers = ask(honest);
     QVERIFY(answers);
     say(honest, asked(honest), "answer");
     QCOMPARE(answers->wait(std::chrono::steady_clock::now() + std::chrono::seconds(30), {}),
              u"name"_s);
-    QCOMPARE(floods->answer().has_value(), heard);
+    QCOMPARE(floods->answer().has_value(), answered);
 
     floods->resend();
     answers->resend();
     QVERIFY(asked(honest).isValid());
-    QCOMPARE(heard ? asked(flooder).isValid() : flooder.hasPendingDatagrams(), heard);
+    QCOMPARE(askedAgain ? asked(flooder).isValid() : flooder.hasPendingDatagrams(), askedAgain);
 }
 
 // A host that drops echo requests shows it is there by answering ARP during the
