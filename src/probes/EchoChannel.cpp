@@ -163,10 +163,12 @@ std::unique_ptr<SharedEchoRequest> EchoChannel::send(quint32 address,
         const std::lock_guard lock(m_mutex);
         if (m_waiting.size() >= 0xffff)
             return nullptr;
-        // A sequence still in flight would let one reply answer two requests; none is 0,
+        // Drawn at random: the identifier is the socket's, and any host asked sees it, so
+        // sequences counted up would tell it what the other addresses' replies carry. A
+        // sequence still in flight would let one reply answer two requests; none is 0,
         // which collect() uses for no request in particular.
         do
-            sequence = ++m_lastSequence;
+            sequence = quint16(QRandomGenerator::system()->generate());
         while (sequence == 0 || m_waiting.contains(sequence));
         m_waiting[sequence].address = address;
     }

@@ -19,7 +19,8 @@ class SharedEchoRequest;
 // process that may open one (root, CAP_NET_RAW) where those are refused, a raw
 // socket, which the kernel hands every echo reply the host receives. Either way a
 // reply counts only when it carries the sequence of a request still waiting and
-// comes from the address that request asked.
+// comes from the address that request asked; each request's sequence is drawn at
+// random, since every host asked sees the identifier.
 //
 // No thread of its own: whichever waiter finds no one reading the socket reads it
 // and hands the replies it finds to their waiters, and passes the reading on when
@@ -76,7 +77,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable_any m_changed;
     std::map<quint16, Waiter> m_waiting;
-    quint16 m_lastSequence = 0;
     bool m_reading = false;
 };
 
