@@ -3,11 +3,14 @@
 // in code page 932), a host that leaves between two surveys, and a hostile host.
 #include "LabSwitches.h"
 
+#include "probes/EchoChannel.h"
 #include "probes/NeighbourTable.h"
+#include "probes/PingProbe.h"
 #include "probes/SystemProbes.h"
 #include "text/Cp932.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QHostAddress>
@@ -88,6 +91,7 @@ private slots:
     void tenSurveysListEveryHost_data();
     void tenSurveysListEveryHost();
     void checkPanelsAskTheLan();
+    void hostileHostGetsNowhere_data();
     void hostileHostGetsNowhere();
     void entriesOthersKeepAreLeftAlone_data();
     void entriesOthersKeepAreLeftAlone();
@@ -220,11 +224,25 @@ void TestLabLan::checkPanelsAskTheLan()
     QVERIFY(!dead.answered && !dead.present);
 }
 
-// A host that answers every name question with forged and broken packets, thousands
-// of them: no crash, no hang, no extra row, no other address's name, nothing in its
-// own name that breaks a row or the CSV.
+void TestLabLan::hostileHostGetsNowhere_data()
+{
+    QTest::addColumn<QString>("mode"); // hostile_responder's argument
+    QTest::addColumn<int>("surveys");
+    // Thousands of forged and broken packets to each question: no crash, no hang, no
+    // extra row, nothing in its own name that breaks a row or the CSV.
+    QTest::newRow("broken answers to its own questions") << u"20000"_s << 1;
+    // Answers with other addresses as their source and the ids it can work out from
+    // the questions it sees: no name and no echo reply onto another row.
+    QTest::newRow("forged answers from other addresses") << u"forge"_s << 10;
+    // Full-size answers from other addresses, a thousand a second: no other host
+    // loses its name.
+    QTest::newRow("full-size answers flooding the survey") << u"flood"_s << 3;
+}
+
 void TestLabLan::hostileHostGetsNowhere()
 {
+    QFETCH(QString, mode);
+    QFETCH(int, surveys);
     const QString scanner = qEnvironmentVariable("NETLAB_SCANNER");
     const QString hostile = scanner.chopped(2) + u"h11"_s;
     // An address the resolver has no name for, so that the host's answers are heard.
@@ -232,48 +250,85 @@ void TestLabLan::hostileHostGetsNowhere()
     QCOMPARE(QProcess::execute(u"ip"_s, {u"-n"_s, hostile, u"addr"_s, u"add"_s, address + u"/24"_s,
                                          u"dev"_s, u"eth0"_s}),
              0);
+    const auto removeAddress = qScopeGuard([&] {
+        QProcess::execute(u"ip"_s, {u"-n"_s, hostile, u"addr"_s, u"del"_s, address + u"/24"_s,
+                                    u"dev"_s, u"eth0"_s});
+    });
+    // The rows it forges answers for: the silent and dead addresses, whose questions
+    // nothing else answers.
+    const QStringList victims =
+        m_silent + qEnvironmentVariable("NETLAB_DEAD").split(u' ', Qt::SkipEmptyParts);
     QProcess responder;
-    responder.start(
-        u"ip"_s, {u"netns"_s, u"exec"_s, hostile, QStringLiteral(HOSTILE_RESPONDER), u"20000"_s});
+    responder.start(u"ip"_s, QStringList{u"netns"_s, u"exec"_s, hostile,
+                                         QStringLiteral(HOSTILE_RESPONDER), mode} +
+                                 (mode == u"20000" ? QStringList() : victims));
     QVERIFY(responder.waitForStarted());
     // Its sockets are bound before the first question.
     QVERIFY(QTest::qWaitFor([&] { return responder.canReadLine(); }, 60000));
     QCOMPARE(responder.readLine(), QByteArray("listening\n"));
 
-    const QString csv = m_dir.filePath(u"hostile.csv"_s);
-    int status = -1;
-    survey({u"--survey"_s, ip(1) + u'-' + ip(254), u"--csv"_s, csv}, &status);
-    responder.kill();
-    responder.waitForFinished();
-    // Half of what it had left for each question, the first two during the survey.
-    const QList<QByteArray> totals = responder.readAllStandardOutput().split('\n');
-    QVERIFY2(totals.size() >= 3 && totals.at(totals.size() - 2).toLong() >= 10000,
-             totals.join(' ').constData());
-    QProcess::execute(
-        u"ip"_s, {u"-n"_s, hostile, u"addr"_s, u"del"_s, address + u"/24"_s, u"dev"_s, u"eth0"_s});
-    QCOMPARE(status, 0);
-
-    QByteArray hostileRow;
-    const QList<QByteArray> csvRows = fileBytes(csv).split('\n');
-    QCOMPARE(csvRows.size(), 256); // the header, 254 rows and the end of the last
-    for (const QByteArray& row : csvRows.mid(1, 254))
-        QCOMPARE(row.count(','), 2);
     const QByteArray truth = expectedRows(1, 254);
     const QList<QByteArray> truthRows = truth.split('\n');
-    for (int i = 1; i <= 254; ++i) {
-        const QByteArray row = csvRows.at(i).chopped(1); // CR
-        if (i == 250) {
-            hostileRow = row;
-            QVERIFY2(row.endsWith("," + m_live.value(ip(11)).mac.toLatin1()), row.constData());
-            continue;
+    QByteArray hostileRow;
+    for (int run = 1; run <= surveys; ++run) {
+        const QString csv = m_dir.filePath(u"hostile-%1-%2.csv"_s.arg(mode).arg(run));
+        int status = -1;
+        QElapsedTimer took;
+        took.start();
+        survey({u"--survey"_s, ip(1) + u'-' + ip(254), u"--csv"_s, csv}, &status);
+        qInfo("%s: survey %d took %lld ms", qPrintable(mode), run, took.elapsed());
+        QCOMPARE(status, 0);
+        const QList<QByteArray> csvRows = fileBytes(csv).split('\n');
+        QCOMPARE(csvRows.size(), 256); // the header, 254 rows and the end of the last
+        for (int i = 1; i <= 254; ++i) {
+            const QByteArray row = csvRows.at(i).chopped(1); // CR
+            QCOMPARE(row.count(','), 2);
+            if (i == 250) {
+                hostileRow = row;
+                QVERIFY2(row.endsWith("," + m_live.value(ip(11)).mac.toLatin1()), row.constData());
+                continue;
+            }
+            if (QByteArray(row).replace(',', '\t') !=
+                Cp932::encode(QString::fromUtf8(truthRows.at(i - 1))))
+                QFAIL(qPrintable(u"run %1: %2"_s.arg(run).arg(QString::fromLatin1(row))));
         }
-        QCOMPARE(QByteArray(row).replace(',', '\t'),
-                 Cp932::encode(QString::fromUtf8(truthRows.at(i - 1))));
     }
     const QString name = Cp932::decode(hostileRow.split(',').at(1));
     for (const QChar c : name)
         QVERIFY2(c.category() != QChar::Other_Control && c.category() != QChar::Other_Format,
                  qPrintable(name));
+
+    if (mode != u"20000") {
+        // The requests after one to the host: replies forged from the silent and dead
+        // addresses with the next sequences answer none of them.
+        const auto channel = EchoChannel::shared(EchoChannel::Kind::Datagram);
+        QVERIFY(channel);
+        const auto toHost = channel->send(QHostAddress(address).toIPv4Address(),
+                                          std::chrono::seconds(kPingWaitSeconds));
+        QVERIFY(toHost && toHost->waitForReply(StopToken()));
+        std::vector<std::unique_ptr<SharedEchoRequest>> toOthers;
+        for (const QString& other : victims)
+            toOthers.push_back(channel->send(QHostAddress(other).toIPv4Address(),
+                                             std::chrono::seconds(kPingWaitSeconds)));
+        for (qsizetype k = 0; k < victims.size(); ++k)
+            QVERIFY2(!toOthers[k]->waitForReply(StopToken()), qPrintable(victims[k]));
+    }
+
+    responder.kill();
+    responder.waitForFinished();
+    const QByteArray said = responder.readAllStandardOutput();
+    if (mode == u"20000") {
+        // Half of what it had left for each question, the first two during the survey.
+        const QList<QByteArray> totals = said.split('\n');
+        QVERIFY2(totals.size() >= 3 && totals.at(totals.size() - 2).toLong() >= 10000,
+                 said.constData());
+    } else {
+        // It did see every kind of question, and answered them all.
+        for (const char* kind : {"netbios\n", "mdns\n", "echo\n"})
+            QVERIFY2(said.contains(kind), said.constData());
+        if (mode == u"flood")
+            QVERIFY2(said.contains("flood "), said.constData());
+    }
 }
 
 void TestLabLan::entriesOthersKeepAreLeftAlone_data()
