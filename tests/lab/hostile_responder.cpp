@@ -206,6 +206,19 @@ int openSocket(unsigned short port)
     return fd;
 }
 
+// Multicast queries to 224.0.0.251 reach the socket only as a member of the group;
+// without a multicast route the unicast ones still do. Says so once the sockets are
+// ready for the first question.
+void startListening(int mdns)
+{
+    ip_mreq group{};
+    group.imr_multiaddr.s_addr = inet_addr("224.0.0.251");
+    group.imr_interface.s_addr = htonl(INADDR_ANY);
+    setsockopt(mdns, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group);
+    std::printf("listening\n");
+    std::fflush(stdout);
+}
+
 // --- Forging --------------------------------------------------------------------
 
 using Clock = std::chrono::steady_clock;
@@ -290,7 +303,7 @@ Bytes fullSize(unsigned id)
     for (int i = 0; i < 127; ++i)
         longName += label(Bytes(1, char('a' + i % 26)));
     longName += '\0';
-    Bytes body = question + record(longName, 1, 1, "\xC6\x12\x00\x07");
+    Bytes body = question + record(longName, 1, 1, Bytes("\xC6\x12\x00\x07", 4));
     const Bytes pointer = u16(0xC000 | unsigned(longAt));
     unsigned records = 1;
     while (12 + body.size() + 14 <= 8990) {
@@ -327,6 +340,10 @@ public:
         std::fflush(stdout);
         m_last = seen;
         m_lastAt = Clock::now();
+        if (seen.kind == Kind::Mdns) {
+            m_mdns = seen;
+            m_floodTargets.clear();
+        }
         if (seen.kind == Kind::Echo) {
             for (const int ms : {0, 100, 300})
                 m_later.emplace(m_lastAt + std::chrono::milliseconds(ms), seen);
@@ -357,7 +374,7 @@ public:
                 long(std::chrono::duration_cast<std::chrono::milliseconds>(now - *m_floodFrom)
                          .count()) +
                 1;
-            for (int k = 0; k < 20 && m_sentInRun < due; ++k, ++m_sentInRun)
+            for (int k = 0; k < 200 && m_sentInRun < due; ++k, ++m_sentInRun)
                 floodOne();
             wait = 1;
         } else {
@@ -431,13 +448,6 @@ private:
         }
     }
 
-public:
-    void sawMdns(const Seen& seen)
-    {
-        m_mdns = seen;
-        m_floodTargets.clear();
-    }
-
 private:
     int m_raw;
     bool m_flood;
@@ -479,6 +489,46 @@ ssize_t receive(int fd, char* buffer, size_t size, sockaddr_in& from, uint32_t& 
     return got;
 }
 
+// The question waiting on `fd`: the netbios or mdns socket, or the raw ICMP one.
+std::optional<Seen> question(int fd, int netbios, int icmp)
+{
+    char buffer[1500];
+    sockaddr_in from{};
+    uint32_t to = 0;
+    const ssize_t got = fd == icmp ? recv(fd, buffer, sizeof buffer, 0)
+                                   : receive(fd, buffer, sizeof buffer, from, to);
+    if (got < 12)
+        return std::nullopt;
+    const auto byte = [&](int i) {
+        return unsigned((unsigned char)buffer[i]);
+    };
+    Seen seen{Kind::Echo};
+    if (fd == icmp) {
+        const int ip = int(byte(0) & 0x0F) * 4;
+        // An echo request, and not from us.
+        if (got < ip + 8 || byte(ip) != 8)
+            return std::nullopt;
+        seen.asker = byte(12) << 24 | byte(13) << 16 | byte(14) << 8 | byte(15);
+        seen.to = byte(16) << 24 | byte(17) << 16 | byte(18) << 8 | byte(19);
+        seen.port = uint16_t(byte(ip + 4) << 8 | byte(ip + 5));
+        seen.id = byte(ip + 6) << 8 | byte(ip + 7);
+        return seen;
+    }
+    // A response is no question.
+    if (byte(2) & 0x80)
+        return std::nullopt;
+    seen.kind = fd == netbios ? Kind::Netbios : Kind::Mdns;
+    seen.asker = ntohl(from.sin_addr.s_addr);
+    seen.port = ntohs(from.sin_port);
+    seen.to = to;
+    seen.id = byte(0) << 8 | byte(1);
+    // A broadcast or multicast question names no address of ours: the forged answers
+    // come from the /24 of the asker.
+    if ((seen.to & 0xFF) == 0xFF || (seen.to >> 28) == 0xE)
+        seen.to = (seen.asker & 0xFFFFFF00) | 0xFF;
+    return seen;
+}
+
 int forgeLoop(bool flood, const std::set<uint32_t>& victims)
 {
     const int netbios = openSocket(137);
@@ -492,12 +542,7 @@ int forgeLoop(bool flood, const std::set<uint32_t>& victims)
     const int on = 1;
     for (const int fd : {netbios, mdns})
         setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
-    ip_mreq group{};
-    group.imr_multiaddr.s_addr = inet_addr("224.0.0.251");
-    group.imr_interface.s_addr = htonl(INADDR_ANY);
-    setsockopt(mdns, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group);
-    std::printf("listening\n");
-    std::fflush(stdout);
+    startListening(mdns);
 
     Forger forger(raw, flood, victims);
     auto quietSince = Clock::now();
@@ -506,46 +551,13 @@ int forgeLoop(bool flood, const std::set<uint32_t>& victims)
         const int wait = forger.run();
         if (poll(fds, 3, wait < 0 ? 1000 : wait) <= 0)
             continue;
-        for (const pollfd& p : fds) {
-            if (!(p.revents & POLLIN))
-                continue;
-            char buffer[1500];
-            sockaddr_in from{};
-            uint32_t to = 0;
-            const ssize_t got = p.fd == icmp ? recv(p.fd, buffer, sizeof buffer, 0)
-                                             : receive(p.fd, buffer, sizeof buffer, from, to);
-            if (got < 12)
-                continue;
-            const auto byte = [&](int i) {
-                return unsigned((unsigned char)buffer[i]);
-            };
-            Seen seen{Kind::Echo};
-            if (p.fd == icmp) {
-                const int ip = int(byte(0) & 0x0F) * 4;
-                // An echo request, and not from us.
-                if (got < ip + 8 || byte(ip) != 8)
-                    continue;
-                seen.asker = byte(12) << 24 | byte(13) << 16 | byte(14) << 8 | byte(15);
-                seen.to = byte(16) << 24 | byte(17) << 16 | byte(18) << 8 | byte(19);
-                seen.port = uint16_t(byte(ip + 4) << 8 | byte(ip + 5));
-                seen.id = byte(ip + 6) << 8 | byte(ip + 7);
-            } else {
-                if (byte(2) & 0x80)
-                    continue;
-                seen.kind = p.fd == netbios ? Kind::Netbios : Kind::Mdns;
-                seen.asker = ntohl(from.sin_addr.s_addr);
-                seen.port = ntohs(from.sin_port);
-                seen.to = to;
-                seen.id = byte(0) << 8 | byte(1);
-                // A broadcast or multicast question names no address of ours: the
-                // forged answers come from the /24 of the asker.
-                if ((seen.to & 0xFF) == 0xFF || (seen.to >> 28) == 0xE)
-                    seen.to = (seen.asker & 0xFFFFFF00) | 0xFF;
+        for (const pollfd& ready : fds) {
+            if (ready.revents & POLLIN) {
+                if (const std::optional<Seen> seen = question(ready.fd, netbios, icmp)) {
+                    quietSince = Clock::now();
+                    forger.answer(*seen);
+                }
             }
-            quietSince = Clock::now();
-            if (seen.kind == Kind::Mdns)
-                forger.sawMdns(seen);
-            forger.answer(seen);
         }
     }
     return 0;
@@ -573,14 +585,7 @@ int main(int argc, char** argv)
         std::perror("hostile_responder: socket");
         return 1;
     }
-    // Multicast queries to 224.0.0.251 reach the socket only as a member of the group;
-    // without a multicast route the unicast ones still do.
-    ip_mreq group{};
-    group.imr_multiaddr.s_addr = inet_addr("224.0.0.251");
-    group.imr_interface.s_addr = htonl(INADDR_ANY);
-    setsockopt(mdns, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group);
-    std::printf("listening\n");
-    std::fflush(stdout);
+    startListening(mdns);
 
     pollfd fds[2] = {{netbios, POLLIN, 0}, {mdns, POLLIN, 0}};
     while (left > 0) {
