@@ -270,6 +270,14 @@ void TestLabLan::hostileHostGetsNowhere()
     const QByteArray truth = expectedRows(1, 254);
     const QList<QByteArray> truthRows = truth.split('\n');
     QByteArray hostileRow;
+    // Each forged answer guesses a random 16-bit id, and some hundred guesses over the
+    // row make one right guess about once in a hundred runs: one is chance, a second
+    // is a fault (ids that can be worked out put forged names on most rows at once).
+    int rightGuesses = 0;
+    const auto guessedRight = [&](const QString& what) {
+        qWarning("a forged answer guessed its id: %s", qPrintable(what));
+        return ++rightGuesses <= 1;
+    };
     for (int run = 1; run <= surveys; ++run) {
         const QString csv = m_dir.filePath(u"hostile-%1-%2.csv"_s.arg(mode).arg(run));
         int status = -1;
@@ -288,9 +296,17 @@ void TestLabLan::hostileHostGetsNowhere()
                 QVERIFY2(row.endsWith("," + m_live.value(ip(11)).mac.toLatin1()), row.constData());
                 continue;
             }
-            if (QByteArray(row).replace(',', '\t') !=
-                Cp932::encode(QString::fromUtf8(truthRows.at(i - 1))))
-                QFAIL(qPrintable(u"run %1: %2"_s.arg(run).arg(QString::fromLatin1(row))));
+            const QByteArray want = Cp932::encode(QString::fromUtf8(truthRows.at(i - 1)));
+            if (QByteArray(row).replace(',', '\t') == want)
+                continue;
+            const QString what = u"run %1: %2"_s.arg(run).arg(QString::fromLatin1(row));
+            // Only the forged name on a row that is otherwise right can be a right guess.
+            const QList<QByteArray> f = row.split(',');
+            const QList<QByteArray> w = want.split('\t');
+            const bool forgedName = (f.at(1) == "FORGED" || f.at(1) == "forged.local") &&
+                                    w.at(1).isEmpty() && f.at(0) == w.at(0) && f.at(2) == w.at(2);
+            if (!forgedName || !guessedRight(what))
+                QFAIL(qPrintable(what));
         }
     }
     const QString name = Cp932::decode(hostileRow.split(',').at(1));
@@ -310,8 +326,10 @@ void TestLabLan::hostileHostGetsNowhere()
         for (const QString& other : victims)
             toOthers.push_back(channel->send(QHostAddress(other).toIPv4Address(),
                                              std::chrono::seconds(kPingWaitSeconds)));
-        for (qsizetype k = 0; k < victims.size(); ++k)
-            QVERIFY2(!toOthers[k]->waitForReply(StopToken()), qPrintable(victims[k]));
+        for (qsizetype k = 0; k < victims.size(); ++k) {
+            if (toOthers[k]->waitForReply(StopToken()) && !guessedRight(victims[k]))
+                QFAIL(qPrintable(u"an echo reply forged from "_s + victims[k]));
+        }
     }
 
     responder.kill();
