@@ -56,9 +56,12 @@ StartedPing::~StartedPing() = default;
 PingOutcome StartedPing::finish(const StopToken& stop)
 {
     PingOutcome outcome = awaitReply(stop);
-    if (!outcome.answered && !outcome.error && m_address && !stop.stopRequested())
-        outcome.present = confirmedSince(
-            m_profile.neighbour(*m_address, std::chrono::steady_clock::now()), m_began);
+    if (!outcome.answered && !outcome.error && m_address && !stop.stopRequested()) {
+        const NeighbourState entry =
+            m_profile.neighbour(*m_address, std::chrono::steady_clock::now());
+        outcome.present = confirmedSince(entry, m_began);
+        outcome.neighboursUnread = entry.unread;
+    }
     return outcome;
 }
 

@@ -7,6 +7,9 @@
 
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+
 #include <arpa/inet.h>
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
@@ -53,6 +56,8 @@ private slots:
     void presenceFromTheNeighbourTable();
     void betterOfTwoInterfaces_data();
     void betterOfTwoInterfaces();
+    void dumpIsWholeOnlyAtItsEnd_data();
+    void dumpIsWholeOnlyAtItsEnd();
 
     void addressIsOneArgumentOfTheToolItself();
 };
@@ -357,6 +362,26 @@ QByteArray neighbourMessage(quint32 address, quint16 state, quint32 confirmedTic
     return message + attributes;
 }
 
+// A message of the dump's own: its end (NLMSG_DONE) or an error, with its error code.
+QByteArray controlMessage(quint16 type, int error, quint16 flags = NLM_F_MULTI)
+{
+    nlmsghdr header{};
+    header.nlmsg_type = type;
+    header.nlmsg_flags = flags;
+    header.nlmsg_len = NLMSG_LENGTH(sizeof error);
+    QByteArray message(reinterpret_cast<const char*>(&header), sizeof header);
+    return message + QByteArray(reinterpret_cast<const char*>(&error), sizeof error);
+}
+
+QByteArray interrupted(QByteArray message)
+{
+    nlmsghdr header;
+    std::memcpy(&header, message.constData(), sizeof header);
+    header.nlmsg_flags |= NLM_F_DUMP_INTR;
+    std::memcpy(message.data(), &header, sizeof header);
+    return message;
+}
+
 } // namespace
 
 // What the kernel's table (or Windows' GetIpNetTable2 row) says decides whether a host
@@ -418,14 +443,14 @@ void TestProbeParsers::presenceFromTheNeighbourTable()
             neighbourMessage(0xC6120001, NUD_REACHABLE, 1) +
             neighbourMessage(asked, NUD_REACHABLE, 1, AF_INET6) +
             neighbourMessage(asked, quint16(state), quint32(confirmedMsAgo / 10));
-        bool done = false;
-        const NeighbourTable::Entries entries = NeighbourTable::parseDump(dump, readAt, &done);
+        auto end = NeighbourTable::DumpEnd::Pending;
+        const NeighbourTable::Entries entries = NeighbourTable::parseDump(dump, readAt, &end);
         QVERIFY(entries.count(asked));
         entry = entries.at(asked);
         QCOMPARE(entry.interfaceIndex, 2);
-        QVERIFY(!done);
+        QCOMPARE(end, NeighbourTable::DumpEnd::Pending);
         const NeighbourTable::Entries cut =
-            NeighbourTable::parseDump(dump.left(dump.size() - 3), readAt, &done);
+            NeighbourTable::parseDump(dump.left(dump.size() - 3), readAt, &end);
         QVERIFY(!cut.count(asked));
     }
     QCOMPARE(confirmedSince(entry, began), present);
@@ -456,11 +481,38 @@ void TestProbeParsers::betterOfTwoInterfaces()
     const QByteArray on2 = neighbourMessage(asked, quint16(state2), quint32(ticksAgo2), AF_INET, 2);
     const QByteArray on3 = neighbourMessage(asked, quint16(state3), quint32(ticksAgo3), AF_INET, 3);
     for (const QByteArray& dump : {on2 + on3, on3 + on2}) {
-        bool done = false;
         const NeighbourTable::Entries entries =
-            NeighbourTable::parseDump(dump, Clock::now(), &done);
+            NeighbourTable::parseDump(dump, Clock::now(), nullptr);
         QCOMPARE(entries.at(asked).interfaceIndex, winner);
     }
+}
+
+// Only the dump's own end makes a whole table: one broken off by an error, or marked
+// as changed while it was dumped, may lack the very host that drops ping.
+void TestProbeParsers::dumpIsWholeOnlyAtItsEnd_data()
+{
+    using End = NeighbourTable::DumpEnd;
+    const QByteArray host = neighbourMessage(0xC6120011, NUD_REACHABLE, 1);
+    const QByteArray done = controlMessage(NLMSG_DONE, 0);
+    QTest::addColumn<QByteArray>("dump");
+    QTest::addColumn<End>("end");
+    QTest::newRow("its end") << host + done << End::Whole;
+    QTest::newRow("its end still to come") << host << End::Pending;
+    QTest::newRow("an error in the middle")
+        << host + controlMessage(NLMSG_ERROR, -EBUSY, 0) + host + done << End::Broken;
+    QTest::newRow("an end that carries an error")
+        << host + controlMessage(NLMSG_DONE, -EINTR) << End::Broken;
+    QTest::newRow("interrupted") << interrupted(host) + interrupted(done) << End::Broken;
+    QTest::newRow("interrupted at its end") << host + interrupted(done) << End::Broken;
+}
+
+void TestProbeParsers::dumpIsWholeOnlyAtItsEnd()
+{
+    QFETCH(QByteArray, dump);
+    QFETCH(NeighbourTable::DumpEnd, end);
+    auto got = NeighbourTable::DumpEnd::Pending;
+    NeighbourTable::parseDump(dump, Clock::now(), &got);
+    QCOMPARE(got, end);
 }
 
 void TestProbeParsers::addressIsOneArgumentOfTheToolItself()
