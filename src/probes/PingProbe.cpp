@@ -5,6 +5,8 @@
 
 #include <QHostAddress>
 
+#include <algorithm>
+
 std::optional<quint32> plainDottedAddress(const PlatformProfile& profile, const QString& ip)
 {
     const std::optional<quint32> address = profile.parseAddress(ip);
@@ -22,6 +24,13 @@ void reconfirmUnconfirmed(const PlatformProfile& profile, quint32 address,
     const NeighbourState known = profile.neighbour(address, at - kSharedReading);
     if (known.kind != NeighbourState::Kind::None && !confirmedSince(known, began))
         profile.reconfirmNeighbour(address, known);
+}
+
+std::chrono::steady_clock::time_point
+lanQuestionDeadline(std::chrono::steady_clock::time_point pingDeadline,
+                    std::chrono::steady_clock::time_point asked)
+{
+    return std::max(pingDeadline, asked + kLateQuestionWait);
 }
 
 PingOutcome subPing(const QString& ip, const StopToken& stop)

@@ -90,22 +90,29 @@ public:
     QString defaultRouteInterface() const override { return {}; }
 
     // With `silentHost`, the program's own echo requests go to a host that drops them
-    // and answers the ARP request of the kernel's `answeredProbe`-th confirmation (0:
-    // none), as a LAN that loses the others.
+    // (or answers them, with `echoReplies`) and answers the ARP request of the kernel's
+    // `answeredProbe`-th confirmation (0: none), as a LAN that loses the others. Asked
+    // on the LAN, it gives its name at once; `askedAfter` is the confirmations made
+    // by then.
     bool silentHost = false;
+    bool echoReplies = false;
     int answeredProbe = 0;
     mutable std::atomic_int probes{0};
+    mutable std::atomic_int askedAfter{-1};
     std::unique_ptr<EchoRequest> sendEcho(quint32 address) const override
     {
         if (!silentHost)
             return PlatformProfile::sendEcho(address);
-        struct Unanswered : EchoRequest {
-            bool waitForReply(const StopToken&) override { return false; }
-            bool answered() override { return false; }
+        struct Echo : EchoRequest {
+            bool replies = false;
+            bool waitForReply(const StopToken&) override { return replies; }
+            bool answered() override { return replies; }
             int descriptor() const override { return -1; }
             void collect() override {}
         };
-        return std::make_unique<Unanswered>();
+        auto echo = std::make_unique<Echo>();
+        echo->replies = echoReplies;
+        return echo;
     }
     EchoWay echoWay() const override
     {
@@ -115,6 +122,32 @@ public:
     {
         const std::lock_guard hold(m_lock);
         return m_entry;
+    }
+    std::unique_ptr<LanNameRequest> askLanName(quint32) const override
+    {
+        struct Named : LanNameRequest {
+            QString wait(std::chrono::steady_clock::time_point, const StopToken&) override
+            {
+                return u"lanhost"_s;
+            }
+            std::optional<QString> check(std::chrono::steady_clock::time_point) override
+            {
+                return u"lanhost"_s;
+            }
+            std::chrono::steady_clock::time_point
+            nextCheck(std::chrono::steady_clock::time_point deadline) const override
+            {
+                return deadline;
+            }
+        };
+        askedAfter = probes.load();
+        return std::make_unique<Named>();
+    }
+    void makeTableUnreadable()
+    {
+        const std::lock_guard hold(m_lock);
+        m_entry = {};
+        m_entry.unread = true;
     }
     bool reconfirmNeighbour(quint32, const NeighbourState&) const override
     {
@@ -508,34 +541,53 @@ void TestProbes::floodingHostIsNotAskedAgain()
 
 // A host that drops echo requests shows it is there by answering ARP during the
 // wait; the kernel asks again only after the whole wait, so the survey has it ask
-// again within it, until the entry is confirmed.
+// again within it, until the entry is confirmed. Only a host known to be there is
+// asked its name on the LAN: a question to an address that does not resolve waits in
+// the kernel, charged to the socket every question shares.
 void TestProbes::silentHostIsAskedAgain_data()
 {
     QTest::addColumn<int>("answeredProbe");
+    QTest::addColumn<bool>("echoReplies");
+    QTest::addColumn<bool>("unreadable");
     QTest::addColumn<bool>("present");
-    QTest::newRow("the first request answered") << 1 << true;
-    QTest::newRow("the first request lost") << 2 << true;
-    QTest::newRow("every request lost") << 0 << false;
+    QTest::newRow("the first request answered") << 1 << false << false << true;
+    QTest::newRow("the first request lost") << 2 << false << false << true;
+    QTest::newRow("every request lost") << 0 << false << false << false;
+    QTest::newRow("the table unreadable") << 0 << false << true << false;
+    QTest::newRow("an echo reply") << 0 << true << false << false;
 }
 
 void TestProbes::silentHostIsAskedAgain()
 {
     QFETCH(int, answeredProbe);
+    QFETCH(bool, echoReplies);
+    QFETCH(bool, unreadable);
     QFETCH(bool, present);
     ScriptedResolverProfile profile;
     profile.silentHost = true;
+    profile.echoReplies = echoReplies;
     profile.answeredProbe = answeredProbe;
-    std::promise<PingOutcome> reported;
-    PingOutcome outcome;
+    if (unreadable)
+        profile.makeTableUnreadable();
+    std::promise<std::pair<QString, PingOutcome>> reported;
+    std::pair<QString, PingOutcome> outcome;
     {
         AddressSweep sweep(profile);
         sweep.start(u"198.18.0.120"_s, StopToken(),
-                    [&](const QString&, const PingOutcome& ping) { reported.set_value(ping); });
+                    [&](const QString& host, const PingOutcome& ping) {
+                        reported.set_value({host, ping});
+                    });
         outcome = reported.get_future().get();
     }
-    QCOMPARE(outcome.present, present);
-    QVERIFY(!outcome.answered);
-    // Once confirmed, the entry is left alone.
+    const auto& [host, ping] = outcome;
+    QCOMPARE(ping.present, present);
+    QCOMPARE(ping.answered, echoReplies);
+    QCOMPARE(ping.neighboursUnread, unreadable);
+    const bool there = present || echoReplies;
+    QCOMPARE(host, there ? u"lanhost"_s : QString());
+    // Asked once it was confirmed, and not before; once confirmed, the entry is left
+    // alone.
+    QCOMPARE(profile.askedAfter.load(), there ? std::max(answeredProbe, 1) : -1);
     if (present)
         QCOMPARE(profile.probes.load(), answeredProbe);
 }
