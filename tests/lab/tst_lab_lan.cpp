@@ -54,19 +54,13 @@ bool dropNetAdmin()
 }
 
 // The datagrams this namespace's kernel refused to send for a full send buffer
-// (UdpSndbufErrors); -1 when /proc/net/snmp does not say.
+// (SndbufErrors on the second Udp line of /proc/net/snmp); -1 when it does not say.
 qint64 udpSendsRefused()
 {
-    const QList<QByteArray> lines = fileBytes(u"/proc/net/snmp"_s).split('\n');
-    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-        if (!lines[i].startsWith("Udp: ") || !lines[i + 1].startsWith("Udp: "))
-            continue;
-        const qsizetype column = lines[i].simplified().split(' ').indexOf("SndbufErrors");
-        const QList<QByteArray> values = lines[i + 1].simplified().split(' ');
-        if (column > 0 && column < values.size())
-            return values[column].toLongLong();
-    }
-    return -1;
+    QList<QByteArray> udp = fileBytes(u"/proc/net/snmp"_s).split('\n');
+    udp.removeIf([](const QByteArray& line) { return !line.startsWith("Udp: "); });
+    const qsizetype at = udp.value(0).simplified().split(' ').indexOf("SndbufErrors");
+    return at > 0 ? udp.value(1).simplified().split(' ').value(at, "-1").toLongLong() : -1;
 }
 
 // The kernel's entry for `ip`, read now.
