@@ -208,6 +208,11 @@ int surveyInEventLoop(const SurveyCommand& command, const CommandLineServices& s
         say(services.err,
             u"警告 / warning: "_s + procedure + u": 何かエラーになりました。 / a probe failed"_s);
     });
+    QObject::connect(&engine, &SurveyEngine::neighbourTableUnread, &engine, [&] {
+        progress.clear();
+        say(services.err, u"警告 / warning: ARP テーブルを読み取れませんでした。 / could not read "
+                          "the neighbour table: hosts that drop ping may be missing"_s);
+    });
     // Ctrl+C and SIGTERM cancel like 「調査中止」; the rows so far are still written.
     int status = 0;
     InterruptWatcher interrupts;

@@ -19,6 +19,13 @@ constexpr int kMostLookups = 256;
 // entry again, evenly spread.
 constexpr int kReconfirmations = 2;
 
+// While a host is silent, the probes read the neighbour table on one grid for the
+// whole range: every probe shares each reading, and the waiter wakes once for all.
+Clock::time_point nextReading(Clock::time_point after)
+{
+    return Clock::time_point((after.time_since_epoch() / kSharedReading + 1) * kSharedReading);
+}
+
 } // namespace
 
 struct AddressSweep::Probe {
@@ -31,7 +38,6 @@ struct AddressSweep::Probe {
     Clock::time_point began;
     Clock::time_point deadline;
     std::unique_ptr<EchoRequest> echo;
-    std::unique_ptr<LanNameRequest> lan;
     bool answered = false;
     int reconfirmed = 0; // during the wait
 
@@ -39,6 +45,18 @@ struct AddressSweep::Probe {
     {
         return began + (deadline - began) * (reconfirmed + 1) / (kReconfirmations + 1);
     }
+
+    // An ARP reply confirmed the address since the probe began, or the table read once
+    // the wait was over could not say.
+    bool present = false;
+    bool readAfterWait = false;
+    bool unread = false;
+    Clock::time_point nextLook;
+
+    // Asked once the host is known to be there, and only when the resolver knows no name.
+    bool asked = false;
+    std::unique_ptr<LanNameRequest> lan;
+    Clock::time_point lanDeadline;
     std::optional<QString> lanName;
 
     // Written by the lookup threads, under the sweep's lock.
@@ -148,11 +166,11 @@ void AddressSweep::begin(const std::shared_ptr<Probe>& shared)
     Probe& probe = *shared;
     probe.began = Clock::now();
     probe.deadline = probe.began + std::chrono::seconds(kPingWaitSeconds);
+    probe.nextLook = nextReading(probe.began);
     if (probe.stop.stopRequested())
         return;
     reconfirmUnconfirmed(m_profile, probe.address, probe.began, probe.began);
     probe.echo = m_profile.sendEcho(probe.address);
-    probe.lan = m_profile.askLanName(probe.address);
     if (!probe.echo) {
         probe.console = true;
         m_lookups.run([this, probe = shared] {
@@ -170,6 +188,15 @@ bool AddressSweep::settle(Probe& probe, Clock::time_point now, Clock::time_point
 {
     if (probe.stop.stopRequested())
         return true;
+    bool looked = false;
+    QString host;
+    std::optional<PingOutcome> console;
+    {
+        const std::lock_guard hold(m_lock);
+        looked = probe.looked;
+        host = probe.host;
+        console = probe.consoleOutcome;
+    }
     if (probe.echo && !probe.answered) {
         probe.answered = probe.echo->answered();
         if (!probe.answered && probe.reconfirmed < kReconfirmations) {
@@ -182,32 +209,63 @@ bool AddressSweep::settle(Probe& probe, Clock::time_point now, Clock::time_point
                 next = std::min(next, probe.nextReconfirmation());
         }
     }
-    bool waited = probe.answered || now >= probe.deadline;
-    bool looked = false;
-    QString host;
-    {
-        const std::lock_guard hold(m_lock);
-        looked = probe.looked;
-        host = probe.host;
-        if (probe.console)
-            waited = probe.consoleOutcome.has_value();
+    // A lookup or a console ping still running wakes the waiter when it ends.
+    const bool waited =
+        probe.console ? console.has_value() : probe.answered || now >= probe.deadline;
+    const bool nameWanted = !looked || host.isEmpty();
+    if (!probe.answered && !probe.present && !console)
+        readNeighbour(probe, now, nameWanted, next);
+    const bool there =
+        probe.answered || probe.present || (console && (console->answered || console->present));
+    if (there && nameWanted && !probe.asked) {
+        probe.asked = true;
+        probe.lan = m_profile.askLanName(probe.address);
+        probe.lanDeadline = lanQuestionDeadline(probe.deadline, now);
     }
     // The questions to the LAN count only where the resolver knows no name.
     bool named = looked && !host.isEmpty();
     if (looked && host.isEmpty()) {
-        if (!probe.lan || probe.lanName)
+        if (!probe.asked)
+            named = waited && !there;
+        else if (!probe.lan || probe.lanName)
             named = true;
-        else if ((probe.lanName = probe.lan->check(probe.deadline)))
+        else if ((probe.lanName = probe.lan->check(probe.lanDeadline)))
             named = true;
         else
-            next = std::min(next, probe.lan->nextCheck(probe.deadline));
+            next = std::min(next, probe.lan->nextCheck(probe.lanDeadline));
     }
     if (waited && named)
         return true;
-    // A lookup or a console ping still running wakes the waiter when it ends.
     if (!waited && !probe.console)
         next = std::min(next, probe.deadline);
     return false;
+}
+
+void AddressSweep::readNeighbour(Probe& probe, Clock::time_point now, bool nameWanted,
+                                 Clock::time_point& next)
+{
+    if (now >= probe.deadline) {
+        // The console ping reads the table itself once it ends. Otherwise one dump
+        // serves every address whose wait ended before it.
+        if (probe.console || probe.readAfterWait)
+            return;
+        const NeighbourState entry = m_profile.neighbour(probe.address, probe.deadline);
+        probe.present = confirmedSince(entry, probe.began);
+        probe.unread = entry.unread;
+        probe.readAfterWait = true;
+        return;
+    }
+    // A host that drops echo requests is known by its ARP reply: its name is asked as
+    // soon as the table shows it, not after the whole wait.
+    if (!nameWanted)
+        return;
+    if (now >= probe.nextLook) {
+        probe.present =
+            confirmedSince(m_profile.neighbour(probe.address, probe.nextLook), probe.began);
+        probe.nextLook = nextReading(now);
+    }
+    if (probe.nextLook < probe.deadline)
+        next = std::min(next, probe.nextLook);
 }
 
 void AddressSweep::finish(Probe& probe)
@@ -225,11 +283,10 @@ void AddressSweep::finish(Probe& probe)
         if (host.isEmpty() && probe.lanName)
             host = *probe.lanName;
         ping.answered = ping.answered || probe.answered;
-        // The table is read once the wait is over: one dump serves every address whose
-        // wait ended before it.
-        if (!probe.console && !ping.answered)
-            ping.present =
-                confirmedSince(m_profile.neighbour(probe.address, probe.deadline), probe.began);
+        if (!probe.console && !ping.answered) {
+            ping.present = probe.present;
+            ping.neighboursUnread = probe.unread;
+        }
     }
     probe.echo.reset();
     probe.lan.reset();

@@ -13,11 +13,12 @@
 class PlatformProfile;
 
 // The probes of a whole range in flight at once, with one thread waiting for all of
-// them: each address's echo request and its questions to the LAN go out as it
-// starts, its name is looked up on a LookupPool, and the waiter reports each address
-// once its reply, its name and, for a silent host, the neighbour table have had their
-// say: the name and the ping's outcome as SystemProbes::probeAddress finds them,
-// without a thread held for every address's wait.
+// them: each address's echo request goes out as it starts, its name is looked up on a
+// LookupPool, its questions to the LAN go out once its reply or its neighbour entry
+// shows it is there, and the waiter reports each address once its reply, its name
+// and, for a silent host, the neighbour table have had their say: the name and the
+// ping's outcome as SystemProbes::probeAddress finds them, without a thread held for
+// every address's wait.
 class AddressSweep {
 public:
     using Report = std::function<void(const QString& host, const PingOutcome& ping)>;
@@ -44,6 +45,10 @@ private:
     // Whether the probe is done; done or not, when it wants to be looked at again.
     bool settle(Probe& probe, std::chrono::steady_clock::time_point now,
                 std::chrono::steady_clock::time_point& next);
+    // For a probe that no reply has shown there yet: whether an ARP reply has, read
+    // while its name is wanted and once its wait is over.
+    void readNeighbour(Probe& probe, std::chrono::steady_clock::time_point now, bool nameWanted,
+                       std::chrono::steady_clock::time_point& next);
     void finish(Probe& probe);
 
     const PlatformProfile& m_profile;

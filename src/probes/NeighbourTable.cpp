@@ -115,12 +115,9 @@ int openRoute()
     return ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
 }
 
-// One full dump; nullopt when the kernel would not give one.
-std::optional<NeighbourTable::Entries> dump()
+// One full dump; nullopt when the kernel gave none or broke it off.
+std::optional<NeighbourTable::Entries> dumpOnce(int fd)
 {
-    const int fd = openRoute();
-    if (fd < 0)
-        return std::nullopt;
     struct {
         nlmsghdr header;
         ndmsg body;
@@ -129,29 +126,44 @@ std::optional<NeighbourTable::Entries> dump()
     request.header.nlmsg_type = RTM_GETNEIGH;
     request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
     request.body.ndm_family = AF_INET;
+    if (::send(fd, &request, sizeof request, 0) != ssize_t(sizeof request))
+        return std::nullopt;
 
-    std::optional<NeighbourTable::Entries> entries;
-    if (::send(fd, &request, sizeof request, 0) == ssize_t(sizeof request)) {
-        NeighbourTable::Entries found;
-        QByteArray buffer(64 * 1024, Qt::Uninitialized);
-        bool done = false;
-        // A table changes while it is dumped; a dump that never ends is not waited for.
-        for (int parts = 0; !done && parts < 4096; ++parts) {
-            const ssize_t got = ::recv(fd, buffer.data(), std::size_t(buffer.size()), 0);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break;
-            NeighbourTable::Entries part = NeighbourTable::parseDump(
-                QByteArrayView(buffer.constData(), got), Clock::now(), &done);
-            for (const auto& [address, state] : part)
-                keep(found, address, state);
-        }
-        if (done)
-            entries = std::move(found);
+    NeighbourTable::Entries found;
+    QByteArray buffer(64 * 1024, Qt::Uninitialized);
+    auto end = NeighbourTable::DumpEnd::Pending;
+    // A table changes while it is dumped; a dump that never ends is not waited for.
+    for (int parts = 0; end == NeighbourTable::DumpEnd::Pending && parts < 4096; ++parts) {
+        const ssize_t got = ::recv(fd, buffer.data(), std::size_t(buffer.size()), 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        NeighbourTable::Entries part =
+            NeighbourTable::parseDump(QByteArrayView(buffer.constData(), got), Clock::now(), &end);
+        for (const auto& [address, state] : part)
+            keep(found, address, state);
     }
-    ::close(fd);
-    return entries;
+    if (end != NeighbourTable::DumpEnd::Whole)
+        return std::nullopt;
+    return found;
+}
+
+// A table that changes while it is dumped breaks the dump off now and then: a second
+// one on a fresh socket usually gets through, and a host missing from a partial table
+// would read as gone.
+std::optional<NeighbourTable::Entries> dump()
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd = openRoute();
+        if (fd < 0)
+            return std::nullopt;
+        std::optional<NeighbourTable::Entries> entries = dumpOnce(fd);
+        ::close(fd);
+        if (entries)
+            return entries;
+    }
+    return std::nullopt;
 }
 
 // Sets the state of a known entry; 0, or the kernel's negative error (-1 when it
@@ -189,7 +201,7 @@ int setState(int fd, quint32 address, int interfaceIndex, quint16 state)
 
 namespace NeighbourTable {
 
-Entries parseDump(QByteArrayView messages, Clock::time_point readAt, bool* done)
+Entries parseDump(QByteArrayView messages, Clock::time_point readAt, DumpEnd* end)
 {
     Entries entries;
     std::size_t at = 0;
@@ -199,9 +211,19 @@ Entries parseDump(QByteArrayView messages, Clock::time_point readAt, bool* done)
         std::memcpy(&header, messages.data() + at, sizeof header);
         if (header.nlmsg_len < sizeof(nlmsghdr) || at + header.nlmsg_len > length)
             break;
-        if (header.nlmsg_type == NLMSG_DONE || header.nlmsg_type == NLMSG_ERROR) {
-            if (done)
-                *done = true;
+        // The kernel marks every message after the table changed under the dump.
+        if (header.nlmsg_type == NLMSG_ERROR || (header.nlmsg_flags & NLM_F_DUMP_INTR)) {
+            if (end)
+                *end = DumpEnd::Broken;
+            break;
+        }
+        if (header.nlmsg_type == NLMSG_DONE) {
+            // Its payload, where there is one, is the dump's own error.
+            int error = 0;
+            if (header.nlmsg_len >= NLMSG_HDRLEN + sizeof error)
+                std::memcpy(&error, messages.data() + at + NLMSG_HDRLEN, sizeof error);
+            if (end)
+                *end = error < 0 ? DumpEnd::Broken : DumpEnd::Whole;
             break;
         }
         if (header.nlmsg_type == RTM_NEWNEIGH)
@@ -218,17 +240,24 @@ NeighbourState entry(quint32 address, Clock::time_point notBefore)
     static Entries last;
     static Clock::time_point lastRead;
     static bool haveLast = false;
+    static bool unread = false;
 
     const std::lock_guard hold(lock);
     if (!haveLast || lastRead < notBefore) {
         const Clock::time_point started = Clock::now();
         std::optional<Entries> fresh = dump();
-        if (!fresh)
-            return {};
-        last = std::move(*fresh);
+        // A failed reading is shared too: the probes that finish with it would only
+        // fail again, each costing two dumps.
+        unread = !fresh;
+        last = fresh ? std::move(*fresh) : Entries();
         // What the dump shows was true at least from its start on.
         lastRead = started;
         haveLast = true;
+    }
+    if (unread) {
+        NeighbourState none;
+        none.unread = true;
+        return none;
     }
     const auto found = last.find(address);
     return found == last.end() ? NeighbourState{} : found->second;

@@ -12,14 +12,19 @@ namespace NeighbourTable {
 
 using Entries = std::map<quint32, NeighbourState>;
 
-// The entries of one dump's messages, read at `readAt`; `done` once the dump's end
-// came. Where an address has entries on several interfaces the reachable one wins.
+// How far a dump has come: its end may still be to come, it came, or the kernel broke
+// the dump off (an error, or the table changed under it) and what came is no table.
+enum class DumpEnd { Pending, Whole, Broken };
+
+// The entries of one dump's messages, read at `readAt`, and where the dump stands after
+// them. Where an address has entries on several interfaces the reachable one wins.
 Entries parseDump(QByteArrayView messages, std::chrono::steady_clock::time_point readAt,
-                  bool* done);
+                  DumpEnd* end);
 
 // The entry for `address` from a dump made no earlier than `notBefore`. The probes of
 // a range finish their waits within milliseconds of each other: one dump serves
-// every probe whose wait ended before it was made.
+// every probe whose wait ended before it was made. A table that cannot be read, even
+// at a second try, gives an entry marked `unread`.
 NeighbourState entry(quint32 address, std::chrono::steady_clock::time_point notBefore);
 
 // Puts a known entry into the probe state afresh, so that the kernel confirms it with

@@ -23,6 +23,7 @@ void NetworkProbes::afterPing(AddressFindings& found, const PingOutcome& ping, c
                               const OwnIdentity& me, const StopToken& stop)
 {
     found.pingError = ping.error;
+    found.neighboursUnread = ping.neighboursUnread;
     if ((ping.answered || ping.present) && !stop.stopRequested()) {
         const MacOutcome mac = macOf(ip, me, stop);
         found.mac = mac.mac;

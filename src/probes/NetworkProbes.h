@@ -21,6 +21,9 @@ struct PingOutcome {
     // No echo reply came, but an ARP reply confirmed the address during the wait: a
     // host whose firewall drops echo requests. Its MAC is as good as a replying host's.
     bool present = false;
+    // No echo reply came and the neighbour table could not be read: whether the host
+    // is there is not known.
+    bool neighboursUnread = false;
 };
 
 // subMacGet's answer. `error` is reported with the box titled "エラー subMacGet";
@@ -36,6 +39,7 @@ struct AddressFindings {
     QString mac;
     bool pingError = false;
     bool macError = false;
+    bool neighboursUnread = false; // as PingOutcome's
 };
 
 // What one address costs while its probes run, for the survey to keep within the

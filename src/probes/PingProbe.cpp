@@ -5,6 +5,8 @@
 
 #include <QHostAddress>
 
+#include <algorithm>
+
 std::optional<quint32> plainDottedAddress(const PlatformProfile& profile, const QString& ip)
 {
     const std::optional<quint32> address = profile.parseAddress(ip);
@@ -22,6 +24,13 @@ void reconfirmUnconfirmed(const PlatformProfile& profile, quint32 address,
     const NeighbourState known = profile.neighbour(address, at - kSharedReading);
     if (known.kind != NeighbourState::Kind::None && !confirmedSince(known, began))
         profile.reconfirmNeighbour(address, known);
+}
+
+std::chrono::steady_clock::time_point
+lanQuestionDeadline(std::chrono::steady_clock::time_point pingDeadline,
+                    std::chrono::steady_clock::time_point asked)
+{
+    return std::max(pingDeadline, asked + kLateQuestionWait);
 }
 
 PingOutcome subPing(const QString& ip, const StopToken& stop)
@@ -56,9 +65,12 @@ StartedPing::~StartedPing() = default;
 PingOutcome StartedPing::finish(const StopToken& stop)
 {
     PingOutcome outcome = awaitReply(stop);
-    if (!outcome.answered && !outcome.error && m_address && !stop.stopRequested())
-        outcome.present = confirmedSince(
-            m_profile.neighbour(*m_address, std::chrono::steady_clock::now()), m_began);
+    if (!outcome.answered && !outcome.error && m_address && !stop.stopRequested()) {
+        const NeighbourState entry =
+            m_profile.neighbour(*m_address, std::chrono::steady_clock::now());
+        outcome.present = confirmedSince(entry, m_began);
+        outcome.neighboursUnread = entry.unread;
+    }
     return outcome;
 }
 

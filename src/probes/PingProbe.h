@@ -41,6 +41,16 @@ void reconfirmUnconfirmed(const PlatformProfile& profile, quint32 address,
                           std::chrono::steady_clock::time_point began,
                           std::chrono::steady_clock::time_point at);
 
+// A question to the LAN goes only to a host known to be there: one to an address whose
+// ARP has not resolved waits in the kernel, charged to the socket that every question
+// shares, until resolution fails seconds later, and a range of them fills its buffer.
+// Asked by the end of the ping's wait, its answers count until that end; asked later
+// (a silent host known only from the table read after the wait), for this much more.
+inline constexpr std::chrono::milliseconds kLateQuestionWait{300};
+std::chrono::steady_clock::time_point
+lanQuestionDeadline(std::chrono::steady_clock::time_point pingDeadline,
+                    std::chrono::steady_clock::time_point asked);
+
 // subPing in two halves, so that the caller can look up the address's name while
 // the reply is awaited. Both halves on the same thread.
 class StartedPing {

@@ -42,6 +42,9 @@ struct NeighbourState {
     // Another party keeps the entry: it was learnt externally (EVPN, a controller) or
     // the kernel resolves it on an owner's behalf. Such an entry is only read.
     bool keptByOthers = false;
+    // The table could not be read: nothing is known of the address, and a host that
+    // drops echo requests cannot show it is there.
+    bool unread = false;
 };
 
 // A host that drops echo requests still answers ARP: it is present when an ARP reply

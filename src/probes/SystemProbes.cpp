@@ -57,14 +57,24 @@ QString SystemProbes::ipToHost(const QString& ip)
     const QString resolved = IpToHost(m_profile, ip);
     if (!resolved.isEmpty())
         return resolved;
+    if (!m_profile.parseAddress(ip))
+        return {};
+    // The host is asked only once its ping shows it is there.
+    StartedPing ping(m_profile, ip, StopToken());
+    return lanName(ip, ping.finish(StopToken()), ping.deadline(), StopToken());
+}
+
+QString SystemProbes::lanName(const QString& ip, const PingOutcome& ping,
+                              std::chrono::steady_clock::time_point pingDeadline,
+                              const StopToken& stop) const
+{
     const std::optional<quint32> address = m_profile.parseAddress(ip);
-    if (!address)
+    if (!address || !(ping.answered || ping.present) || stop.stopRequested())
         return {};
     const std::unique_ptr<LanNameRequest> asked = m_profile.askLanName(*address);
     if (!asked)
         return {};
-    return asked->wait(std::chrono::steady_clock::now() + std::chrono::seconds(kPingWaitSeconds),
-                       StopToken());
+    return asked->wait(lanQuestionDeadline(pingDeadline, std::chrono::steady_clock::now()), stop);
 }
 
 PingOutcome SystemProbes::ping(const QString& ip, const StopToken& stop)
@@ -83,16 +93,13 @@ AddressFindings SystemProbes::probeAddress(const QString& ip, const OwnIdentity&
     AddressFindings found;
     if (stop.stopRequested())
         return found;
-    // The reply needs no name and the name no reply: the lookup runs during the wait,
-    // and so do the questions to the host itself, for when the resolver knows no name.
+    // The name needs no reply and the reply no name: the lookup runs during the wait.
+    // The host itself is asked for its name only once the ping shows it is there.
     StartedPing ping(m_profile, ip, stop);
-    const std::optional<quint32> address = m_profile.parseAddress(ip);
-    const std::unique_ptr<LanNameRequest> asked =
-        address ? m_profile.askLanName(*address) : nullptr;
     found.host = IpToHost(m_profile, ip);
     const PingOutcome outcome = ping.finish(stop);
-    if (found.host.isEmpty() && asked)
-        found.host = asked->wait(ping.deadline(), stop);
+    if (found.host.isEmpty())
+        found.host = lanName(ip, outcome, ping.deadline(), stop);
     afterPing(found, outcome, ip, me, stop);
     return found;
 }

@@ -2,6 +2,7 @@
 
 #include "probes/NetworkProbes.h"
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -30,6 +31,12 @@ public:
     ProbeCost costPerAddress() override;
 
 private:
+    // The name the host at `ip` gives itself on the LAN, asked only where `ping` found
+    // it there.
+    QString lanName(const QString& ip, const PingOutcome& ping,
+                    std::chrono::steady_clock::time_point pingDeadline,
+                    const StopToken& stop) const;
+
     const PlatformProfile& m_profile;
     std::mutex m_sweepLock;
     std::shared_ptr<AddressSweep> m_sweep;

@@ -134,8 +134,11 @@ NeighbourState WindowsProfile::neighbour(quint32 address,
 {
     // A fresh reading every time: the table is read from memory, not the network.
     PMIB_IPNET_TABLE2 table = nullptr;
-    if (GetIpNetTable2(AF_INET, &table) != NO_ERROR)
-        return {};
+    if (GetIpNetTable2(AF_INET, &table) != NO_ERROR) {
+        NeighbourState none;
+        none.unread = true;
+        return none;
+    }
     const auto readAt = std::chrono::steady_clock::now();
     NeighbourState found;
     for (ULONG i = 0; i < table->NumEntries; ++i) {

@@ -228,6 +228,9 @@ bool SurveyEngine::reportErrors(const AddressFindings& found)
         emit probeError(u"subPing"_s);
     if (self && found.macError)
         emit probeError(u"subMacGet"_s);
+    // One unreadable table usually means the next one too: said once, not per address.
+    if (self && found.neighboursUnread && !std::exchange(m_run->tableUnreadSaid, true))
+        emit neighbourTableUnread();
     if (!self)
         return false;
     m_run->inCommit = false;

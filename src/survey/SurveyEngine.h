@@ -71,6 +71,9 @@ signals:
     // A probe failed for the address whose row comes next ("subPing" or "subMacGet").
     // A connected slot may show a modal box: no row is appended until it returns.
     void probeError(const QString& procedureName);
+    // The neighbour table could not be read for a host that gave no echo reply, so a
+    // host that drops ping may be missing from the list. Once a run, like probeError.
+    void neighbourTableUnread();
     // A row has been appended to the lists: the entry as lstDat2 now ends with it.
     void rowAdded(const AddressEntry& entry);
     // The window caption after a row, e.g. "17/254".
@@ -111,6 +114,7 @@ private:
         bool waitingForHead = false; // the next row's probes run and the run waits for them
         bool finishHead = false;     // cancelled while waiting: that row still gets its entry
         bool inCommit = false;       // an error box for the next row is up
+        bool tableUnreadSaid = false;
     };
 
     void begin(std::vector<SurveyTarget> targets, const OwnIdentity& me, bool resurvey,

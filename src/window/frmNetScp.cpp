@@ -56,6 +56,7 @@ frmNetScp::frmNetScp(WindowServices services, QWidget* parent)
 
     m_engine = new SurveyEngine(m_services.probes, *m_lists, this);
     connect(m_engine, &SurveyEngine::probeError, this, &frmNetScp::showProbeError);
+    connect(m_engine, &SurveyEngine::neighbourTableUnread, this, &frmNetScp::showTableUnread);
     connect(m_engine, &SurveyEngine::captionChanged, this, &QWidget::setWindowTitle);
     connect(m_engine, &SurveyEngine::selectRow, this, [this](int row) {
         lstData->setCurrentIndex(m_marks->mapFromSource(m_lists->lstData()->index(row, 0)));

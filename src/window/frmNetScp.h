@@ -140,6 +140,7 @@ private:
     // The input check of a panel's button; true when the check may run.
     bool beginCheck(QLineEdit* input, int panel);
     void showProbeError(const QString& procedureName);
+    void showTableUnread();
     void loadVendors();
     void showVendorOf(QLineEdit* macBox);
     void showPendingLogMessage();

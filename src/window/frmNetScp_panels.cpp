@@ -107,6 +107,8 @@ void frmNetScp::runPing(QLineEdit* input, QLineEdit* address, QLineEdit* pingBox
                 showProbeError(u"subPing"_s);
             if (r.mac.error)
                 showProbeError(u"subMacGet"_s);
+            if (r.ping.neighboursUnread)
+                showTableUnread();
             // A host that dropped the echo request failed the ping, but ARP showed it there.
             macBox->setText(r.mac.mac);
             pingBox->setText(r.ping.answered ? u"成功"_s : u"失敗"_s);
@@ -142,4 +144,13 @@ void frmNetScp::showProbeError(const QString& procedureName)
 {
     m_services.boxes->show(this, u"何かエラーになりました。"_s, u"エラー "_s + procedureName,
                            MessageBoxes::OkExclamation);
+}
+
+void frmNetScp::showTableUnread()
+{
+    m_services.boxes->show(
+        this,
+        u"ARP テーブルを読み取れませんでした。"
+        "Ping に応答しないホストは MAC アドレスがわからず、一覧に載らないことがあります。"_s,
+        u"エラー ARP テーブル"_s, MessageBoxes::OkExclamation);
 }

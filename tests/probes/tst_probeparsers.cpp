@@ -7,6 +7,8 @@
 
 #include <QTest>
 
+#include <cerrno>
+
 #include <arpa/inet.h>
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
@@ -53,6 +55,8 @@ private slots:
     void presenceFromTheNeighbourTable();
     void betterOfTwoInterfaces_data();
     void betterOfTwoInterfaces();
+    void dumpIsWholeOnlyAtItsEnd_data();
+    void dumpIsWholeOnlyAtItsEnd();
 
     void addressIsOneArgumentOfTheToolItself();
 };
@@ -357,6 +361,14 @@ QByteArray neighbourMessage(quint32 address, quint16 state, quint32 confirmedTic
     return message + attributes;
 }
 
+// The dump's end (NLMSG_DONE) or an error, with its error code.
+QByteArray controlMessage(quint16 type, int error, quint16 flags = NLM_F_MULTI)
+{
+    const nlmsghdr header{quint32(NLMSG_LENGTH(sizeof error)), type, flags, 0, 0};
+    return QByteArray(reinterpret_cast<const char*>(&header), sizeof header) +
+           QByteArray(reinterpret_cast<const char*>(&error), sizeof error);
+}
+
 } // namespace
 
 // What the kernel's table (or Windows' GetIpNetTable2 row) says decides whether a host
@@ -418,14 +430,14 @@ void TestProbeParsers::presenceFromTheNeighbourTable()
             neighbourMessage(0xC6120001, NUD_REACHABLE, 1) +
             neighbourMessage(asked, NUD_REACHABLE, 1, AF_INET6) +
             neighbourMessage(asked, quint16(state), quint32(confirmedMsAgo / 10));
-        bool done = false;
-        const NeighbourTable::Entries entries = NeighbourTable::parseDump(dump, readAt, &done);
+        auto end = NeighbourTable::DumpEnd::Pending;
+        const NeighbourTable::Entries entries = NeighbourTable::parseDump(dump, readAt, &end);
         QVERIFY(entries.count(asked));
         entry = entries.at(asked);
         QCOMPARE(entry.interfaceIndex, 2);
-        QVERIFY(!done);
+        QCOMPARE(end, NeighbourTable::DumpEnd::Pending);
         const NeighbourTable::Entries cut =
-            NeighbourTable::parseDump(dump.left(dump.size() - 3), readAt, &done);
+            NeighbourTable::parseDump(dump.left(dump.size() - 3), readAt, &end);
         QVERIFY(!cut.count(asked));
     }
     QCOMPARE(confirmedSince(entry, began), present);
@@ -456,11 +468,37 @@ void TestProbeParsers::betterOfTwoInterfaces()
     const QByteArray on2 = neighbourMessage(asked, quint16(state2), quint32(ticksAgo2), AF_INET, 2);
     const QByteArray on3 = neighbourMessage(asked, quint16(state3), quint32(ticksAgo3), AF_INET, 3);
     for (const QByteArray& dump : {on2 + on3, on3 + on2}) {
-        bool done = false;
         const NeighbourTable::Entries entries =
-            NeighbourTable::parseDump(dump, Clock::now(), &done);
+            NeighbourTable::parseDump(dump, Clock::now(), nullptr);
         QCOMPARE(entries.at(asked).interfaceIndex, winner);
     }
+}
+
+// Only the dump's own end makes a whole table: one broken off by an error, or marked
+// as changed while it was dumped, may lack the very host that drops ping.
+void TestProbeParsers::dumpIsWholeOnlyAtItsEnd_data()
+{
+    using End = NeighbourTable::DumpEnd;
+    const QByteArray host = neighbourMessage(0xC6120011, NUD_REACHABLE, 1);
+    const QByteArray done = controlMessage(NLMSG_DONE, 0);
+    QTest::addColumn<QByteArray>("dump");
+    QTest::addColumn<End>("end");
+    QTest::newRow("its end") << host + done << End::Whole;
+    QTest::newRow("an error in the middle")
+        << host + controlMessage(NLMSG_ERROR, -EBUSY, 0) + host + done << End::Broken;
+    QTest::newRow("an end that carries an error")
+        << host + controlMessage(NLMSG_DONE, -EINTR) << End::Broken;
+    QTest::newRow("interrupted: the table changed meanwhile")
+        << host + controlMessage(NLMSG_DONE, 0, NLM_F_MULTI | NLM_F_DUMP_INTR) << End::Broken;
+}
+
+void TestProbeParsers::dumpIsWholeOnlyAtItsEnd()
+{
+    QFETCH(QByteArray, dump);
+    QFETCH(NeighbourTable::DumpEnd, end);
+    auto got = NeighbourTable::DumpEnd::Pending;
+    NeighbourTable::parseDump(dump, Clock::now(), &got);
+    QCOMPARE(got, end);
 }
 
 void TestProbeParsers::addressIsOneArgumentOfTheToolItself()

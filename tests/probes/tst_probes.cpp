@@ -92,10 +92,13 @@ public:
 
     // With `silentHost`, the program's own echo requests go to a host that drops them
     // and answers the ARP request of the kernel's `answeredProbe`-th confirmation (0:
-    // none), as a LAN that loses the others.
+    // none), as a LAN that loses the others. Asked on the LAN, it names itself at once;
+    // `askedAfter` counts the confirmations by then.
     bool silentHost = false;
+    bool tableUnread = false;
     int answeredProbe = 0;
     mutable std::atomic_int probes{0};
+    mutable std::atomic_int askedAfter{-1};
     std::unique_ptr<EchoRequest> sendEcho(quint32 address) const override
     {
         if (!silentHost)
@@ -115,7 +118,20 @@ public:
     NeighbourState neighbour(quint32, std::chrono::steady_clock::time_point) const override
     {
         const std::lock_guard hold(m_lock);
-        return m_entry;
+        NeighbourState entry = tableUnread ? NeighbourState() : m_entry;
+        entry.unread = tableUnread;
+        return entry;
+    }
+    std::unique_ptr<LanNameRequest> askLanName(quint32) const override
+    {
+        using Time = std::chrono::steady_clock::time_point;
+        struct Named : LanNameRequest {
+            QString wait(Time, const StopToken&) override { return u"lanhost"_s; }
+            std::optional<QString> check(Time) override { return u"lanhost"_s; }
+            Time nextCheck(Time deadline) const override { return deadline; }
+        };
+        askedAfter = probes.load();
+        return std::make_unique<Named>();
     }
     bool reconfirmNeighbour(quint32, const NeighbourState&) const override
     {
@@ -528,34 +544,47 @@ void TestProbes::floodingHostIsNotAskedAgain()
 
 // A host that drops echo requests shows it is there by answering ARP during the
 // wait; the kernel asks again only after the whole wait, so the survey has it ask
-// again within it, until the entry is confirmed.
+// again within it, until the entry is confirmed. Only a host known to be there is
+// asked its name on the LAN: a question to an address that does not resolve waits in
+// the kernel, charged to the socket that every question shares.
 void TestProbes::silentHostIsAskedAgain_data()
 {
     QTest::addColumn<int>("answeredProbe");
+    QTest::addColumn<bool>("unreadable");
     QTest::addColumn<bool>("present");
-    QTest::newRow("the first request answered") << 1 << true;
-    QTest::newRow("the first request lost") << 2 << true;
-    QTest::newRow("every request lost") << 0 << false;
+    QTest::newRow("the first request answered") << 1 << false << true;
+    QTest::newRow("the first request lost") << 2 << false << true;
+    QTest::newRow("every request lost") << 0 << false << false;
+    QTest::newRow("the table unreadable") << 0 << true << false;
 }
 
 void TestProbes::silentHostIsAskedAgain()
 {
     QFETCH(int, answeredProbe);
+    QFETCH(bool, unreadable);
     QFETCH(bool, present);
     ScriptedResolverProfile profile;
     profile.silentHost = true;
+    profile.tableUnread = unreadable;
     profile.answeredProbe = answeredProbe;
     std::promise<PingOutcome> reported;
     PingOutcome outcome;
+    QString host;
     {
         AddressSweep sweep(profile);
         sweep.start(u"198.18.0.120"_s, StopToken(),
-                    [&](const QString&, const PingOutcome& ping) { reported.set_value(ping); });
+                    [&](const QString& name, const PingOutcome& ping) {
+                        host = name;
+                        reported.set_value(ping);
+                    });
         outcome = reported.get_future().get();
     }
     QCOMPARE(outcome.present, present);
     QVERIFY(!outcome.answered);
-    // Once confirmed, the entry is left alone.
+    QCOMPARE(outcome.neighboursUnread, unreadable);
+    // Asked once it was confirmed, not before; once confirmed, the entry is left alone.
+    QCOMPARE(host, present ? u"lanhost"_s : QString());
+    QCOMPARE(profile.askedAfter.load(), present ? answeredProbe : -1);
     if (present)
         QCOMPARE(profile.probes.load(), answeredProbe);
 }

@@ -172,7 +172,7 @@ PingOutcome FakeProbes::ping(const QString& ip, const StopToken& stop)
     leave();
     if (!completed)
         return {};
-    return {script.answered && !script.pingError, script.pingError};
+    return {script.answered && !script.pingError, script.pingError, false, script.tableUnread};
 }
 
 MacOutcome FakeProbes::macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop)

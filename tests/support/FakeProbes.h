@@ -29,7 +29,8 @@ public:
         QString mac;           // what subMacGet gives
         bool pingError = false;
         bool macError = false;
-        int delayMs = 0; // each of IpToHost, subPing and subMacGet takes this long
+        bool tableUnread = false; // the ping could not read the neighbour table
+        int delayMs = 0;          // each of IpToHost, subPing and subMacGet takes this long
     };
 
     struct Call {

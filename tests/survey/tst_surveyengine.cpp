@@ -61,6 +61,8 @@ struct Recorder {
     {
         QObject::connect(&engine, &SurveyEngine::probeError, &engine,
                          [this](const QString& name) { events << u"error "_s + name; });
+        QObject::connect(&engine, &SurveyEngine::neighbourTableUnread, &engine,
+                         [this] { events << u"error table"_s; });
         QObject::connect(&engine, &SurveyEngine::captionChanged, &engine,
                          [this](const QString& caption) { events << u"caption "_s + caption; });
         QObject::connect(&engine, &SurveyEngine::rowAdded, &engine, [this](const AddressEntry& e) {
@@ -584,18 +586,25 @@ void TestSurveyEngine::errorsComeJustBeforeTheirRow()
     fake->setScript(ip(4), macError);
     fake->setScript(ip(5), pingError);
     fake->setScript(ip(6), answering(u"ok"_s, u"00-00-00-00-00-06"_s));
+    // An unreadable table is said once a run.
+    FakeProbes::Script unread = silent(u"u"_s);
+    unread.tableUnread = true;
+    fake->setScript(ip(1), unread);
+    fake->setScript(ip(7), unread);
     SurveyLists lists;
     SurveyEngine engine(fake, lists);
     Recorder recorder(engine, lists, fake.get());
 
-    engine.startNew(kPrefix, 1, 6, me());
+    engine.startNew(kPrefix, 1, 7, me());
     QVERIFY(waitFinished(engine, recorder));
     QCOMPARE(recorder.events.filter(u"error"_s),
-             (QStringList{u"error subPing"_s, u"error subMacGet"_s, u"error subPing"_s}));
+             (QStringList{u"error table"_s, u"error subPing"_s, u"error subMacGet"_s,
+                          u"error subPing"_s}));
     auto before = [&](const QString& row) {
         return recorder.events.at(recorder.events.indexOf(u"row "_s + row) - 1);
     };
     QCOMPARE(before(ip(2)), u"error subPing"_s);
+    QCOMPARE(before(ip(1)), u"error table"_s);
     QCOMPARE(before(ip(4)), u"error subMacGet"_s);
     QCOMPARE(before(ip(5)), u"error subPing"_s);
     QCOMPARE(before(ip(6)), u"select 5"_s);
