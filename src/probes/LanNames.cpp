@@ -128,7 +128,7 @@ private:
     {
         if (!raw)
             return std::nullopt;
-        return ProbeText::cleanHostName(*raw);
+        return ProbeText::lanHostName(*raw);
     }
 
     std::chrono::steady_clock::time_point m_asked = std::chrono::steady_clock::now();

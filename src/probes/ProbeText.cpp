@@ -114,4 +114,22 @@ QString cleanHostName(QStringView name)
     return clean.trimmed();
 }
 
+QString lanHostName(QStringView name)
+{
+    // Checked before cleaning, which would drop the comma or control character and
+    // make a harmless-looking name of what was never one. An apostrophe stays: Windows
+    // allows it in a computer name, and no spreadsheet starts a formula with it.
+    for (QChar c : name) {
+        const auto category = c.category();
+        if (c == u',' || c == u'"' || category == QChar::Other_Control ||
+            category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
+            return {};
+    }
+    QString clean = cleanHostName(name);
+    if (clean.startsWith(u'=') || clean.startsWith(u'+') || clean.startsWith(u'-') ||
+        clean.startsWith(u'@'))
+        return {};
+    return clean;
+}
+
 } // namespace ProbeText

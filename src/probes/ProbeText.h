@@ -35,4 +35,10 @@ bool isSafeOperand(QStringView text);
 // two-byte characters stay as they are.
 QString cleanHostName(QStringView name);
 
+// A name a host on the LAN gave for itself, cleaned as a resolver name is; empty when
+// it could be no host name and may be a trap: it holds a comma, a double quote or a
+// control character, or starts with "=", "+", "-" or "@", which a spreadsheet opening
+// the CSV file or the log would evaluate as a formula.
+QString lanHostName(QStringView name);
+
 } // namespace ProbeText

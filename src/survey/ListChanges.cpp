@@ -1,6 +1,7 @@
 #include "survey/ListChanges.h"
 
 #include "probes/ProbeText.h"
+#include "text/TextFile.h"
 
 #include <QHash>
 #include <QSet>
@@ -143,8 +144,13 @@ std::vector<qsizetype> rowsBefore(const QList<AddressEntry>& before,
 
 bool renamed(const AddressEntry& now, const AddressEntry& before)
 {
-    return !now.host.isEmpty() && !before.host.isEmpty() &&
-           now.host.compare(before.host, Qt::CaseInsensitive) != 0;
+    if (now.host.isEmpty() || before.host.isEmpty() ||
+        now.host.compare(before.host, Qt::CaseInsensitive) == 0)
+        return false;
+    // A list read from the log has "?" where code page 932 lacked a character of the
+    // name the survey found ("drucker-b?ro"); that host has not been renamed.
+    return TextFile::asKept(now.host).compare(TextFile::asKept(before.host), Qt::CaseInsensitive) !=
+           0;
 }
 
 struct Judged {

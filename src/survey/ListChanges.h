@@ -30,8 +30,9 @@ struct ListChange {
 
 // The changes from `before` to `after`, in the order of `after`'s rows. Only addresses
 // that `after` holds are judged: an address the run did not survey has not changed.
-// MACs compare in any case and with ":" or "-", names without regard to case; a name
-// blank on either side (a host that did not answer in time) is no rename.
+// MACs compare in any case and with ":" or "-", names without regard to case and as
+// the log keeps them (TextFile::asKept); a name blank on either side (a host that did
+// not answer in time) is no rename.
 // Where a hand-edited list holds an address twice, its first row counts; where a MAC
 // went from several addresses, the move takes the first of them in `before`'s order.
 std::vector<ListChange> compareLists(const QList<AddressEntry>& before,

@@ -8,6 +8,8 @@
 #include <QRandomGenerator>
 #include <QSaveFile>
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace TextFile {
@@ -151,6 +153,18 @@ QByteArray encode(const QStringList& lines)
         text += u"\r\n";
     }
     return Cp932::encode(text);
+}
+
+QString asKept(QStringView text)
+{
+    // ASCII is the code page's first half byte for byte, and most names are ASCII: a
+    // comparison of a million rows need not ask the converter for each. Without a
+    // converter nothing is written, so nothing is lost either.
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii || !Cp932::available())
+        return text.toString();
+    return Cp932::decode(Cp932::encode(text));
 }
 
 WriteResult write(const QString& path, const QStringList& lines)

@@ -57,6 +57,10 @@ Target writeTarget(const QString& path);
 // The lines as write() puts them on disk: code page 932, each followed by CR LF.
 QByteArray encode(const QStringList& lines);
 
+// A text as a file written here gives it back: what code page 932 cannot hold reads
+// back as "?". Texts that differ only there are one text to anything that reads a file.
+QString asKept(QStringView text);
+
 // Writes every line followed by CR LF, to where writeTarget() leads. The target is
 // replaced only once the new content is complete on disk.
 WriteResult write(const QString& path, const QStringList& lines);

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "survey/ListChanges.h"
+
+#include <QFont>
 #include <QStyledItemDelegate>
 
 // Paints a survey row exactly as the default delegate does, and on a row that
 // ChangeMarkModel marks adds the mark: a tint and a thin band in the kind's colour,
-// and after the text a badge with the kind's own character, so that the kinds differ
-// in shape as well as in colour. The text and its columns stay where they were.
+// and after the text the kind's own character in a deeper shade of it (a lighter one
+// on a dark list), so that the kinds differ in shape as well as in colour. The text and its columns stay where they
+// were, and so does the row's height.
 class ChangeMarkDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -14,3 +18,12 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 };
+
+// A kind's character and the font it is painted in: the list's face, large enough that
+// the character itself stands as tall as the list font's pixel size. At the list's own
+// size a kanji's strokes fill only some nine tenths of that, too little to be read.
+struct ChangeMarkGlyph {
+    QString symbol;
+    QFont font;
+};
+ChangeMarkGlyph changeMarkGlyph(ListChange::Kind kind, const QFont& listFont);

@@ -390,10 +390,12 @@ void TestSurveyCommand::cronRecipeMailsEveryChange()
         {u"netroscope"_s, u"--survey"_s, u"198.18.0.1-2"_s, u"--changes"_s, u"--log"_s});
     // Every host new on a night a window has the log, again the next night, which renews
     // it; then nothing.
+    auto probes = twoScriptedAddresses();
+    probes->setScript(u"198.18.0.1"_s, {u"drucker-büro"_s, true, u"02-00-00-00-00-01"_s});
     for (const auto& [held, mail] : {std::pair{true, true}, {false, true}, {false, false}}) {
         LogLock window(logPath);
         QVERIFY(!held || window.tryLock());
-        const Printed run = runScripted(parsed, twoScriptedAddresses(), logPath);
+        const Printed run = runScripted(parsed, probes, logPath);
         QFile::remove(mailed);
         QVERIFY(TestFiles::writeBytes(out, run.out));
         QCOMPARE(QProcess::execute(u"/bin/sh"_s, {u"-c"_s, shell, u"sh"_s, out,

