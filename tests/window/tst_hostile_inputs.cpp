@@ -174,12 +174,18 @@ void TestHostileInputs::leavesNoProcessOrFileBehind()
         w.txtIP[3]->setText(u"1"_s);
         w.txtIP[7]->setText(u"254"_s);
         // The survey cannot end while the names it asks the name server for are held:
-        // the cancel comes while its pings surely run.
+        // the cancel comes once its pings have started, while it surely runs. The pings
+        // themselves end within a second, so the two are not looked for at one moment.
         HeldNameServer names;
         QVERIFY(names.listen());
         QVERIFY(lab.startSurvey(0));
+        bool pinged = false;
         QVERIFY(QTest::qWaitFor(
-            [&] { return names.asked() && !ProcessWatch::childProcesses().isEmpty(); }, 60000));
+            [&] {
+                pinged = pinged || !ProcessWatch::childProcesses().isEmpty();
+                return names.asked() && pinged;
+            },
+            60000));
         w.cmdCancel->click();
         names.release();
         QVERIFY(done.wait(60000));
