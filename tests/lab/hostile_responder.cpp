@@ -232,6 +232,8 @@ struct Seen {
     uint16_t port = 0;  // the asker's, or the echo identifier
     uint32_t to = 0;    // which of our addresses
     unsigned id = 0;    // transaction id or echo sequence
+    int fd = -1;        // the socket it came on
+    Bytes query;        // a name question as it came
 };
 
 uint16_t checksum(const Bytes& data)
@@ -313,10 +315,14 @@ Bytes fullSize(unsigned id)
     return header(id, 0x8400, 1, records) + body;
 }
 
-class Forger {
+class Hostile {
 public:
-    Forger(int raw, bool flood, std::set<uint32_t> victims)
+    // With `breakLeft` > 0, it only answers the name questions, with at most that many
+    // broken answers in all; otherwise it forges, and floods with `flood`.
+    Hostile(int raw, long breakLeft, bool flood, std::set<uint32_t> victims)
         : m_raw(raw)
+        , m_breakTotal(breakLeft)
+        , m_breakLeft(breakLeft)
         , m_flood(flood)
         , m_victims(std::move(victims))
     {
@@ -331,8 +337,12 @@ public:
         }
     }
 
+    bool done() const { return m_breakTotal > 0 && m_breakLeft <= 0; }
+
     void answer(const Seen& seen)
     {
+        if (m_breakTotal > 0)
+            return breakAnswers(seen);
         if (!m_answered.insert({int(seen.kind), seen.port, seen.id}).second)
             return;
         static const char* const names[] = {"netbios", "mdns", "echo"};
@@ -427,6 +437,31 @@ private:
         });
     }
 
+    // Bursts of broken answers back to the asker, half of what is left for each
+    // question: a flood that the asker's socket must drain without losing its survey.
+    void breakAnswers(const Seen& seen)
+    {
+        const std::vector<Bytes> burst = seen.kind == Kind::Netbios
+                                             ? netbiosBurst(seen.id, seen.query)
+                                             : mdnsBurst(seen.id, seen.query);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(seen.port);
+        to.sin_addr.s_addr = htonl(seen.asker);
+        for (long share = (m_breakLeft + 1) / 2; share > 0 && m_breakLeft > 0;) {
+            for (const Bytes& packet : burst) {
+                if (share <= 0 || m_breakLeft <= 0)
+                    break;
+                sendto(seen.fd, packet.data(), packet.size(), 0,
+                       reinterpret_cast<const sockaddr*>(&to), sizeof to);
+                --share;
+                --m_breakLeft;
+            }
+        }
+        std::printf("%ld\n", m_breakTotal - m_breakLeft);
+        std::fflush(stdout);
+    }
+
     void floodOne()
     {
         if (m_floodTargets.empty() || m_floodAt >= m_floodTargets.size()) {
@@ -450,6 +485,8 @@ private:
 
 private:
     int m_raw;
+    long m_breakTotal;
+    long m_breakLeft;
     bool m_flood;
     std::set<uint32_t> m_victims;
     std::set<uint32_t> m_own;
@@ -502,7 +539,7 @@ std::optional<Seen> question(int fd, int netbios, int icmp)
     const auto byte = [&](int i) {
         return unsigned((unsigned char)buffer[i]);
     };
-    Seen seen{Kind::Echo};
+    Seen seen{Kind::Echo, 0, 0, 0, 0, fd, {}};
     if (fd == icmp) {
         const int ip = int(byte(0) & 0x0F) * 4;
         // An echo request, and not from us.
@@ -522,6 +559,7 @@ std::optional<Seen> question(int fd, int netbios, int icmp)
     seen.port = ntohs(from.sin_port);
     seen.to = to;
     seen.id = byte(0) << 8 | byte(1);
+    seen.query.assign(buffer, size_t(got));
     // A broadcast or multicast question names no address of ours: the forged answers
     // come from the /24 of the asker.
     if ((seen.to & 0xFF) == 0xFF || (seen.to >> 28) == 0xE)
@@ -529,13 +567,14 @@ std::optional<Seen> question(int fd, int netbios, int icmp)
     return seen;
 }
 
-int forgeLoop(bool flood, const std::set<uint32_t>& victims)
+// Answers what it is asked on ports 137 and 5353 and, with `echo`, the echo requests
+// to its addresses, until it has been asked nothing for a while or `responder` is done.
+int serve(Hostile& responder, bool echo)
 {
     const int netbios = openSocket(137);
     const int mdns = openSocket(5353);
-    const int icmp = socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
-    const int raw = socket(AF_INET, SOCK_RAW, IPPROTO_RAW);
-    if (netbios < 0 || mdns < 0 || icmp < 0 || raw < 0) {
+    const int icmp = echo ? socket(AF_INET, SOCK_RAW, IPPROTO_ICMP) : -1;
+    if (netbios < 0 || mdns < 0 || (echo && icmp < 0)) {
         std::perror("hostile_responder: socket");
         return 1;
     }
@@ -544,18 +583,17 @@ int forgeLoop(bool flood, const std::set<uint32_t>& victims)
         setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
     startListening(mdns);
 
-    Forger forger(raw, flood, victims);
     auto quietSince = Clock::now();
     pollfd fds[3] = {{netbios, POLLIN, 0}, {mdns, POLLIN, 0}, {icmp, POLLIN, 0}};
-    while (Clock::now() - quietSince < std::chrono::seconds(kQuietSeconds)) {
-        const int wait = forger.run();
-        if (poll(fds, 3, wait < 0 ? 1000 : wait) <= 0)
+    while (!responder.done() && Clock::now() - quietSince < std::chrono::seconds(kQuietSeconds)) {
+        const int wait = responder.run();
+        if (poll(fds, echo ? 3 : 2, wait < 0 ? 1000 : wait) <= 0)
             continue;
         for (const pollfd& ready : fds) {
-            if (ready.revents & POLLIN) {
+            if (ready.fd >= 0 && (ready.revents & POLLIN)) {
                 if (const std::optional<Seen> seen = question(ready.fd, netbios, icmp)) {
                     quietSince = Clock::now();
-                    forger.answer(*seen);
+                    responder.answer(*seen);
                 }
             }
         }
@@ -567,67 +605,21 @@ int forgeLoop(bool flood, const std::set<uint32_t>& victims)
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && (std::strcmp(argv[1], "forge") == 0 || std::strcmp(argv[1], "flood") == 0)) {
-        std::set<uint32_t> victims;
-        for (int i = 2; i < argc; ++i)
-            victims.insert(ntohl(inet_addr(argv[i])));
-        return forgeLoop(std::strcmp(argv[1], "flood") == 0, victims);
-    }
-    if (argc != 2 || std::atol(argv[1]) <= 0) {
+    const bool forge =
+        argc >= 2 && (std::strcmp(argv[1], "forge") == 0 || std::strcmp(argv[1], "flood") == 0);
+    if (!forge && (argc != 2 || std::atol(argv[1]) <= 0)) {
         std::fprintf(stderr, "usage: hostile_responder <count> | forge|flood <address>...\n");
         return 2;
     }
-    const long total = std::atol(argv[1]);
-    long left = total;
-    const int netbios = openSocket(137);
-    const int mdns = openSocket(5353);
-    if (netbios < 0 || mdns < 0) {
+    std::set<uint32_t> victims;
+    for (int i = 2; forge && i < argc; ++i)
+        victims.insert(ntohl(inet_addr(argv[i])));
+    const int raw = forge ? socket(AF_INET, SOCK_RAW, IPPROTO_RAW) : -1;
+    if (forge && raw < 0) {
         std::perror("hostile_responder: socket");
         return 1;
     }
-    startListening(mdns);
-
-    pollfd fds[2] = {{netbios, POLLIN, 0}, {mdns, POLLIN, 0}};
-    while (left > 0) {
-        const int ready = poll(fds, 2, kQuietSeconds * 1000);
-        if (ready == 0)
-            break;
-        if (ready < 0)
-            continue;
-        for (const pollfd& p : fds) {
-            if (!(p.revents & POLLIN))
-                continue;
-            char buffer[1500];
-            sockaddr_in from{};
-            socklen_t fromSize = sizeof from;
-            const ssize_t got = recvfrom(p.fd, buffer, sizeof buffer, 0,
-                                         reinterpret_cast<sockaddr*>(&from), &fromSize);
-            if (got < 12)
-                continue;
-            const Bytes query(buffer, size_t(got));
-            // A response is no query: answering answers would let two of us talk forever.
-            if (query[2] & 0x80)
-                continue;
-            const unsigned id = (unsigned char)query[0] << 8 | (unsigned char)query[1];
-            const std::vector<Bytes> burst =
-                p.fd == netbios ? netbiosBurst(id, query) : mdnsBurst(id, query);
-            // The burst over and over, half of what is left for each question: a flood
-            // that the asker's socket must drain without losing its survey.
-            for (long share = (left + 1) / 2; share > 0 && left > 0;) {
-                for (const Bytes& packet : burst) {
-                    if (share <= 0 || left <= 0)
-                        break;
-                    sendto(p.fd, packet.data(), packet.size(), 0,
-                           reinterpret_cast<const sockaddr*>(&from), fromSize);
-                    --share;
-                    --left;
-                }
-            }
-            std::printf("%ld\n", total - left);
-            std::fflush(stdout);
-        }
-    }
-    close(netbios);
-    close(mdns);
-    return 0;
+    Hostile hostile(raw, forge ? 0 : std::atol(argv[1]), std::strcmp(argv[1], "flood") == 0,
+                    victims);
+    return serve(hostile, forge);
 }
