@@ -4,9 +4,11 @@
 
 #include <QCryptographicHash>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QList>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QtConcurrent>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -144,11 +146,21 @@ QString LogLock::holderHost() const
 
 void LogLock::keepFresh()
 {
-    if (!renew() || m_renewal)
+    if (!m_lock->isLocked() || m_renewal)
         return;
     m_renewal = std::make_unique<QTimer>();
     m_renewal->setInterval(kRenewEveryMs);
-    QObject::connect(m_renewal.get(), &QTimer::timeout, [this] { renew(); });
+    // The folder may be a network one that hangs: the window's thread never waits on it.
+    // A renewal still under way when the lock is let go is no longer heard.
+    auto* renewing = new QFutureWatcher<LockRenewal>(m_renewal.get());
+    QObject::connect(renewing, &QFutureWatcherBase::finished, renewing,
+                     [this, renewing] { settle(renewing->result()); });
+    QObject::connect(m_renewal.get(), &QTimer::timeout, renewing, [this, renewing] {
+        if (renewing->isRunning() || m_ownBytes.isEmpty())
+            return;
+        renewing->setFuture(QtConcurrent::run(
+            [path = m_lockPath, bytes = m_ownBytes] { return renewLockFile(path, bytes); }));
+    });
     m_renewal->start();
 }
 
@@ -157,8 +169,13 @@ bool LogLock::renew()
     if (!m_lock->isLocked())
         return false;
     // A lock whose lines could not be read back cannot be told from another's.
-    if (m_ownBytes.isEmpty() || renewLockFile(m_lockPath, m_ownBytes) != LockRenewal::NotOurs)
-        return true;
+    return m_ownBytes.isEmpty() || settle(renewLockFile(m_lockPath, m_ownBytes));
+}
+
+bool LogLock::settle(LockRenewal renewal)
+{
+    if (renewal != LockRenewal::NotOurs || !m_lock->isLocked())
+        return m_lock->isLocked();
     if (m_renewal)
         m_renewal->stop(); // this may be its own tick
     letGo().append(m_lock.release());

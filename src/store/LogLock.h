@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/LockFileAccess.h"
+
 #include <QByteArray>
 #include <QLockFile>
 #include <QString>
@@ -48,7 +50,8 @@ public:
     // message; empty when the lock names none.
     QString holderHost() const;
 
-    // Renews the held lock's time now and every kRenewEveryMs while the event loop runs.
+    // Renews the held lock's time every kRenewEveryMs while the event loop runs, on a
+    // worker thread.
     void keepFresh();
     // Renews the held lock's time once. False when it is no longer this program's
     // (removed by hand, or taken over by a computer that found it abandoned): it is then
@@ -66,6 +69,8 @@ public:
 private:
     bool takeAbandoned();
     void tookIt();
+    // What a renewal found, as renew() returns it; the lock is let go if not ours.
+    bool settle(LockRenewal renewal);
 
     QString m_lockPath;
     std::unique_ptr<QLockFile> m_lock;
