@@ -1,5 +1,6 @@
 #include "probes/EchoChannel.h"
 
+#include "probes/EchoPackets.h"
 #include "probes/StopToken.h"
 
 #include <QRandomGenerator>
@@ -19,64 +20,12 @@
 
 namespace {
 
-// As long as the console ping's default payload: the same packet on the wire. A host
-// echoes it whole, so a reply of any other length is no reply to ours.
-constexpr std::size_t kPayload = 56;
-constexpr std::size_t kEchoLength = sizeof(icmphdr) + kPayload;
-// The longest IPv4 header, and one byte more than any reply we accept.
-constexpr std::size_t kReadLength = 60 + kEchoLength + 1;
 // From <linux/icmp.h>, which clashes with the C library's <netinet/ip_icmp.h>: a
 // bit mask of the ICMP types a raw socket drops.
 constexpr int kIcmpFilter = 1;
 // Room for a whole range of requests and their replies: a request to a dead address
 // stays charged to the socket while the neighbour is resolved, about three seconds.
 constexpr int kBufferBytes = 1 << 20;
-
-quint16 checksum(const unsigned char* data, std::size_t length)
-{
-    quint32 sum = 0;
-    for (std::size_t i = 0; i + 1 < length; i += 2)
-        sum += quint32(data[i]) << 8 | data[i + 1];
-    if (length % 2)
-        sum += quint32(data[length - 1]) << 8;
-    while (sum >> 16)
-        sum = (sum & 0xffff) + (sum >> 16);
-    return quint16(~sum);
-}
-
-struct Reply {
-    quint16 identifier;
-    quint16 sequence;
-    quint32 source;
-};
-
-// An echo reply as the socket gives it: a raw socket with the IPv4 header first, a
-// datagram socket without it (the source then comes from recvfrom). Nothing for
-// anything malformed, cut short, longer than ours or with a wrong checksum.
-std::optional<Reply> readReply(EchoChannel::Kind kind, const unsigned char* packet,
-                               std::size_t length, quint32 from)
-{
-    const unsigned char* echo = packet;
-    if (kind == EchoChannel::Kind::Raw) {
-        if (length < 20 || packet[0] >> 4 != 4)
-            return std::nullopt;
-        const std::size_t header = std::size_t(packet[0] & 0x0f) * 4;
-        if (header < 20 || length != header + kEchoLength)
-            return std::nullopt;
-        echo = packet + header;
-        from = quint32(packet[12]) << 24 | quint32(packet[13]) << 16 | quint32(packet[14]) << 8 |
-               packet[15];
-    } else if (length != kEchoLength) {
-        return std::nullopt;
-    }
-    if (checksum(echo, kEchoLength) != 0 || echo[0] != ICMP_ECHOREPLY || echo[1] != 0)
-        return std::nullopt;
-    Reply reply;
-    reply.identifier = quint16(echo[4] << 8 | echo[5]);
-    reply.sequence = quint16(echo[6] << 8 | echo[7]);
-    reply.source = from;
-    return reply;
-}
 
 int openSocket(EchoChannel::Kind kind)
 {
@@ -173,15 +122,7 @@ std::unique_ptr<SharedEchoRequest> EchoChannel::send(quint32 address,
         m_waiting[sequence].address = address;
     }
 
-    unsigned char packet[kEchoLength] = {};
-    packet[0] = ICMP_ECHO;
-    packet[4] = quint8(m_identifier >> 8);
-    packet[5] = quint8(m_identifier);
-    packet[6] = quint8(sequence >> 8);
-    packet[7] = quint8(sequence);
-    const quint16 sum = checksum(packet, sizeof packet);
-    packet[2] = quint8(sum >> 8);
-    packet[3] = quint8(sum);
+    const QByteArray packet = EchoPackets::request(m_identifier, sequence);
 
     sockaddr_in to;
     std::memset(&to, 0, sizeof to);
@@ -189,8 +130,8 @@ std::unique_ptr<SharedEchoRequest> EchoChannel::send(quint32 address,
     to.sin_addr.s_addr = htonl(address);
     bool sent = false;
     for (;;) {
-        if (::sendto(m_socket, packet, sizeof packet, 0, reinterpret_cast<const sockaddr*>(&to),
-                     sizeof to) == ssize_t(sizeof packet)) {
+        if (::sendto(m_socket, packet.constData(), std::size_t(packet.size()), 0,
+                     reinterpret_cast<const sockaddr*>(&to), sizeof to) == packet.size()) {
             sent = true;
             break;
         }
@@ -265,7 +206,7 @@ bool EchoChannel::drain(quint16 sequence)
     bool others = false;
     // Bounded, so that a flood of replies cannot keep the reader from its own deadline.
     for (int k = 0; k < 4096; ++k) {
-        unsigned char packet[kReadLength];
+        char packet[EchoPackets::kReadLength];
         sockaddr_in from;
         socklen_t fromLength = sizeof from;
         // MSG_TRUNC: the length of the whole packet, so a longer one is seen as such.
@@ -280,8 +221,8 @@ bool EchoChannel::drain(quint16 sequence)
         }
         if (std::size_t(got) > sizeof packet)
             continue;
-        const std::optional<Reply> reply =
-            readReply(m_kind, packet, std::size_t(got), ntohl(from.sin_addr.s_addr));
+        const std::optional<EchoPackets::Reply> reply = EchoPackets::readReply(
+            QByteArrayView(packet, got), m_kind == Kind::Raw, ntohl(from.sin_addr.s_addr));
         // A datagram socket gets only the replies to its own identifier, which the
         // kernel chose.
         if (!reply || (m_kind == Kind::Raw && reply->identifier != m_identifier))
