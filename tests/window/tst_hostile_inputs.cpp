@@ -180,12 +180,16 @@ void TestHostileInputs::leavesNoProcessOrFileBehind()
         QVERIFY(names.listen());
         QVERIFY(lab.startSurvey(0));
         bool pinged = false;
-        QVERIFY(QTest::qWaitFor(
+        const bool running = QTest::qWaitFor(
             [&] {
                 pinged = pinged || !ProcessWatch::childProcesses().isEmpty();
                 return names.asked() && pinged;
             },
-            60000));
+            60000);
+        QVERIFY2(running, qPrintable(u"names asked: %1, a console ping seen: %2, rows: %3"_s
+                                         .arg(names.asked())
+                                         .arg(pinged)
+                                         .arg(lab.rows())));
         w.cmdCancel->click();
         names.release();
         QVERIFY(done.wait(60000));
