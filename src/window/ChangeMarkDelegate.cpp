@@ -59,6 +59,19 @@ ChangeMarkGlyph changeMarkGlyph(ListChange::Kind kind, const QFont& listFont)
     return glyph;
 }
 
+const ChangeMarkGlyph& ChangeMarkDelegate::glyphFor(ListChange::Kind kind,
+                                                    const QFont& listFont) const
+{
+    if (listFont != m_glyphsFont) {
+        m_glyphs.clear();
+        m_glyphsFont = listFont;
+    }
+    auto known = m_glyphs.find(kind);
+    if (known == m_glyphs.end())
+        known = m_glyphs.emplace(kind, changeMarkGlyph(kind, listFont)).first;
+    return known->second;
+}
+
 void ChangeMarkDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                const QModelIndex& index) const
 {
@@ -86,7 +99,7 @@ void ChangeMarkDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const QRect textArea = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
     const int textEnd = textArea.left() + margin + opt.fontMetrics.horizontalAdvance(opt.text);
-    const ChangeMarkGlyph glyph = changeMarkGlyph(ListChange::Kind(kind.toInt()), opt.font);
+    const ChangeMarkGlyph& glyph = glyphFor(ListChange::Kind(kind.toInt()), opt.font);
     const QFontMetrics glyphMetrics(glyph.font);
     const QRect strokes = glyphMetrics.tightBoundingRect(glyph.symbol);
     const int side = std::max(glyphMetrics.horizontalAdvance(glyph.symbol), strokes.width());
