@@ -56,16 +56,6 @@ bool dropNetAdmin()
     return ::syscall(SYS_capset, &header, data) == 0;
 }
 
-// The datagrams this namespace's kernel refused to send for a full send buffer
-// (SndbufErrors on the second Udp line of /proc/net/snmp); -1 when it does not say.
-qint64 udpSendsRefused()
-{
-    QList<QByteArray> udp = fileBytes(u"/proc/net/snmp"_s).split('\n');
-    udp.removeIf([](const QByteArray& line) { return !line.startsWith("Udp: "); });
-    const qsizetype at = udp.value(0).simplified().split(' ').indexOf("SndbufErrors");
-    return at > 0 ? udp.value(1).simplified().split(' ').value(at, "-1").toLongLong() : -1;
-}
-
 // The kernel's entry for `ip`, read now.
 NeighbourState entryNow(const QString& ip)
 {
@@ -191,7 +181,7 @@ void TestLabLan::tenSurveysListEveryHost()
     QVERIFY(allowEchoSockets(echoSockets));
     const QByteArray expected = expectedRows(1, 254);
     const QString csv = m_dir.filePath(u"lan.csv"_s);
-    const qint64 refused = udpSendsRefused();
+    const qint64 refused = kernelCounter("Udp", "SndbufErrors");
     QVERIFY(refused >= 0);
     for (int run = 1; run <= 10; ++run) {
         const QByteArray rows = survey({u"--survey"_s, ip(1) + u'-' + ip(254), u"--quiet"_s});
@@ -204,7 +194,7 @@ void TestLabLan::tenSurveysListEveryHost()
                     first = want.at(i) + " | got: " + got.value(i);
             QFAIL(qPrintable(u"run %1: %2"_s.arg(run).arg(QString::fromUtf8(first))));
         }
-        QCOMPARE(udpSendsRefused(), refused);
+        QCOMPARE(kernelCounter("Udp", "SndbufErrors"), refused);
     }
     int status = -1;
     survey({u"--survey"_s, ip(1) + u'-' + ip(254), u"--csv"_s, csv, u"--log"_s}, &status);

@@ -30,3 +30,16 @@ inline bool allowRawSockets(bool allow)
     data[0].effective = allow ? data[0].effective | bit : data[0].effective & ~bit;
     return ::syscall(SYS_capset, &header, data) == 0;
 }
+
+// A counter of this namespace's kernel from /proc/net/snmp ("Udp", "SndbufErrors"):
+// the line of names, then the line of values; -1 when it does not say.
+inline qint64 kernelCounter(const QByteArray& group, const QByteArray& name)
+{
+    QFile snmp(QStringLiteral("/proc/net/snmp"));
+    if (!snmp.open(QIODevice::ReadOnly))
+        return -1;
+    QList<QByteArray> lines = snmp.readAll().split('\n');
+    lines.removeIf([&](const QByteArray& line) { return !line.startsWith(group + ": "); });
+    const qsizetype at = lines.value(0).simplified().split(' ').indexOf(name);
+    return at > 0 ? lines.value(1).simplified().split(' ').value(at, "-1").toLongLong() : -1;
+}

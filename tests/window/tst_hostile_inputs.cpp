@@ -7,6 +7,7 @@
 #include "TestFiles.h"
 #include "WindowHarness.h"
 
+#include "probes/LinuxProfile.h"
 #include "probes/SystemProbes.h"
 #include "store/HistoryLog.h"
 #include "survey/AddressList.h"
@@ -151,15 +152,15 @@ void TestHostileInputs::initTestCase()
 void TestHostileInputs::leavesNoProcessOrFileBehind()
 {
     const QString prefix = qEnvironmentVariable("NETLAB_PREFIX");
-    // The console ping: the way that starts child processes. The window's probe
-    // threads start from this one, without the right to a raw socket.
-    QVERIFY(allowEchoSockets(false));
-    QVERIFY(allowRawSockets(false));
-    const auto restore = qScopeGuard([] {
-        allowEchoSockets(true);
-        allowRawSockets(true);
-    });
+    // The console ping: the way that starts child processes. Chosen by the profile, not
+    // by the system's rights: an echo socket that an earlier test left open would
+    // otherwise still be used.
+    LinuxTools tools = LinuxTools::installed();
+    tools.echoSockets = false;
+    tools.rawEcho = false;
+    const LinuxProfile consolePing(tools);
     Lab lab(m_base.filePath(u"program-XXXXXX"_s));
+    lab.probes = std::make_shared<SystemProbes>(consolePing);
     {
         QVERIFY(lab.load(60000));
         frmNetScp& w = *lab.window;
@@ -174,22 +175,20 @@ void TestHostileInputs::leavesNoProcessOrFileBehind()
         w.txtIP[3]->setText(u"1"_s);
         w.txtIP[7]->setText(u"254"_s);
         // The survey cannot end while the names it asks the name server for are held:
-        // the cancel comes once its pings have started, while it surely runs. The pings
-        // themselves end within a second, so the two are not looked for at one moment.
+        // the cancel comes once its pings have gone out (the kernel counts them; the
+        // children themselves may be over within a second), while it surely runs.
         HeldNameServer names;
         QVERIFY(names.listen());
+        const qint64 echoes = kernelCounter("Icmp", "OutEchos");
+        QVERIFY(echoes >= 0);
         QVERIFY(lab.startSurvey(0));
-        bool pinged = false;
-        const bool running = QTest::qWaitFor(
-            [&] {
-                pinged = pinged || !ProcessWatch::childProcesses().isEmpty();
-                return names.asked() && pinged;
-            },
-            60000);
-        QVERIFY2(running, qPrintable(u"names asked: %1, a console ping seen: %2, rows: %3"_s
-                                         .arg(names.asked())
-                                         .arg(pinged)
-                                         .arg(lab.rows())));
+        QVERIFY2(QTest::qWaitFor(
+                     [&] { return names.asked() && kernelCounter("Icmp", "OutEchos") > echoes; },
+                     60000),
+                 qPrintable(u"names asked: %1, echo requests sent: %2, rows: %3"_s
+                                .arg(names.asked())
+                                .arg(kernelCounter("Icmp", "OutEchos") - echoes)
+                                .arg(lab.rows())));
         w.cmdCancel->click();
         names.release();
         QVERIFY(done.wait(60000));
