@@ -215,8 +215,10 @@ void TestLabProbes::deadAddressGivesNothing()
     QCOMPARE(found.mac, QString());
     QVERIFY(!found.error);
     qInfo("dead %s: %lld ms for name and ping", qPrintable(ip), elapsed);
-    // The ping's own wait and a little: the name lookup fails fast, nothing hangs.
-    QVERIFY2(elapsed < kPingWaitSeconds * 1000 + 1500, qPrintable(QString::number(elapsed)));
+    // Two pings' waits (the name is asked of the host only once a ping shows it there)
+    // and room for a busy machine, but less than one unanswered DNS try (5 s): the name
+    // lookup fails fast, nothing hangs.
+    QVERIFY2(elapsed < 2 * kPingWaitSeconds * 1000 + 3000, qPrintable(QString::number(elapsed)));
 }
 
 void TestLabProbes::ownIdentity()
@@ -403,7 +405,8 @@ void TestLabProbes::wholeRangeInFlight()
     requests.clear();
     QCOMPARE(openDescriptors(), descriptorsBefore);
     qInfo("%s: a /24 in %lld ms", pathName(way), elapsed);
-    QVERIFY2(elapsed < kPingWaitSeconds * 1000 + 1500, qPrintable(QString::number(elapsed)));
+    // One wait for all and room for a busy machine; one at a time would take minutes.
+    QVERIFY2(elapsed < kPingWaitSeconds * 1000 + 3000, qPrintable(QString::number(elapsed)));
 }
 
 void TestLabProbes::rawSocketTakesOnlyItsReply_data()
@@ -494,7 +497,8 @@ void TestLabProbes::rawSocketTakesOnlyItsReply()
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(request->waitForReply(StopToken()), answered);
-    QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+    // The request's 500 ms and room for a busy machine: the flood does not extend it.
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestLabProbes::cleanup()

@@ -10,7 +10,7 @@
 #include <csignal>
 
 // What /proc says of running processes, for tests that check what a run leaves
-// behind or wait for a program to get going.
+// behind.
 namespace ProcessWatch {
 
 // The process ids whose parent is `parent` (this process by default).
@@ -30,18 +30,6 @@ inline QStringList childProcesses(qint64 parent = QCoreApplication::applicationP
             found.append(pid);
     }
     return found;
-}
-
-// The threads of a process, 0 when it is gone.
-inline int threadCount(qint64 pid)
-{
-    const QByteArray status = TestFiles::readBytes(QStringLiteral("/proc/") + QString::number(pid) +
-                                                   QStringLiteral("/status"));
-    const qsizetype at = status.indexOf("\nThreads:");
-    if (at < 0)
-        return 0;
-    const qsizetype end = status.indexOf('\n', at + 1);
-    return status.mid(at + 9, end - at - 9).trimmed().toInt();
 }
 
 // Signals a child only while it runs: the id of one that has ended is 0, and kill(0)

@@ -182,13 +182,12 @@ void TestHostileInputs::leavesNoProcessOrFileBehind()
         const qint64 echoes = kernelCounter("Icmp", "OutEchos");
         QVERIFY(echoes >= 0);
         QVERIFY(lab.startSurvey(0));
-        QVERIFY2(QTest::qWaitFor(
-                     [&] { return names.asked() && kernelCounter("Icmp", "OutEchos") > echoes; },
-                     60000),
-                 qPrintable(u"names asked: %1, echo requests sent: %2, rows: %3"_s
-                                .arg(names.asked())
-                                .arg(kernelCounter("Icmp", "OutEchos") - echoes)
-                                .arg(lab.rows())));
+        QVERIFY2(
+            QTest::qWaitFor(
+                [&] { return names.asked() && kernelCounter("Icmp", "OutEchos") > echoes; }, 60000),
+            qPrintable(u"names asked: %1, echo requests sent: %2, rows: %3"_s.arg(names.asked())
+                           .arg(kernelCounter("Icmp", "OutEchos") - echoes)
+                           .arg(lab.rows())));
         w.cmdCancel->click();
         names.release();
         QVERIFY(done.wait(60000));
