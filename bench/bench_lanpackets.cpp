@@ -4,7 +4,7 @@
 // 127 labels), each with the right id and no answer for the address asked. A LAN can
 // send a thousand such packets a second to every question.
 // Usage: bench_lanpackets [repetitions]
-#include "probes/LanNamePackets.h"
+#include "probes/packets/LanNamePackets.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -9,9 +9,9 @@
 //       N surveys in a row with one engine, as the window runs them: after each, its
 //       time, resident memory, heap in use, open descriptors, threads and child
 //       processes
-#include "probes/ProcessLimits.h"
 #include "probes/SystemProbes.h"
 #include "survey/AddressList.h"
+#include "survey/ProcessLimits.h"
 #include "survey/SurveyEngine.h"
 #include "survey/SurveyLists.h"
 

@@ -3,7 +3,7 @@
 // it loads a registry whose one record has 8 MiB of commas, what a hostile file may
 // hold: the peak memory the load adds, the file's own bytes included, stays under 64 MB.
 // Usage: bench_vendors [repetitions] [folder...]   (default: the system's folders)
-#include "probes/VendorRegistry.h"
+#include "store/VendorRegistry.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -8,8 +8,8 @@
 // (tests/lab/netlab.sh run ...) with the system's own probes; elsewhere with probes
 // that answer at once for every address, the most rows per second the window can
 // be asked to show.
-#include "probes/ProcessLimits.h"
 #include "probes/SystemProbes.h"
+#include "survey/ProcessLimits.h"
 #include "survey/SurveyLists.h"
 #include "window/FileDialogs.h"
 #include "window/MessageBoxes.h"
@@ -46,6 +46,11 @@ public:
     MacOutcome macOf(const QString&, const OwnIdentity&, const StopToken&) override
     {
         return {u"02-00-00-00-00-01"_s, false};
+    }
+    void startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                      const Report& report) override
+    {
+        report(probeAddress(ip, me, stop));
     }
 };
 

@@ -5,9 +5,21 @@
 # The layers, lowest first; each folder may include from itself and the folders
 # listed for it:
 #   text      code page 932, text files, byte widths
-#   probes    the network and the system: resolver, ping, ARP table, own identity
-#   survey    the address list and the survey engine
-#   store     the history log, CSV export and import, where files live
+#   probes    the network and the system, in rooms of their own, lowest first:
+#     probes/packets   bytes in, values out: echo, NetBIOS and mDNS packets, the
+#                      tools' output texts; no descriptors
+#     probes/channels  one shared descriptor per protocol, waited on without
+#                      blocking: the echo socket, the LAN's name questions, the
+#                      kernel's neighbour table
+#     probes/platform  what differs by operating system: command lines and their
+#                      parsers, resolver and route calls
+#     probes/host      one address or the PC itself, as plain functions: name,
+#                      ping, MAC, own identity, the tools present
+#     probes/sweep     a whole range in flight with one waiter
+#     probes           the face the layers above see (with the pure packets)
+#   survey    the address list, the survey engine and the process's limits
+#   store     the history log, CSV export and import, the vendor registry, where
+#             files live
 #   widgets   what every window shares: its font and its twips
 #   auxwin    the about window and help: opened by the main window, they know
 #             nothing of it
@@ -17,13 +29,19 @@
 cmake_minimum_required(VERSION 3.25)
 
 set(_allowed_text text)
-set(_allowed_probes text probes)
-set(_allowed_survey text probes survey)
-set(_allowed_store text probes survey store)
-set(_allowed_widgets text probes survey store widgets)
-set(_allowed_auxwin text probes survey store widgets auxwin)
-set(_allowed_window text probes survey store widgets auxwin window)
-set(_allowed_cli text probes survey store cli)
+set(_allowed_probes/packets text probes/packets)
+set(_allowed_probes/channels ${_allowed_probes/packets} probes/channels)
+set(_allowed_probes/platform ${_allowed_probes/channels} probes/platform)
+set(_allowed_probes/host ${_allowed_probes/platform} probes/host)
+set(_allowed_probes/sweep ${_allowed_probes/host} probes/sweep)
+set(_allowed_probes ${_allowed_probes/sweep} probes)
+set(_face text probes/packets probes)
+set(_allowed_survey ${_face} survey)
+set(_allowed_store ${_face} survey store)
+set(_allowed_widgets ${_face} survey store widgets)
+set(_allowed_auxwin ${_face} survey store widgets auxwin)
+set(_allowed_window ${_face} survey store widgets auxwin window)
+set(_allowed_cli ${_face} survey store cli)
 
 if(NOT SRC)
   message(FATAL_ERROR "CheckLayers: give -DSRC=<source folder>")
@@ -36,17 +54,25 @@ if(NOT _files)
 endif()
 set(_violations "")
 foreach(_file IN LISTS _files)
-  if(NOT _file MATCHES "^([^/]+)/")
+  # A room of probes is a layer of its own; anything else is its first folder.
+  if(_file MATCHES "^(probes/[^/]+)/")
+    set(_layer "${CMAKE_MATCH_1}")
+  elseif(_file MATCHES "^([^/]+)/")
+    set(_layer "${CMAKE_MATCH_1}")
+  else()
     continue() # main.cpp
   endif()
-  set(_layer "${CMAKE_MATCH_1}")
   if(NOT DEFINED _allowed_${_layer})
     string(APPEND _violations "\n  ${_file}: folder ${_layer} has no place in the layers (cmake/CheckLayers.cmake)")
     continue()
   endif()
   file(STRINGS "${SRC}/${_file}" _includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"/]+/")
   foreach(_line IN LISTS _includes)
-    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"/]+)/.*" "\\1" _target "${_line}")
+    if(_line MATCHES "include[ \t]*\"(probes/[^\"/]+)/")
+      set(_target "${CMAKE_MATCH_1}")
+    else()
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"/]+)/.*" "\\1" _target "${_line}")
+    endif()
     if(NOT _target IN_LIST _allowed_${_layer})
       string(STRIP "${_line}" _line)
       string(APPEND _violations "\n  ${_file}: ${_line}")

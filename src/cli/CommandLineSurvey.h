@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/SurveyCommand.h"
-#include "probes/VendorRegistry.h"
+#include "store/VendorRegistry.h"
 
 #include <QString>
 

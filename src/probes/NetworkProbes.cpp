@@ -13,10 +13,20 @@ AddressFindings NetworkProbes::probeAddress(const QString& ip, const OwnIdentity
     return found;
 }
 
-bool NetworkProbes::startAddress(const QString&, const OwnIdentity&, const StopToken&,
-                                 const Report&)
+void NetworkProbes::startOnThreads(QThreadPool& threads, const QString& ip, const OwnIdentity& me,
+                                   const StopToken& stop, const Report& report)
 {
-    return false;
+    threads.start([this, ip, me, stop, report] { report(probeAddress(ip, me, stop)); });
+}
+
+void NetworkProbes::prepareThreads(QThreadPool& threads)
+{
+    // A whole range of probe threads at the default 8 MiB each would reserve 2 GiB of
+    // address space, which a limit on it turns into threads that never start. A probe
+    // needs little stack; the C library's resolver sizes its buffers to the stack.
+    threads.setStackSize(1024 * 1024);
+    // The survey keeps no more addresses in flight than the process can afford.
+    threads.setMaxThreadCount(1024);
 }
 
 void NetworkProbes::afterPing(AddressFindings& found, const PingOutcome& ping, const QString& ip,
@@ -24,9 +34,15 @@ void NetworkProbes::afterPing(AddressFindings& found, const PingOutcome& ping, c
 {
     found.pingError = ping.error;
     found.neighboursUnread = ping.neighboursUnread;
-    if ((ping.answered || ping.present) && !stop.stopRequested()) {
-        const MacOutcome mac = macOf(ip, me, stop);
-        found.mac = mac.mac;
-        found.macError = mac.error;
-    }
+    const MacOutcome mac = macIfPresent(ping, ip, me, stop);
+    found.mac = mac.mac;
+    found.macError = mac.error;
+}
+
+MacOutcome NetworkProbes::macIfPresent(const PingOutcome& ping, const QString& ip,
+                                       const OwnIdentity& me, const StopToken& stop)
+{
+    if (!(ping.answered || ping.present) || stop.stopRequested())
+        return {};
+    return macOf(ip, me, stop);
 }

@@ -1,37 +1,14 @@
 #pragma once
 
-#include "probes/StopToken.h"
+// probes/: the face that the survey, the window and the command line see.
+
+#include "probes/channels/StopToken.h"
+#include "probes/host/Outcomes.h"
 
 #include <QString>
+#include <QThreadPool>
 
 #include <functional>
-
-// What the PC knows of itself, learnt once at start-up.
-struct OwnIdentity {
-    QString pcName; // strPcName
-    QString myIp;   // strMyIp, empty when the name does not resolve
-    QString myMac;  // strMyMac
-};
-
-// subPing's answer. `error` is the failure that the window reports with the box
-// "何かエラーになりました。" titled "エラー subPing"; `answered` is then false.
-struct PingOutcome {
-    bool answered = false;
-    bool error = false;
-    // No echo reply came, but an ARP reply confirmed the address during the wait: a
-    // host whose firewall drops echo requests. Its MAC is as good as a replying host's.
-    bool present = false;
-    // No echo reply came and the neighbour table could not be read: whether the host
-    // is there is not known.
-    bool neighboursUnread = false;
-};
-
-// subMacGet's answer. `error` is reported with the box titled "エラー subMacGet";
-// `mac` is then empty.
-struct MacOutcome {
-    QString mac;
-    bool error = false;
-};
 
 // What the survey learns of one address.
 struct AddressFindings {
@@ -74,17 +51,27 @@ public:
     // probes look the name up while the reply is awaited.
     virtual AddressFindings probeAddress(const QString& ip, const OwnIdentity& me,
                                          const StopToken& stop);
-    // probeAddress without holding the caller: returns at once, and `report` follows
-    // once, on any thread, with the same findings (nothing found for a stopped
-    // address). False when these probes cannot do that for `ip`: the caller then runs
-    // probeAddress on a thread of its own.
+    // How a survey probes each address: returns at once, and `report` follows once, on
+    // any thread, with probeAddress's findings (nothing found for a stopped address).
+    // The probes own the threads this takes.
     using Report = std::function<void(const AddressFindings&)>;
-    virtual bool startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
-                              const Report& report);
+    virtual void startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                              const Report& report) = 0;
     // Measured each time a survey starts: it may depend on what the system allows now.
     virtual ProbeCost costPerAddress() { return {}; }
 
+    // The MAC only once the host is known to be there (an echo reply, or an ARP reply
+    // during the wait); nothing once `stop` is requested. What every path asks after a ping.
+    MacOutcome macIfPresent(const PingOutcome& ping, const QString& ip, const OwnIdentity& me,
+                            const StopToken& stop);
+
 protected:
+    // startAddress for probes that can only block: probeAddress on one of `threads`,
+    // made ready by prepareThreads, then `report`.
+    void startOnThreads(QThreadPool& threads, const QString& ip, const OwnIdentity& me,
+                        const StopToken& stop, const Report& report);
+    static void prepareThreads(QThreadPool& threads);
+
     // probeAddress once the ping is over: its error, and the MAC only for a present host.
     void afterPing(AddressFindings& found, const PingOutcome& ping, const QString& ip,
                    const OwnIdentity& me, const StopToken& stop);

@@ -1,12 +1,12 @@
 #include "probes/SystemProbes.h"
 
-#include "probes/AddressSweep.h"
-#include "probes/ArpTable.h"
-#include "probes/ComputerName.h"
-#include "probes/LocalIdentity.h"
-#include "probes/PingProbe.h"
-#include "probes/PlatformProfile.h"
-#include "probes/Resolver.h"
+#include "probes/host/ArpTable.h"
+#include "probes/host/ComputerName.h"
+#include "probes/host/LocalIdentity.h"
+#include "probes/host/PingProbe.h"
+#include "probes/host/Resolver.h"
+#include "probes/platform/PlatformProfile.h"
+#include "probes/sweep/AddressSweep.h"
 
 #include <QHostAddress>
 
@@ -18,7 +18,9 @@ SystemProbes::SystemProbes()
 
 SystemProbes::SystemProbes(const PlatformProfile& profile)
     : m_profile(profile)
-{}
+{
+    prepareThreads(m_threads);
+}
 
 SystemProbes::~SystemProbes() = default;
 
@@ -104,7 +106,7 @@ AddressFindings SystemProbes::probeAddress(const QString& ip, const OwnIdentity&
     return found;
 }
 
-bool SystemProbes::startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+void SystemProbes::startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
                                 const Report& report)
 {
     std::shared_ptr<AddressSweep> sweep;
@@ -114,8 +116,10 @@ bool SystemProbes::startAddress(const QString& ip, const OwnIdentity& me, const 
             m_sweep = std::make_shared<AddressSweep>(m_profile);
         sweep = m_sweep;
     }
-    if (!sweep->takes(ip))
-        return false;
+    if (!sweep->takes(ip)) {
+        startOnThreads(m_threads, ip, me, stop, report);
+        return;
+    }
     sweep->start(ip, stop,
                  [this, ip, me, stop, report](const QString& host, const PingOutcome& ping) {
                      AddressFindings found;
@@ -125,7 +129,6 @@ bool SystemProbes::startAddress(const QString& ip, const OwnIdentity& me, const 
                      }
                      report(found);
                  });
-    return true;
 }
 
 ProbeCost SystemProbes::costPerAddress()

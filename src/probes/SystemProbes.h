@@ -9,7 +9,7 @@
 class AddressSweep;
 class PlatformProfile;
 
-// The probes of the real system, over the free functions of this folder. Every call
+// The probes of the real system, over the functions of the rooms below. Every call
 // may run on any thread; a survey's addresses share one waiter, made on first use.
 class SystemProbes final : public NetworkProbes {
 public:
@@ -26,7 +26,7 @@ public:
     MacOutcome macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop) override;
     AddressFindings probeAddress(const QString& ip, const OwnIdentity& me,
                                  const StopToken& stop) override;
-    bool startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+    void startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
                       const Report& report) override;
     ProbeCost costPerAddress() override;
 
@@ -40,4 +40,7 @@ private:
     const PlatformProfile& m_profile;
     std::mutex m_sweepLock;
     std::shared_ptr<AddressSweep> m_sweep;
+    // For an address text the sweep does not take (one read from a file). Last, so
+    // that its probes end before anything they use goes.
+    QThreadPool m_threads;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "probes/NetworkProbes.h"
-#include "probes/ProcessLimits.h"
+#include "survey/ProcessLimits.h"
 
 // Kept free for the rest of the program while a survey runs: the window's files,
 // its display connection, a save of the list, Qt's own threads.

@@ -1,6 +1,6 @@
 #include "survey/ListChanges.h"
 
-#include "probes/ProbeText.h"
+#include "probes/packets/ProbeText.h"
 #include "text/TextFile.h"
 
 #include <QHash>

@@ -16,21 +16,13 @@ SurveyEngine::SurveyEngine(std::shared_ptr<NetworkProbes> probes, SurveyLists& l
     : QObject(parent)
     , m_probes(std::move(probes))
     , m_lists(lists)
-{
-    // A whole range of probe threads at the default 8 MiB each would reserve 2 GiB of
-    // address space, which a limit on it turns into threads that never start. A probe
-    // needs little stack; the C library's resolver sizes its buffers to the stack.
-    m_pool.setStackSize(1024 * 1024);
-    m_pool.setMaxThreadCount(m_maxInFlight);
-}
+{}
 
 SurveyEngine::~SurveyEngine()
 {
-    // Probes still running see the stop and kill their child processes; tasks not yet
-    // started are dropped. Their queued reports die with this object.
+    // Probes still running see the stop and kill their child processes; those not yet
+    // begun report nothing found at once. Their queued reports die with this object.
     stopFrom(0);
-    m_pool.clear();
-    m_pool.waitForDone();
     std::unique_lock hold(m_reports->lock);
     m_reports->changed.wait(hold, [this] { return m_reports->out == 0; });
 }
@@ -89,7 +81,6 @@ void SurveyEngine::begin(std::vector<SurveyTarget> targets, const OwnIdentity& m
     for (std::size_t k = 0; k < targets.size(); ++k)
         run.addresses[k].target = std::move(targets[k]);
     m_run = std::move(run);
-    m_pool.setMaxThreadCount(m_run->inFlight);
     // The first row waits for one turn of the event loop, so the cleared list is shown
     // and start returns before anything else happens.
     schedulePump();
@@ -162,22 +153,15 @@ void SurveyEngine::dispatch()
         ++run.outstanding;
         ++run.unreported;
         const QString& ip = slot.target.before.ip;
-        const auto post = [this, index](const AddressFindings& found) {
-            QMetaObject::invokeMethod(
-                this, [this, index, found] { probed(index, found); }, Qt::QueuedConnection);
-        };
         // The count lets the destructor wait for the reports still out.
         m_reports->change(+1);
-        const auto report = [post, reports = m_reports](const AddressFindings& found) {
-            post(found);
-            reports->change(-1);
-        };
-        if (m_probes->startAddress(ip, run.me, slot.stop, report))
-            continue;
-        m_reports->change(-1);
-        m_pool.start([probes = m_probes, ip, me = run.me, stop = slot.stop, post] {
-            post(probes->probeAddress(ip, me, stop));
-        });
+        m_probes->startAddress(ip, run.me, slot.stop,
+                               [this, index, reports = m_reports](const AddressFindings& found) {
+                                   QMetaObject::invokeMethod(
+                                       this, [this, index, found] { probed(index, found); },
+                                       Qt::QueuedConnection);
+                                   reports->change(-1);
+                               });
     }
 }
 

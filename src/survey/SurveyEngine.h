@@ -5,7 +5,6 @@
 
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 
 #include <condition_variable>
 #include <memory>
@@ -19,11 +18,11 @@ class SurveyLists;
 // confirmed: it fills the lists entry by entry and reports progress by signal. What
 // each address becomes is RowDecision's; the engine decides when, and in which order.
 //
-// The probes run up to maxInFlight() addresses ahead of the list (on their own waiter,
-// or else on the engine's thread pool), while the rows are still appended strictly in address
-// order, one per turn of the event loop, each followed by its caption. With one address in flight
-// the run is the plain sequential one. start*() returns at once; finished() follows, once, from the
-// event loop. A start while a run is in progress is ignored.
+// The probes run up to maxInFlight() addresses ahead of the list (started through
+// NetworkProbes::startAddress, on threads the probes own), while the rows are still appended
+// strictly in address order, one per turn of the event loop, each followed by its caption. With
+// one address in flight the run is the plain sequential one. start*() returns at once; finished()
+// follows, once, from the event loop. A start while a run is in progress is ignored.
 class SurveyEngine : public QObject {
     Q_OBJECT
 public:
@@ -145,8 +144,6 @@ private:
 
     std::shared_ptr<NetworkProbes> m_probes;
     SurveyLists& m_lists;
-    // For probes that need a thread of their own for each address.
-    QThreadPool m_pool;
     std::shared_ptr<Reports> m_reports = std::make_shared<Reports>();
     int m_maxInFlight = kDefaultMaxInFlight;
     std::optional<Run> m_run; // the run in progress or the last one

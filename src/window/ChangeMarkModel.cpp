@@ -1,6 +1,6 @@
 #include "window/ChangeMarkModel.h"
 
-#include "probes/VendorRegistry.h"
+#include "store/VendorRegistry.h"
 
 using namespace Qt::Literals::StringLiterals;
 

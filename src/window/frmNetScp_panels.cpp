@@ -1,7 +1,7 @@
 // The two check panels: host name to address, address to host name, ping and MAC.
 #include "window/frmNetScp.h"
 
-#include "probes/VendorRegistry.h"
+#include "store/VendorRegistry.h"
 #include "window/AsyncTask.h"
 #include "window/ChangeMarkModel.h"
 #include "window/MessageBoxes.h"
@@ -97,8 +97,7 @@ void frmNetScp::runPing(QLineEdit* input, QLineEdit* address, QLineEdit* pingBox
         [probes, ip, me, stop] {
             PingResult r;
             r.ping = probes->ping(ip, stop);
-            if (r.ping.answered || r.ping.present)
-                r.mac = probes->macOf(ip, me, stop);
+            r.mac = probes->macIfPresent(r.ping, ip, me, stop);
             return r;
         },
         [this, pingBox, macBox, panel](const PingResult& r) {

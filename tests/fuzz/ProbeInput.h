@@ -2,8 +2,8 @@
 
 #include "FuzzCheck.h"
 
-#include "probes/PlatformProfile.h"
-#include "probes/ProbeText.h"
+#include "probes/packets/ProbeText.h"
+#include "probes/platform/PlatformProfile.h"
 
 namespace FuzzCheck {
 

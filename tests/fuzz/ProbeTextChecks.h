@@ -2,7 +2,7 @@
 
 #include "FuzzCheck.h"
 
-#include "probes/ProbeText.h"
+#include "probes/packets/ProbeText.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 
 #include "FuzzCheck.h"
 
-#include "probes/EchoPackets.h"
+#include "probes/packets/EchoPackets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -5,7 +5,7 @@
 #include "ProbeInput.h"
 #include "ProbeTextChecks.h"
 
-#include "probes/LinuxProfile.h"
+#include "probes/platform/LinuxProfile.h"
 
 namespace {
 

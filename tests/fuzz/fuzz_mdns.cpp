@@ -5,7 +5,7 @@
 
 #include "FuzzCheck.h"
 
-#include "probes/LanNamePackets.h"
+#include "probes/packets/LanNamePackets.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "FuzzCheck.h"
 
-#include "probes/LanNamePackets.h"
+#include "probes/packets/LanNamePackets.h"
 #include "text/Cp932.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -4,7 +4,7 @@
 
 #include "FuzzCheck.h"
 
-#include "probes/VendorRegistry.h"
+#include "store/VendorRegistry.h"
 
 #include <QString>
 

@@ -6,7 +6,7 @@
 #include "ProbeInput.h"
 #include "ProbeTextChecks.h"
 
-#include "probes/WindowsProfile.h"
+#include "probes/platform/WindowsProfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,6 +1,6 @@
 #include "TestFiles.h"
 
-#include "probes/CommandRunner.h"
+#include "probes/platform/CommandRunner.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "probes/EchoPackets.h"
+#include "probes/packets/EchoPackets.h"
 
 #include <QTest>
 

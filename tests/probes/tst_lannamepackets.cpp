@@ -1,4 +1,4 @@
-#include "probes/LanNamePackets.h"
+#include "probes/packets/LanNamePackets.h"
 
 #include <QTest>
 

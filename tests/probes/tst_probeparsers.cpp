@@ -1,7 +1,7 @@
-#include "probes/LinuxProfile.h"
-#include "probes/NeighbourTable.h"
-#include "probes/ProbeText.h"
-#include "probes/WindowsProfile.h"
+#include "probes/channels/NeighbourTable.h"
+#include "probes/packets/ProbeText.h"
+#include "probes/platform/LinuxProfile.h"
+#include "probes/platform/WindowsProfile.h"
 
 #include "TestFiles.h"
 

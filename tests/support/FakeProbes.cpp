@@ -9,6 +9,11 @@ namespace {
 constexpr int kPollMs = 2;
 } // namespace
 
+FakeProbes::FakeProbes()
+{
+    prepareThreads(m_threads);
+}
+
 void FakeProbes::setScript(const QString& ip, const Script& script)
 {
     QMutexLocker lock(&m_mutex);
@@ -187,6 +192,12 @@ MacOutcome FakeProbes::macOf(const QString& ip, const OwnIdentity& me, const Sto
     if (script.macError)
         return {QString(), true};
     return {script.mac, false};
+}
+
+void FakeProbes::startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                              const Report& report)
+{
+    startOnThreads(m_threads, ip, me, stop, report);
 }
 
 FakeProbes::Script FakeProbes::scriptFor(const QString& ip) const

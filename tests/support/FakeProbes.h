@@ -38,7 +38,7 @@ public:
         QString argument;
     };
 
-    FakeProbes() = default;
+    FakeProbes();
 
     // Addresses without a script of their own get the default one (nobody there).
     void setScript(const QString& ip, const Script& script);
@@ -77,6 +77,9 @@ public:
     QString ipToHost(const QString& ip) override;
     PingOutcome ping(const QString& ip, const StopToken& stop) override;
     MacOutcome macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop) override;
+    // As the system's probes are started: on threads of their own, reporting when done.
+    void startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                      const Report& report) override;
 
 private:
     Script scriptFor(const QString& ip) const;
@@ -100,4 +103,5 @@ private:
     int m_stopped = 0;
     int m_running = 0;
     int m_maxConcurrent = 0;
+    QThreadPool m_threads; // last: its calls end before the rest goes
 };

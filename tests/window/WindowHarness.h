@@ -2,7 +2,7 @@
 
 #include "ScriptedDialogs.h"
 
-#include "probes/VendorRegistry.h"
+#include "store/VendorRegistry.h"
 #include "survey/SurveyLists.h"
 #include "window/frmNetScp.h"
 

@@ -7,8 +7,8 @@
 #include "TestFiles.h"
 #include "WindowHarness.h"
 
-#include "probes/LinuxProfile.h"
 #include "probes/SystemProbes.h"
+#include "probes/platform/LinuxProfile.h"
 #include "store/HistoryLog.h"
 #include "survey/AddressList.h"
 #include "survey/SurveyLists.h"

@@ -1,9 +1,0 @@
-#include "probes/ProcessLimits.h"
-
-// Windows sets no per-process limit on handles or threads that a survey could reach.
-ProcessLimits currentProcessLimits()
-{
-    return {};
-}
-
-void raiseOpenFileLimit() {}

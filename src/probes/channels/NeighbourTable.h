@@ -1,0 +1,35 @@
+#pragma once
+
+#include "probes/channels/Requests.h"
+
+#include <QByteArrayView>
+
+#include <map>
+
+// The kernel's IPv4 neighbour table over rtnetlink: its entries with their state and
+// the time of their last confirmation, which /proc/net/arp does not give.
+namespace NeighbourTable {
+
+using Entries = std::map<quint32, NeighbourState>;
+
+// How far a dump has come: its end may still be to come, it came, or the kernel broke
+// the dump off (an error, or the table changed under it) and what came is no table.
+enum class DumpEnd { Pending, Whole, Broken };
+
+// The entries of one dump's messages, read at `readAt`, and where the dump stands after
+// them. Where an address has entries on several interfaces the reachable one wins.
+Entries parseDump(QByteArrayView messages, std::chrono::steady_clock::time_point readAt,
+                  DumpEnd* end);
+
+// The entry for `address` from a dump made no earlier than `notBefore`. The probes of
+// a range finish their waits within milliseconds of each other: one dump serves
+// every probe whose wait ended before it was made. A table that cannot be read, even
+// at a second try, gives an entry marked `unread`.
+NeighbourState entry(quint32 address, std::chrono::steady_clock::time_point notBefore);
+
+// Puts a known entry into the probe state afresh, so that the kernel confirms it with
+// an ARP request at once, also when it was being probed already. False when refused
+// (it needs CAP_NET_ADMIN); after the first refusal no further request is made.
+bool reconfirm(quint32 address, int interfaceIndex);
+
+} // namespace NeighbourTable

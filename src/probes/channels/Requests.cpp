@@ -1,0 +1,7 @@
+#include "probes/channels/Requests.h"
+
+bool confirmedSince(const NeighbourState& entry, std::chrono::steady_clock::time_point since)
+{
+    return entry.kind == NeighbourState::Kind::Reachable && entry.confirmedAt &&
+           *entry.confirmedAt >= since;
+}

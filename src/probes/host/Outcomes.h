@@ -1,0 +1,33 @@
+#pragma once
+
+// probes/host/: one address or the PC itself, as plain functions: name, ping, MAC, own
+// identity, tools present.
+
+#include <QString>
+
+// What the PC knows of itself, learnt once at start-up.
+struct OwnIdentity {
+    QString pcName; // strPcName
+    QString myIp;   // strMyIp, empty when the name does not resolve
+    QString myMac;  // strMyMac
+};
+
+// subPing's answer. `error` is the failure that the window reports with the box
+// "何かエラーになりました。" titled "エラー subPing"; `answered` is then false.
+struct PingOutcome {
+    bool answered = false;
+    bool error = false;
+    // No echo reply came, but an ARP reply confirmed the address during the wait: a
+    // host whose firewall drops echo requests. Its MAC is as good as a replying host's.
+    bool present = false;
+    // No echo reply came and the neighbour table could not be read: whether the host
+    // is there is not known.
+    bool neighboursUnread = false;
+};
+
+// subMacGet's answer. `error` is reported with the box titled "エラー subMacGet";
+// `mac` is then empty.
+struct MacOutcome {
+    QString mac;
+    bool error = false;
+};

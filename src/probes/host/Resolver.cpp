@@ -1,0 +1,47 @@
+#include "probes/host/Resolver.h"
+
+#include "probes/host/ToolCheck.h"
+#include "probes/packets/ProbeText.h"
+#include "probes/platform/PlatformProfile.h"
+
+bool PingDllChk()
+{
+    return PingDllChk(PlatformProfile::system());
+}
+
+bool PingDllChk(const PlatformProfile& profile)
+{
+    const QStringList tools = profile.requiredTools();
+    for (const QString& tool : tools) {
+        if (!DllChk(profile, tool))
+            return false;
+    }
+    return true;
+}
+
+QString HostToIp(const QString& name)
+{
+    return HostToIp(PlatformProfile::system(), name);
+}
+
+QString HostToIp(const PlatformProfile& profile, const QString& name)
+{
+    if (name.isEmpty() || name.contains(QChar(u'\0')))
+        return {};
+    return profile.forwardAddress(name);
+}
+
+QString IpToHost(const QString& ip)
+{
+    return IpToHost(PlatformProfile::system(), ip);
+}
+
+QString IpToHost(const PlatformProfile& profile, const QString& ip)
+{
+    const auto address = profile.parseAddress(ip);
+    if (!address)
+        return {};
+    // A name holding a comma or a line break would split or corrupt the data row
+    // it is written into.
+    return ProbeText::cleanHostName(profile.reverseName(*address));
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "probes/platform/PlatformProfile.h"
+
+// Where the Linux profile finds what it runs and reads. Found by absolute path
+// once, so that neither PATH nor the working directory decides later which
+// program runs.
+struct LinuxTools {
+    QString ping;       // iputils ping
+    QString ip;         // iproute2 ip, for the adapter listing
+    QString arpTable;   // the kernel's ARP table
+    QString routeTable; // the kernel's IPv4 routes
+    // Send echo requests over the system's unprivileged ICMP sockets where it allows
+    // them, and run `ping` only where it does not. Off for stand-in tools.
+    bool echoSockets = false;
+    // Where those are refused, send them over one raw socket shared by all probes,
+    // where the process may open one (root, CAP_NET_RAW). Off for stand-in tools.
+    bool rawEcho = false;
+    // Read the kernel's neighbour table and ask the LAN's hosts for their names. Off for
+    // stand-in tools, whose tests must not depend on the system's tables.
+    bool lanQueries = false;
+
+    // The tools as installed on this system (empty paths for missing ones).
+    static LinuxTools installed();
+};
+
+class LinuxProfile final : public PlatformProfile {
+public:
+    LinuxProfile();
+    // For tests: run stand-ins instead of the installed tools.
+    explicit LinuxProfile(LinuxTools tools);
+
+    const LinuxTools& tools() const { return m_tools; }
+
+    QStringList requiredTools() const override;
+    QString findTool(const QString& name) const override;
+    QString computerName() const override;
+
+    CommandLine pingCommand(const QString& ip) const override;
+    std::unique_ptr<EchoRequest> sendEcho(quint32 address) const override;
+    EchoWay echoWay() const override;
+    ArpSource arpSource() const override;
+    CommandLine adapterListCommand() const override;
+    QString decodeOutput(QByteArrayView bytes) const override;
+
+    bool pingAnswered(const QString& output, const QString& ip) const override;
+    ArpMatch arpMac(const QString& output, const QString& ip) const override;
+    QString adapterListMac(const QString& output) const override;
+
+    std::optional<quint32> parseAddress(const QString& text) const override;
+    QString reverseName(quint32 address) const override;
+    QString forwardAddress(const QString& name) const override;
+    QString defaultRouteInterface() const override;
+    NeighbourState neighbour(quint32 address,
+                             std::chrono::steady_clock::time_point notBefore) const override;
+    bool reconfirmNeighbour(quint32 address, const NeighbourState& entry) const override;
+    std::unique_ptr<LanNameRequest> askLanName(quint32 address) const override;
+    std::optional<quint32> lanAddress(const QString& name, quint32 ownAddress,
+                                      std::chrono::steady_clock::time_point deadline,
+                                      const StopToken& stop) const override;
+
+    // The parsers, pure.
+    // iputils' reply line "64 bytes from 198.18.0.11: icmp_seq=1 ttl=64 time=..."
+    static bool parsePing(const QString& output, const QString& ip);
+    // /proc/net/arp: complete entries only; an all-zero address is no answer.
+    static ArpMatch parseArpTable(const QString& output, const QString& ip);
+    // `ip -o link`: the first non-zero "link/ether" address.
+    static QString parseLinkList(const QString& output);
+    // /proc/net/route: the interface of the first usable default route.
+    static QString parseDefaultRoute(const QString& routeTable);
+
+private:
+    LinuxTools m_tools;
+};

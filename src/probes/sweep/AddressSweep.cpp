@@ -1,0 +1,295 @@
+#include "probes/sweep/AddressSweep.h"
+
+#include "probes/host/PingProbe.h"
+#include "probes/host/Resolver.h"
+#include "probes/packets/ProbeText.h"
+#include "probes/platform/PlatformProfile.h"
+
+#include <algorithm>
+#include <optional>
+#include <stop_token>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Enough lookup threads for a whole range whose DNS is slow.
+constexpr int kMostLookups = 256;
+// Times during the wait that a host still silent has the kernel confirm its neighbour
+// entry again, evenly spread.
+constexpr int kReconfirmations = 2;
+
+// While a host is silent, the probes read the neighbour table on one grid for the
+// whole range: every probe shares each reading, and the waiter wakes once for all.
+Clock::time_point nextReading(Clock::time_point after)
+{
+    return Clock::time_point((after.time_since_epoch() / kSharedReading + 1) * kSharedReading);
+}
+
+} // namespace
+
+struct AddressSweep::Probe {
+    QString ip;
+    quint32 address = 0;
+    StopToken stop;
+    Report report;
+    std::unique_ptr<std::stop_callback<std::function<void()>>> onStop;
+
+    Clock::time_point began;
+    Clock::time_point deadline;
+    std::unique_ptr<EchoRequest> echo;
+    bool answered = false;
+    int reconfirmed = 0; // during the wait
+
+    Clock::time_point nextReconfirmation() const
+    {
+        return began + (deadline - began) * (reconfirmed + 1) / (kReconfirmations + 1);
+    }
+
+    // An ARP reply confirmed the address since the probe began, or the table read once
+    // the wait was over could not say.
+    bool present = false;
+    bool readAfterWait = false;
+    bool unread = false;
+    Clock::time_point nextLook;
+
+    // Asked once the host is known to be there, and only when the resolver knows no name.
+    bool asked = false;
+    std::unique_ptr<LanNameRequest> lan;
+    Clock::time_point lanDeadline;
+    std::optional<QString> lanName;
+
+    // Written by the lookup threads, under the sweep's lock.
+    bool looked = false;
+    QString host;
+    // Where the system lets the program send no echo request itself, the console ping
+    // runs on a lookup thread, and its outcome is the ping's.
+    bool console = false;
+    std::optional<PingOutcome> consoleOutcome;
+};
+
+AddressSweep::AddressSweep(const PlatformProfile& profile)
+    : m_profile(profile)
+    , m_lookups(kMostLookups)
+    , m_waiter([this] { run(); })
+{}
+
+AddressSweep::~AddressSweep()
+{
+    {
+        const std::lock_guard hold(m_lock);
+        m_closing = true;
+    }
+    m_wakeup.wake();
+    m_waiter.join();
+}
+
+bool AddressSweep::takes(const QString& ip) const
+{
+    return ProbeText::isSafeOperand(ip) && plainDottedAddress(m_profile, ip).has_value();
+}
+
+void AddressSweep::start(const QString& ip, const StopToken& stop, Report report)
+{
+    auto probe = std::make_shared<Probe>();
+    probe->ip = ip;
+    probe->address = m_profile.parseAddress(ip).value_or(0);
+    probe->stop = stop;
+    probe->report = std::move(report);
+    probe->onStop = std::make_unique<std::stop_callback<std::function<void()>>>(
+        stop.token(), [this] { m_wakeup.wake(); });
+    // The name needs no reply and the reply no name: the lookup runs during the wait.
+    if (!stop.stopRequested()) {
+        m_lookups.run([this, probe] {
+            const QString host = IpToHost(m_profile, probe->ip);
+            {
+                const std::lock_guard hold(m_lock);
+                probe->host = host;
+                probe->looked = true;
+            }
+            m_wakeup.wake();
+        });
+    }
+    {
+        const std::lock_guard hold(m_lock);
+        m_inbox.push_back(std::move(probe));
+    }
+    m_wakeup.wake();
+}
+
+void AddressSweep::run()
+{
+    // In the order they started, which is the order of their deadlines.
+    std::vector<std::shared_ptr<Probe>> active;
+    std::vector<std::shared_ptr<Probe>> arrived;
+    for (;;) {
+        {
+            const std::lock_guard hold(m_lock);
+            if (m_closing)
+                break;
+            arrived.swap(m_inbox);
+        }
+        for (std::shared_ptr<Probe>& probe : arrived) {
+            begin(probe);
+            active.push_back(std::move(probe));
+        }
+        arrived.clear();
+        // Every request of the sweep shares one socket: collecting once serves them all.
+        int descriptor = -1;
+        for (const std::shared_ptr<Probe>& probe : active) {
+            if (probe->echo && !probe->answered) {
+                descriptor = probe->echo->descriptor();
+                probe->echo->collect();
+                break;
+            }
+        }
+        const Clock::time_point now = Clock::now();
+        Clock::time_point next = Clock::time_point::max();
+        std::erase_if(active, [&](const std::shared_ptr<Probe>& probe) {
+            if (!settle(*probe, now, next))
+                return false;
+            finish(*probe);
+            return true;
+        });
+        m_wakeup.wait(descriptor, next);
+    }
+    for (const std::shared_ptr<Probe>& probe : active)
+        probe->onStop.reset();
+    const std::lock_guard hold(m_lock);
+    for (const std::shared_ptr<Probe>& probe : m_inbox)
+        probe->onStop.reset();
+}
+
+// On the waiter's thread: sending is quick and never blocks.
+void AddressSweep::begin(const std::shared_ptr<Probe>& shared)
+{
+    Probe& probe = *shared;
+    probe.began = Clock::now();
+    probe.deadline = probe.began + std::chrono::seconds(kPingWaitSeconds);
+    probe.nextLook = nextReading(probe.began);
+    if (probe.stop.stopRequested())
+        return;
+    reconfirmUnconfirmed(m_profile, probe.address, probe.began, probe.began);
+    probe.echo = m_profile.sendEcho(probe.address);
+    if (!probe.echo) {
+        probe.console = true;
+        m_lookups.run([this, probe = shared] {
+            const PingOutcome outcome = subPing(m_profile, probe->ip, probe->stop);
+            {
+                const std::lock_guard hold(m_lock);
+                probe->consoleOutcome = outcome;
+            }
+            m_wakeup.wake();
+        });
+    }
+}
+
+bool AddressSweep::settle(Probe& probe, Clock::time_point now, Clock::time_point& next)
+{
+    if (probe.stop.stopRequested())
+        return true;
+    bool looked = false;
+    QString host;
+    std::optional<PingOutcome> console;
+    {
+        const std::lock_guard hold(m_lock);
+        looked = probe.looked;
+        host = probe.host;
+        console = probe.consoleOutcome;
+    }
+    if (probe.echo && !probe.answered) {
+        probe.answered = probe.echo->answered();
+        if (!probe.answered && probe.reconfirmed < kReconfirmations) {
+            const Clock::time_point at = probe.nextReconfirmation();
+            if (now >= at) {
+                reconfirmUnconfirmed(m_profile, probe.address, probe.began, at);
+                ++probe.reconfirmed;
+            }
+            if (probe.reconfirmed < kReconfirmations)
+                next = std::min(next, probe.nextReconfirmation());
+        }
+    }
+    // A lookup or a console ping still running wakes the waiter when it ends.
+    const bool waited =
+        probe.console ? console.has_value() : probe.answered || now >= probe.deadline;
+    const bool nameWanted = !looked || host.isEmpty();
+    if (!probe.answered && !probe.present && !console)
+        readNeighbour(probe, now, nameWanted, next);
+    const bool there =
+        probe.answered || probe.present || (console && (console->answered || console->present));
+    if (there && nameWanted && !probe.asked) {
+        probe.asked = true;
+        probe.lan = m_profile.askLanName(probe.address);
+        probe.lanDeadline = lanQuestionDeadline(probe.deadline, now);
+    }
+    // The questions to the LAN count only where the resolver knows no name.
+    bool named = looked && !host.isEmpty();
+    if (looked && host.isEmpty()) {
+        if (!probe.asked)
+            named = waited && !there;
+        else if (!probe.lan || probe.lanName)
+            named = true;
+        else if ((probe.lanName = probe.lan->check(probe.lanDeadline)))
+            named = true;
+        else
+            next = std::min(next, probe.lan->nextCheck(probe.lanDeadline));
+    }
+    if (waited && named)
+        return true;
+    if (!waited && !probe.console)
+        next = std::min(next, probe.deadline);
+    return false;
+}
+
+void AddressSweep::readNeighbour(Probe& probe, Clock::time_point now, bool nameWanted,
+                                 Clock::time_point& next)
+{
+    if (now >= probe.deadline) {
+        // The console ping reads the table itself once it ends. Otherwise one dump
+        // serves every address whose wait ended before it.
+        if (probe.console || probe.readAfterWait)
+            return;
+        const NeighbourState entry = m_profile.neighbour(probe.address, probe.deadline);
+        probe.present = confirmedSince(entry, probe.began);
+        probe.unread = entry.unread;
+        probe.readAfterWait = true;
+        return;
+    }
+    // A host that drops echo requests is known by its ARP reply: its name is asked as
+    // soon as the table shows it, not after the whole wait.
+    if (!nameWanted)
+        return;
+    if (now >= probe.nextLook) {
+        probe.present =
+            confirmedSince(m_profile.neighbour(probe.address, probe.nextLook), probe.began);
+        probe.nextLook = nextReading(now);
+    }
+    if (probe.nextLook < probe.deadline)
+        next = std::min(next, probe.nextLook);
+}
+
+void AddressSweep::finish(Probe& probe)
+{
+    probe.onStop.reset();
+    QString host;
+    PingOutcome ping;
+    if (!probe.stop.stopRequested()) {
+        {
+            const std::lock_guard hold(m_lock);
+            host = probe.host;
+            if (probe.console)
+                ping = *probe.consoleOutcome;
+        }
+        if (host.isEmpty() && probe.lanName)
+            host = *probe.lanName;
+        ping.answered = ping.answered || probe.answered;
+        if (!probe.console && !ping.answered) {
+            ping.present = probe.present;
+            ping.neighboursUnread = probe.unread;
+        }
+    }
+    probe.echo.reset();
+    probe.lan.reset();
+    const Report report = std::move(probe.report);
+    report(host, ping);
+}

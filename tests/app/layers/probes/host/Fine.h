@@ -1,0 +1,4 @@
+#pragma once
+
+#include "probes/channels/Socket.h"
+#include "probes/packets/Bytes.h"

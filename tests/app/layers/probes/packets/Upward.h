@@ -1,0 +1,3 @@
+#pragma once
+
+#include "probes/channels/Socket.h"

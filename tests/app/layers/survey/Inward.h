@@ -1,0 +1,5 @@
+#pragma once
+
+#include "probes/Face.h"
+#include "probes/packets/Bytes.h"
+#include "probes/sweep/Sweep.h"
