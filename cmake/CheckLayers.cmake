@@ -17,7 +17,8 @@
 #                      ping, MAC, own identity, the tools present
 #     probes/sweep     a whole range in flight with one waiter
 #     probes           the face the layers above see (with the pure packets)
-#   survey    the address list, the survey engine and the process's limits
+#   survey    the address list, the survey engine, the process's limits and its
+#             interrupts
 #   store     the history log, CSV export and import, the vendor registry, where
 #             files live
 #   widgets   what every window shares: its font and its twips

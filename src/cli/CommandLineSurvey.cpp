@@ -1,11 +1,11 @@
 #include "cli/CommandLineSurvey.h"
 
-#include "cli/Interrupts.h"
 #include "probes/NetworkProbes.h"
 #include "store/CsvExport.h"
 #include "store/HistoryLog.h"
 #include "store/LogLock.h"
 #include "survey/AddressList.h"
+#include "survey/Interrupts.h"
 #include "survey/ListChanges.h"
 #include "survey/OctetValue.h"
 #include "survey/SurveyEngine.h"

@@ -5,11 +5,11 @@
 #include "TestFiles.h"
 
 #include "cli/CommandLineSurvey.h"
-#include "cli/Interrupts.h"
 #include "cli/SurveyCommand.h"
 #include "store/CsvExport.h"
 #include "store/LogLock.h"
 #include "survey/AddressList.h"
+#include "survey/Interrupts.h"
 #include "text/TextFile.h"
 
 #include <QFileInfo>

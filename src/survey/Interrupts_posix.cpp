@@ -1,4 +1,4 @@
-#include "cli/Interrupts.h"
+#include "survey/Interrupts.h"
 
 #include <QSocketNotifier>
 
