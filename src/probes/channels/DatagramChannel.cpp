@@ -5,9 +5,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -71,31 +69,22 @@ std::shared_ptr<DatagramChannel> DatagramChannel::shared(const char* name, bool 
         ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &kReceiveBuffer, sizeof kReceiveBuffer) != 0)
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
-    int wake[2];
-    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    std::shared_ptr<DatagramChannel> channel(new DatagramChannel(fd, wake));
+    std::shared_ptr<DatagramChannel> channel(new DatagramChannel(fd));
     slot = channel;
     return channel;
 }
 
-DatagramChannel::DatagramChannel(int fd, const int wake[2])
+DatagramChannel::DatagramChannel(int fd)
     : m_fd(fd)
-    , m_wake{wake[0], wake[1]}
 {
     m_receiver = std::thread([this] { receive(); });
 }
 
 DatagramChannel::~DatagramChannel()
 {
-    const char stop = 0;
-    while (::write(m_wake[1], &stop, 1) < 0 && errno == EINTR) {
-    }
+    m_closing = true;
+    m_wakeup.wake();
     m_receiver.join();
-    ::close(m_wake[0]);
-    ::close(m_wake[1]);
     ::close(m_fd);
 }
 
@@ -154,13 +143,8 @@ void DatagramChannel::receive()
 {
     QByteArray buffer(kMaxDatagram, Qt::Uninitialized);
     for (;;) {
-        pollfd wanted[2] = {{m_fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        if (::poll(wanted, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
-        if (wanted[1].revents)
+        m_wakeup.wait(m_fd, std::chrono::steady_clock::time_point::max());
+        if (m_closing)
             return;
         // Read in bursts, so that a flood costs one wake-up per burst, not per packet.
         for (int k = 0; k < kMostPerWakeup; ++k) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "probes/channels/StopToken.h"
+#include "probes/channels/Wakeup.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -69,7 +71,7 @@ public:
 
 private:
     using Entries = std::multimap<quint32, std::shared_ptr<Question::State>>;
-    DatagramChannel(int fd, const int wake[2]);
+    explicit DatagramChannel(int fd);
     void receive();
     void deliver(const Datagram& datagram);
     void forget(Question& question);
@@ -78,7 +80,8 @@ private:
     static constexpr quint32 kAnySource = 0xFFFFFFFF;
 
     int m_fd = -1;
-    int m_wake[2] = {-1, -1};
+    Wakeup m_wakeup; // the receiver sleeps on it, and a closing channel wakes it
+    std::atomic_bool m_closing{false};
     std::mutex m_lock;
     std::condition_variable_any m_answered;
     Entries m_questions;     // by the source their answer comes from

@@ -11,7 +11,6 @@
 #include <netinet/in.h>
 #include <netinet/ip_icmp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -71,16 +70,11 @@ std::shared_ptr<EchoChannel> EchoChannel::shared(Kind kind)
     const int fd = openSocket(kind);
     if (fd < 0)
         return nullptr;
-    const int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wake < 0) {
-        ::close(fd);
-        return nullptr;
-    }
     // The process id keeps two programs apart, the random part two channels of one
     // process, one after the other (a late reply to the first is no answer to the second).
     const auto identifier =
         quint16(::getpid() ^ QRandomGenerator::global()->bounded(quint32(0x10000)));
-    std::shared_ptr<EchoChannel> channel(new EchoChannel(kind, fd, wake, identifier));
+    std::shared_ptr<EchoChannel> channel(new EchoChannel(kind, fd, identifier));
     now = channel;
     return channel;
 }
@@ -90,17 +84,15 @@ bool EchoChannel::allowed(Kind kind)
     return shared(kind) != nullptr;
 }
 
-EchoChannel::EchoChannel(Kind kind, int socket, int wake, quint16 identifier)
+EchoChannel::EchoChannel(Kind kind, int socket, quint16 identifier)
     : m_kind(kind)
     , m_socket(socket)
-    , m_wake(wake)
     , m_identifier(identifier)
 {}
 
 EchoChannel::~EchoChannel()
 {
     ::close(m_socket);
-    ::close(m_wake);
 }
 
 std::unique_ptr<SharedEchoRequest> EchoChannel::send(quint32 address,
@@ -152,12 +144,9 @@ std::unique_ptr<SharedEchoRequest> EchoChannel::send(quint32 address,
 bool EchoChannel::waitFor(quint16 sequence, std::chrono::steady_clock::time_point deadline,
                           const StopToken& stop)
 {
-    // The reader sleeps in poll(), which knows nothing of the stop; the others sleep
+    // The reader sleeps waiting for the socket, which knows nothing of the stop; the others sleep
     // on the condition, which does.
-    const std::stop_callback wake(stop.token(), [fd = m_wake] {
-        const quint64 one = 1;
-        [[maybe_unused]] const ssize_t written = ::write(fd, &one, sizeof one);
-    });
+    const std::stop_callback wake(stop.token(), [this] { m_wakeup.wake(); });
     std::unique_lock lock(m_mutex);
     for (;;) {
         const Waiter& waiter = m_waiting.at(sequence);
@@ -187,16 +176,9 @@ void EchoChannel::read(quint16 sequence, std::chrono::steady_clock::time_point d
         // A survey's waiter may have collected this reply for us.
         if (drain(sequence) || answered(sequence) || stop.stopRequested())
             return;
-        const int timeout = pollTimeout(deadline);
-        if (timeout == 0)
+        if (std::chrono::steady_clock::now() >= deadline)
             return;
-        pollfd wanted[2] = {{m_socket, POLLIN, 0}, {m_wake, POLLIN, 0}};
-        if (::poll(wanted, 2, timeout) < 0 && errno != EINTR)
-            return;
-        if (wanted[1].revents & POLLIN) {
-            quint64 count = 0;
-            [[maybe_unused]] const ssize_t got = ::read(m_wake, &count, sizeof count);
-        }
+        m_wakeup.wait(m_socket, deadline);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "probes/channels/Requests.h"
+#include "probes/channels/Wakeup.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -59,7 +60,7 @@ private:
         bool answered = false;
     };
 
-    EchoChannel(Kind kind, int socket, int wake, quint16 identifier);
+    EchoChannel(Kind kind, int socket, quint16 identifier);
     bool waitFor(quint16 sequence, std::chrono::steady_clock::time_point deadline,
                  const StopToken& stop);
     // Reads the socket until `sequence` is answered, the deadline or the stop.
@@ -72,7 +73,7 @@ private:
 
     const Kind m_kind;
     const int m_socket;
-    const int m_wake; // an eventfd: a stop wakes the reader out of poll()
+    Wakeup m_wakeup; // a stop wakes the reader out of its wait for the socket
     const quint16 m_identifier;
     std::mutex m_mutex;
     std::condition_variable_any m_changed;

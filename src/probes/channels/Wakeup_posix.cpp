@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -30,17 +31,26 @@ void Wakeup::wake()
 
 void Wakeup::wait(int descriptor, std::chrono::steady_clock::time_point until)
 {
-    const auto left = until - std::chrono::steady_clock::now();
-    // Rounded up, so that a wait just short of the time does not spin.
-    const int timeout =
-        left <= left.zero() ? 0 : int(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+    // Rounded up, so that a wait just short of the time does not spin. The farthest
+    // time waits for the descriptor or a wake alone.
+    int timeout = -1;
+    if (until != std::chrono::steady_clock::time_point::max()) {
+        const auto left = until - std::chrono::steady_clock::now();
+        timeout = left <= left.zero()
+                      ? 0
+                      : int(std::min<std::int64_t>(
+                            std::chrono::ceil<std::chrono::milliseconds>(left).count(),
+                            std::numeric_limits<int>::max()));
+    }
     pollfd wanted[2] = {{m_state->event, POLLIN, 0}, {descriptor, POLLIN, 0}};
     // Without an eventfd (no descriptor left) the wait is by time alone, and a wake
     // comes late rather than never.
     const nfds_t watched = descriptor >= 0 ? 2 : 1;
-    if (m_state->event < 0)
+    if (m_state->event < 0) {
         wanted[0].fd = -1;
-    if (::poll(wanted, watched, m_state->event < 0 ? std::min(timeout, 10) : timeout) < 0)
+        timeout = timeout < 0 ? 10 : std::min(timeout, 10);
+    }
+    if (::poll(wanted, watched, timeout) < 0)
         return;
     if (wanted[0].revents & POLLIN) {
         std::uint64_t wakes = 0;
