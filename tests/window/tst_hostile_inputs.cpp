@@ -185,9 +185,14 @@ void TestHostileInputs::leavesNoProcessOrFileBehind()
         QVERIFY2(
             QTest::qWaitFor(
                 [&] { return names.asked() && kernelCounter("Icmp", "OutEchos") > echoes; }, 60000),
-            qPrintable(u"names asked: %1, echo requests sent: %2, rows: %3"_s.arg(names.asked())
+            qPrintable(u"names asked: %1, echo requests sent: %2, rows: %3, threads: %4, "
+                       "children: %5"_s.arg(names.asked())
                            .arg(kernelCounter("Icmp", "OutEchos") - echoes)
-                           .arg(lab.rows())));
+                           .arg(lab.rows())
+                           .arg(QDir(u"/proc/self/task"_s)
+                                    .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                                    .size())
+                           .arg(ProcessWatch::childProcesses().size())));
         w.cmdCancel->click();
         names.release();
         QVERIFY(done.wait(60000));

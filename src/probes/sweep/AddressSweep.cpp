@@ -13,7 +13,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Enough lookup threads for a whole range whose DNS is slow.
+// Enough threads for a whole range: of lookups when DNS is slow, of console pings.
 constexpr int kMostLookups = 256;
 // Times during the wait that a host still silent has the kernel confirm its neighbour
 // entry again, evenly spread.
@@ -63,7 +63,7 @@ struct AddressSweep::Probe {
     bool looked = false;
     QString host;
     // Where the system lets the program send no echo request itself, the console ping
-    // runs on a lookup thread, and its outcome is the ping's.
+    // runs on a thread of the sweep's, and its outcome is the ping's.
     bool console = false;
     std::optional<PingOutcome> consoleOutcome;
 };
@@ -71,6 +71,7 @@ struct AddressSweep::Probe {
 AddressSweep::AddressSweep(const PlatformProfile& profile)
     : m_profile(profile)
     , m_lookups(kMostLookups)
+    , m_consolePings(kMostLookups)
     , m_waiter([this] { run(); })
 {}
 
@@ -173,7 +174,7 @@ void AddressSweep::begin(const std::shared_ptr<Probe>& shared)
     probe.echo = m_profile.sendEcho(probe.address);
     if (!probe.echo) {
         probe.console = true;
-        m_lookups.run([this, probe = shared] {
+        m_consolePings.run([this, probe = shared] {
             const PingOutcome outcome = subPing(m_profile, probe->ip, probe->stop);
             {
                 const std::lock_guard hold(m_lock);

@@ -59,7 +59,10 @@ private:
     std::mutex m_lock;
     std::vector<std::shared_ptr<Probe>> m_inbox;
     bool m_closing = false;
-    // After what its lookups use: it waits for those still running as it goes.
+    // After what their calls use: each waits for those still running as it goes.
     LookupPool m_lookups;
+    // The console pings have threads of their own: behind a range of lookups that a
+    // slow name server holds, they would wait for its timeouts.
+    LookupPool m_consolePings;
     std::thread m_waiter;
 };
