@@ -34,7 +34,7 @@ OwnIdentity SystemProbes::ownIdentity()
     OwnIdentity me;
     me.pcName = GetPcName(m_profile);
     me.myIp = preferredOwnAddress(HostToIp(m_profile, me.pcName), localInterfaces(),
-                                  m_profile.defaultRouteInterface());
+                                  m_profile.names().defaultRouteInterface());
     me.myMac = MacGet(m_profile, me.myIp);
     return me;
 }
@@ -45,12 +45,12 @@ QString SystemProbes::hostToIp(const QString& name)
     if (!resolved.isEmpty() || name.isEmpty())
         return resolved;
     // The /24 of the PC's first LAN address is where a NetBIOS name is asked for.
-    const QString own =
-        preferredOwnAddress(u"127.0.0.1"_s, localInterfaces(), m_profile.defaultRouteInterface());
-    const std::optional<quint32> ownAddress = m_profile.parseAddress(own);
+    const QString own = preferredOwnAddress(u"127.0.0.1"_s, localInterfaces(),
+                                            m_profile.names().defaultRouteInterface());
+    const std::optional<quint32> ownAddress = m_profile.names().parseAddress(own);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kPingWaitSeconds);
     const std::optional<quint32> found =
-        m_profile.lanAddress(name, ownAddress.value_or(0), deadline, StopToken());
+        m_profile.lan().lanAddress(name, ownAddress.value_or(0), deadline, StopToken());
     return found ? QHostAddress(*found).toString() : QString();
 }
 
@@ -59,7 +59,7 @@ QString SystemProbes::ipToHost(const QString& ip)
     const QString resolved = IpToHost(m_profile, ip);
     if (!resolved.isEmpty())
         return resolved;
-    if (!m_profile.parseAddress(ip))
+    if (!m_profile.names().parseAddress(ip))
         return {};
     // The host is asked only once its ping shows it is there.
     StartedPing ping(m_profile, ip, StopToken());
@@ -70,10 +70,10 @@ QString SystemProbes::lanName(const QString& ip, const PingOutcome& ping,
                               std::chrono::steady_clock::time_point pingDeadline,
                               const StopToken& stop) const
 {
-    const std::optional<quint32> address = m_profile.parseAddress(ip);
+    const std::optional<quint32> address = m_profile.names().parseAddress(ip);
     if (!address || !(ping.answered || ping.present) || stop.stopRequested())
         return {};
-    const std::unique_ptr<LanNameRequest> asked = m_profile.askLanName(*address);
+    const std::unique_ptr<LanNameRequest> asked = m_profile.lan().askLanName(*address);
     if (!asked)
         return {};
     return asked->wait(lanQuestionDeadline(pingDeadline, std::chrono::steady_clock::now()), stop);
@@ -139,7 +139,7 @@ ProbeCost SystemProbes::costPerAddress()
     // hosts file, when DNS is slow. Otherwise the console ping too, on a thread of its
     // own: a child process with its pipes and process descriptor, the ARP table and a
     // netlink socket for the neighbour table.
-    if (m_profile.canSendEcho())
+    if (m_profile.lan().canSendEcho())
         return {2, 1};
     return {9, 3};
 }

@@ -3,7 +3,7 @@
 #include "FuzzCheck.h"
 
 #include "probes/packets/ProbeText.h"
-#include "probes/platform/PlatformProfile.h"
+#include "probes/platform/ConsoleTools.h"
 
 namespace FuzzCheck {
 
@@ -28,20 +28,20 @@ struct ProbeInput {
 // for an address the output names, an ARP row gives the program's MAC text or reports
 // a malformed row (never both, never the all-zero address), the adapter listing the
 // program's MAC text or nothing.
-inline void checkProfileAnswers(const PlatformProfile& profile, const QString& ip,
+inline void checkProfileAnswers(const ConsoleTools& console, const QString& ip,
                                 const QString& output)
 {
-    if (profile.pingAnswered(output, ip))
+    if (console.pingAnswered(output, ip))
         FUZZ_CHECK(!ip.isEmpty() && output.contains(ip));
 
-    const ArpMatch arp = profile.arpMac(output, ip);
+    const ArpMatch arp = console.arpMac(output, ip);
     FUZZ_CHECK(arp.mac.isEmpty() || isMacText(arp.mac));
     FUZZ_CHECK(!(arp.malformed && !arp.mac.isEmpty()));
     FUZZ_CHECK(arp.mac != ProbeText::kZeroMac);
     if (!arp.mac.isEmpty() || arp.malformed)
         FUZZ_CHECK(!ip.isEmpty() && output.contains(ip));
 
-    const QString adapter = profile.adapterListMac(output);
+    const QString adapter = console.adapterListMac(output);
     FUZZ_CHECK(adapter.isEmpty() || isMacText(adapter));
     FUZZ_CHECK(adapter != ProbeText::kZeroMac);
 }

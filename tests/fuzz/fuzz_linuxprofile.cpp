@@ -23,15 +23,16 @@ QString dotted(quint32 address)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // No tools: nothing here may run a program or read a system table.
-    static const LinuxProfile profile{LinuxTools{}};
+    static const LinuxConsole console{LinuxTools{}};
+    static const LinuxNames names{QString()};
     const FuzzCheck::ProbeInput input = FuzzCheck::ProbeInput::split(data, size);
-    const QString output = profile.decodeOutput(input.output);
+    const QString output = console.decodeOutput(input.output);
 
     FuzzCheck::checkProbeText(input.ip, output);
-    FuzzCheck::checkProfileAnswers(profile, input.ip, output);
+    FuzzCheck::checkProfileAnswers(console, input.ip, output);
 
     // The default route's interface is one whole field of the route table.
-    const QString routeInterface = LinuxProfile::parseDefaultRoute(output);
+    const QString routeInterface = LinuxNames::parseDefaultRoute(output);
     if (!routeInterface.isEmpty()) {
         FUZZ_CHECK(output.contains(routeInterface));
         FUZZ_CHECK(ProbeText::fields(routeInterface) == QStringList{routeInterface});
@@ -39,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // An accepted address is never the one inet_addr cannot tell from a failure, and
     // its plain dotted form reads back as the same address.
-    if (const auto address = profile.parseAddress(input.ip)) {
+    if (const auto address = names.parseAddress(input.ip)) {
         FUZZ_CHECK(*address != 0xFFFFFFFFu);
-        FUZZ_CHECK(profile.parseAddress(dotted(*address)) == address);
+        FUZZ_CHECK(names.parseAddress(dotted(*address)) == address);
     }
     return 0;
 }

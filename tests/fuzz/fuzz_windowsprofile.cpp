@@ -10,11 +10,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const WindowsProfile profile;
+    static const WindowsConsole console;
     const FuzzCheck::ProbeInput input = FuzzCheck::ProbeInput::split(data, size);
-    const QString output = profile.decodeOutput(input.output);
+    const QString output = console.decodeOutput(input.output);
 
     FuzzCheck::checkProbeText(input.ip, output);
-    FuzzCheck::checkProfileAnswers(profile, input.ip, output);
+    FuzzCheck::checkProfileAnswers(console, input.ip, output);
     return 0;
 }

@@ -65,7 +65,7 @@ QStringList listing(const QString& path)
     return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
-using Way = PlatformProfile::EchoWay;
+using Way = LanAccess::EchoWay;
 constexpr Way kWays[] = {Way::EchoSocket, Way::RawSocket, Way::ConsolePing};
 
 void addPathColumn()
@@ -95,7 +95,7 @@ bool takeWay(Way way)
 
 quint32 address(const QString& ip)
 {
-    return *PlatformProfile::system().parseAddress(ip);
+    return *PlatformProfile::system().names().parseAddress(ip);
 }
 
 qsizetype openDescriptors()
@@ -174,7 +174,7 @@ void TestLabProbes::liveHostAnswers()
     QFETCH(QString, mac);
     QFETCH(Way, way);
     QVERIFY(takeWay(way));
-    QCOMPARE(PlatformProfile::system().echoWay(), way);
+    QCOMPARE(PlatformProfile::system().lan().echoWay(), way);
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(m_probes.ipToHost(ip), name);
@@ -248,8 +248,9 @@ void TestLabProbes::loopbackNameGivesTheLabAddress()
 {
     // Debian maps the PC's name to 127.0.1.1; the identity then takes the address
     // of the interface that carries the default route.
-    const QString own = preferredOwnAddress(u"127.0.1.1"_s, localInterfaces(),
-                                            PlatformProfile::system().defaultRouteInterface());
+    const QString own =
+        preferredOwnAddress(u"127.0.1.1"_s, localInterfaces(),
+                            PlatformProfile::system().names().defaultRouteInterface());
     QCOMPARE(own, env("NETLAB_OWN_IP"));
     QCOMPARE(MacGet(own), env("NETLAB_OWN_MAC"));
     QCOMPARE(HostToIp(u"localhost"_s), u"127.0.0.1"_s);
@@ -375,7 +376,7 @@ void TestLabProbes::wholeRangeInFlight()
     QFETCH(Way, way);
     QVERIFY(takeWay(way));
     const PlatformProfile& profile = PlatformProfile::system();
-    QCOMPARE(profile.echoWay(), way);
+    QCOMPARE(profile.lan().echoWay(), way);
     QStringList live{env("NETLAB_OWN_IP")};
     for (const LabHost& host : labHosts())
         live.append(host.ip);
@@ -386,7 +387,7 @@ void TestLabProbes::wholeRangeInFlight()
     std::vector<std::unique_ptr<EchoRequest>> requests;
     for (int i = 1; i <= 254; ++i) {
         requests.push_back(
-            profile.sendEcho(address(env("NETLAB_PREFIX") + u'.' + QString::number(i))));
+            profile.lan().sendEcho(address(env("NETLAB_PREFIX") + u'.' + QString::number(i))));
         QVERIFY(requests.back());
     }
     // Each awaited on a thread of its own, as the survey's probes do.

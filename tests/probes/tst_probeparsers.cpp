@@ -25,8 +25,8 @@ QString fixture(const QString& name)
     if (bytes.isEmpty())
         qFatal("missing fixture %s", qPrintable(path));
     if (name.startsWith(u"windows/"_s))
-        return WindowsProfile().decodeOutput(bytes);
-    return LinuxProfile(LinuxTools{}).decodeOutput(bytes);
+        return WindowsConsole().decodeOutput(bytes);
+    return LinuxConsole(LinuxTools{}).decodeOutput(bytes);
 }
 
 } // namespace
@@ -226,9 +226,9 @@ void TestProbeParsers::ping()
     QFETCH(bool, answered);
     const QString output = fixture(file);
     if (file.startsWith(u"windows/"_s))
-        QCOMPARE(WindowsProfile::parsePing(output, ip), answered);
+        QCOMPARE(WindowsConsole::parsePing(output, ip), answered);
     else
-        QCOMPARE(LinuxProfile::parsePing(output, ip), answered);
+        QCOMPARE(LinuxConsole::parsePing(output, ip), answered);
 }
 
 void TestProbeParsers::arp_data()
@@ -290,7 +290,7 @@ void TestProbeParsers::arp()
     const bool windows = QByteArrayView(QTest::currentDataTag()).startsWith("windows");
     const QString text = file.isEmpty() ? output : fixture(file);
     const ArpMatch match =
-        windows ? WindowsProfile::parseArp(text, ip) : LinuxProfile::parseArpTable(text, ip);
+        windows ? WindowsConsole::parseArp(text, ip) : LinuxConsole::parseArpTable(text, ip);
     QCOMPARE(match.mac, mac);
     QCOMPARE(match.malformed, malformed);
 }
@@ -330,15 +330,15 @@ void TestProbeParsers::adapterList()
     QFETCH(QString, mac);
     const bool windows = QByteArrayView(QTest::currentDataTag()).startsWith("windows");
     const QString text = file.isEmpty() ? output : fixture(file);
-    QCOMPARE(windows ? WindowsProfile::parseIpconfig(text) : LinuxProfile::parseLinkList(text),
+    QCOMPARE(windows ? WindowsConsole::parseIpconfig(text) : LinuxConsole::parseLinkList(text),
              mac);
 }
 
 void TestProbeParsers::defaultRoute()
 {
-    QCOMPARE(LinuxProfile::parseDefaultRoute(fixture(u"linux/route_lab.txt"_s)), u"eth0"_s);
+    QCOMPARE(LinuxNames::parseDefaultRoute(fixture(u"linux/route_lab.txt"_s)), u"eth0"_s);
     // A route table whose only default route is down, then one without any.
-    QCOMPARE(LinuxProfile::parseDefaultRoute(
+    QCOMPARE(LinuxNames::parseDefaultRoute(
                  u"Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\n"
                  "eth1\t00000000\t010012C6\t0000\t0\t0\t0\t00000000\n"
                  "eth0\t000012C6\t00000000\t0001\t0\t0\t0\t00FFFFFF\n"_s),
@@ -442,7 +442,7 @@ void TestProbeParsers::presenceFromTheNeighbourTable()
 
     NeighbourState entry;
     if (windows) {
-        entry = WindowsProfile::neighbourRow(state, quint32(confirmedMsAgo), 2, readAt);
+        entry = WindowsLan::neighbourRow(state, quint32(confirmedMsAgo), 2, readAt);
     } else {
         // Among entries for other addresses, another family and a truncated message:
         // .1 must not answer for .17, nor an IPv6 entry for an IPv4 one.
@@ -526,16 +526,16 @@ void TestProbeParsers::addressIsOneArgumentOfTheToolItself()
     const QString text = u"127.0.0.1;touch${IFS}X"_s;
     LinuxTools tools;
     tools.ping = u"/usr/bin/ping"_s;
-    const CommandLine linux = LinuxProfile(tools).pingCommand(text);
+    const CommandLine linux = LinuxConsole(tools).pingCommand(text);
     QCOMPARE(linux.program, tools.ping);
     QCOMPARE(linux.arguments.count(text), 1);
     QCOMPARE(linux.arguments.last(), text);
 
-    const CommandLine windows = WindowsProfile().pingCommand(text);
+    const CommandLine windows = WindowsConsole().pingCommand(text);
     QVERIFY(windows.program.endsWith(u"ping.exe"_s));
     QCOMPARE(windows.arguments, (QStringList{u"-n"_s, u"1"_s, text}));
     for (const CommandLine& other :
-         {WindowsProfile().arpSource().command, WindowsProfile().adapterListCommand()}) {
+         {WindowsConsole().arpSource().command, WindowsConsole().adapterListCommand()}) {
         QVERIFY(!other.program.contains(u"cmd"_s) && !other.program.contains(u"command.com"_s));
     }
 }

@@ -44,36 +44,13 @@ namespace {
 const QString kFixtures = QStringLiteral(NETROSCOPE_PROBE_FIXTURES);
 
 // A resolver that answers from a script and counts what it was asked.
-class ScriptedResolverProfile : public PlatformProfile {
+class ScriptedNames : public NameService {
 public:
-    ScriptedResolverProfile() = default;
-    explicit ScriptedResolverProfile(const LinuxTools& tools)
-        : m_real(tools)
-    {}
-
     QString name;
     mutable std::atomic_int reverseCalls{0};
     mutable std::atomic<quint32> lastAddress{0};
 
-    QStringList requiredTools() const override { return m_real.requiredTools(); }
-    QString findTool(const QString& tool) const override { return m_real.findTool(tool); }
     QString computerName() const override { return m_real.computerName(); }
-    CommandLine pingCommand(const QString& ip) const override { return m_real.pingCommand(ip); }
-    ArpSource arpSource() const override { return m_real.arpSource(); }
-    CommandLine adapterListCommand() const override { return m_real.adapterListCommand(); }
-    QString decodeOutput(QByteArrayView bytes) const override { return m_real.decodeOutput(bytes); }
-    bool pingAnswered(const QString& output, const QString& ip) const override
-    {
-        return m_real.pingAnswered(output, ip);
-    }
-    ArpMatch arpMac(const QString& output, const QString& ip) const override
-    {
-        return m_real.arpMac(output, ip);
-    }
-    QString adapterListMac(const QString& output) const override
-    {
-        return m_real.adapterListMac(output);
-    }
     std::optional<quint32> parseAddress(const QString& text) const override
     {
         return m_real.parseAddress(text);
@@ -90,19 +67,24 @@ public:
     }
     QString defaultRouteInterface() const override { return {}; }
 
-    // With `silentHost`, the program's own echo requests go to a host that drops them
-    // and answers the ARP request of the kernel's `answeredProbe`-th confirmation (0:
-    // none), as a LAN that loses the others. Asked on the LAN, it names itself at once;
-    // `askedAfter` counts the confirmations by then.
-    bool silentHost = false;
+private:
+    LinuxNames m_real{QString()};
+};
+
+// A LAN whose host drops the program's echo requests and answers the ARP request of
+// the kernel's `answeredProbe`-th confirmation (0: none), as a LAN that loses the
+// others. Asked on the LAN, it names itself at once; `askedAfter` counts the
+// confirmations by then.
+class SilentHostLan : public LanAccess {
+public:
     bool tableUnread = false;
     int answeredProbe = 0;
     mutable std::atomic_int probes{0};
     mutable std::atomic_int askedAfter{-1};
-    std::unique_ptr<EchoRequest> sendEcho(quint32 address) const override
+
+    EchoWay echoWay() const override { return EchoWay::EchoSocket; }
+    std::unique_ptr<EchoRequest> sendEcho(quint32) const override
     {
-        if (!silentHost)
-            return PlatformProfile::sendEcho(address);
         struct Unanswered : EchoRequest {
             bool waitForReply(const StopToken&) override { return false; }
             bool answered() override { return false; }
@@ -110,10 +92,6 @@ public:
             void collect() override {}
         };
         return std::make_unique<Unanswered>();
-    }
-    EchoWay echoWay() const override
-    {
-        return silentHost ? EchoWay::EchoSocket : EchoWay::ConsolePing;
     }
     NeighbourState neighbour(quint32, std::chrono::steady_clock::time_point) const override
     {
@@ -142,7 +120,6 @@ public:
     }
 
 private:
-    LinuxProfile m_real{LinuxTools{}};
     mutable std::mutex m_lock;
     mutable NeighbourState m_entry{NeighbourState::Kind::Reachable, {}, 2};
 };
@@ -399,8 +376,9 @@ void TestProbes::tightDescriptorLimitLowersTheBound()
     standIn(u"ping"_s, {},
             u"sleep 0.2\neval ip=\\${$#}\n"
             "printf '64 bytes from %s: icmp_seq=1 ttl=64 time=0.1 ms\\n' \"$ip\"\n"_s);
-    ScriptedResolverProfile profile(tools());
-    profile.name = u"host"_s;
+    const auto names = std::make_shared<ScriptedNames>();
+    names->name = u"host"_s;
+    const PlatformProfile profile = LinuxProfile(tools()).with(names);
     auto probes = std::make_shared<SystemProbes>(profile);
 
     rlimit saved{};
@@ -563,10 +541,10 @@ void TestProbes::silentHostIsAskedAgain()
     QFETCH(int, answeredProbe);
     QFETCH(bool, unreadable);
     QFETCH(bool, present);
-    ScriptedResolverProfile profile;
-    profile.silentHost = true;
-    profile.tableUnread = unreadable;
-    profile.answeredProbe = answeredProbe;
+    const auto lan = std::make_shared<SilentHostLan>();
+    lan->tableUnread = unreadable;
+    lan->answeredProbe = answeredProbe;
+    const PlatformProfile profile = LinuxProfile(LinuxTools{}).with(lan);
     std::promise<PingOutcome> reported;
     PingOutcome outcome;
     QString host;
@@ -584,9 +562,9 @@ void TestProbes::silentHostIsAskedAgain()
     QCOMPARE(outcome.neighboursUnread, unreadable);
     // Asked once it was confirmed, not before; once confirmed, the entry is left alone.
     QCOMPARE(host, present ? u"lanhost"_s : QString());
-    QCOMPARE(profile.askedAfter.load(), present ? answeredProbe : -1);
+    QCOMPARE(lan->askedAfter.load(), present ? answeredProbe : -1);
     if (present)
-        QCOMPARE(profile.probes.load(), answeredProbe);
+        QCOMPARE(lan->probes.load(), answeredProbe);
 }
 
 void TestProbes::adapterListFallback()
@@ -651,12 +629,12 @@ void TestProbes::ipToHost()
     QFETCH(int, asked);
     QFETCH(quint32, address);
     QFETCH(QString, host);
-    ScriptedResolverProfile profile;
-    profile.name = resolverName;
-    QCOMPARE(IpToHost(profile, ip), host);
-    QCOMPARE(profile.reverseCalls.load(), asked);
+    const auto names = std::make_shared<ScriptedNames>();
+    names->name = resolverName;
+    QCOMPARE(IpToHost(LinuxProfile(LinuxTools{}).with(names), ip), host);
+    QCOMPARE(names->reverseCalls.load(), asked);
     if (asked)
-        QCOMPARE(profile.lastAddress.load(), address);
+        QCOMPARE(names->lastAddress.load(), address);
 }
 
 void TestProbes::hostToIpOfLocalNames()

@@ -30,7 +30,7 @@ MacOutcome subMacGet(const PlatformProfile& profile, const QString& ip, const Ow
         return outcome;
 
     QByteArray listing;
-    const ArpSource source = profile.arpSource();
+    const ArpSource source = profile.console().arpSource();
     if (!source.file.isEmpty()) {
         if (stop.stopRequested())
             return outcome;
@@ -49,7 +49,7 @@ MacOutcome subMacGet(const PlatformProfile& profile, const QString& ip, const Ow
         listing = run.output;
     }
 
-    const ArpMatch match = profile.arpMac(profile.decodeOutput(listing), ip);
+    const ArpMatch match = profile.console().arpMac(profile.console().decodeOutput(listing), ip);
     if (match.malformed)
         outcome.error = true;
     else

@@ -18,5 +18,5 @@ QString GetPcName(const PlatformProfile& profile)
 {
     // The name goes into a data row as it is; a comma or a control character in it
     // (the kernel does not refuse them) would split or break that row.
-    return ProbeText::cleanHostName(profile.computerName()).left(kMaxNameLength);
+    return ProbeText::cleanHostName(profile.names().computerName()).left(kMaxNameLength);
 }

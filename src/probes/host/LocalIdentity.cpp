@@ -104,7 +104,8 @@ QString MacGet(const QString& ownIp)
 
 QString MacGet(const PlatformProfile& profile, const QString& ownIp, const StopToken& stop)
 {
-    const QString mac = adapterMacFor(ownIp, localInterfaces(), profile.defaultRouteInterface());
+    const QString mac =
+        adapterMacFor(ownIp, localInterfaces(), profile.names().defaultRouteInterface());
     if (!mac.isEmpty())
         return mac;
     return MacGetIpconfig(profile, stop);
@@ -112,9 +113,10 @@ QString MacGet(const PlatformProfile& profile, const QString& ownIp, const StopT
 
 QString MacGetIpconfig(const PlatformProfile& profile, const StopToken& stop)
 {
-    const CommandRun run = DOS_DOUKI(profile.adapterListCommand(), stop);
+    const CommandRun run = DOS_DOUKI(profile.console().adapterListCommand(), stop);
     if (!run.finished())
         return ProbeText::kZeroMac.toString();
-    const QString mac = profile.adapterListMac(profile.decodeOutput(run.output));
+    const QString mac =
+        profile.console().adapterListMac(profile.console().decodeOutput(run.output));
     return mac.isEmpty() ? ProbeText::kZeroMac.toString() : mac;
 }

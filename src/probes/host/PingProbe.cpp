@@ -9,7 +9,7 @@
 
 std::optional<quint32> plainDottedAddress(const PlatformProfile& profile, const QString& ip)
 {
-    const std::optional<quint32> address = profile.parseAddress(ip);
+    const std::optional<quint32> address = profile.names().parseAddress(ip);
     if (!address)
         return std::nullopt;
     if (QHostAddress(*address).toString() != ip)
@@ -21,9 +21,9 @@ void reconfirmUnconfirmed(const PlatformProfile& profile, quint32 address,
                           std::chrono::steady_clock::time_point began,
                           std::chrono::steady_clock::time_point at)
 {
-    const NeighbourState known = profile.neighbour(address, at - kSharedReading);
+    const NeighbourState known = profile.lan().neighbour(address, at - kSharedReading);
     if (known.kind != NeighbourState::Kind::None && !confirmedSince(known, began))
-        profile.reconfirmNeighbour(address, known);
+        profile.lan().reconfirmNeighbour(address, known);
 }
 
 std::chrono::steady_clock::time_point
@@ -54,10 +54,10 @@ StartedPing::StartedPing(const PlatformProfile& profile, const QString& ip, cons
     m_address = plainDottedAddress(profile, ip);
     if (m_address) {
         reconfirmUnconfirmed(profile, *m_address, m_began, m_began);
-        m_echo = profile.sendEcho(*m_address);
+        m_echo = profile.lan().sendEcho(*m_address);
     }
     if (!m_echo)
-        m_command.emplace(profile.pingCommand(ip), stop);
+        m_command.emplace(profile.console().pingCommand(ip), stop);
 }
 
 StartedPing::~StartedPing() = default;
@@ -67,7 +67,7 @@ PingOutcome StartedPing::finish(const StopToken& stop)
     PingOutcome outcome = awaitReply(stop);
     if (!outcome.answered && !outcome.error && m_address && !stop.stopRequested()) {
         const NeighbourState entry =
-            m_profile.neighbour(*m_address, std::chrono::steady_clock::now());
+            m_profile.lan().neighbour(*m_address, std::chrono::steady_clock::now());
         outcome.present = confirmedSince(entry, m_began);
         outcome.neighboursUnread = entry.unread;
     }
@@ -88,7 +88,8 @@ PingOutcome StartedPing::awaitReply(const StopToken& stop)
     m_command.reset();
     switch (run.end) {
     case CommandRun::End::Finished:
-        outcome.answered = m_profile.pingAnswered(m_profile.decodeOutput(run.output), m_ip);
+        outcome.answered =
+            m_profile.console().pingAnswered(m_profile.console().decodeOutput(run.output), m_ip);
         break;
     case CommandRun::End::FailedToStart:
         outcome.error = true;

@@ -11,7 +11,7 @@ bool PingDllChk()
 
 bool PingDllChk(const PlatformProfile& profile)
 {
-    const QStringList tools = profile.requiredTools();
+    const QStringList tools = profile.console().requiredTools();
     for (const QString& tool : tools) {
         if (!DllChk(profile, tool))
             return false;
@@ -28,7 +28,7 @@ QString HostToIp(const PlatformProfile& profile, const QString& name)
 {
     if (name.isEmpty() || name.contains(QChar(u'\0')))
         return {};
-    return profile.forwardAddress(name);
+    return profile.names().forwardAddress(name);
 }
 
 QString IpToHost(const QString& ip)
@@ -38,10 +38,10 @@ QString IpToHost(const QString& ip)
 
 QString IpToHost(const PlatformProfile& profile, const QString& ip)
 {
-    const auto address = profile.parseAddress(ip);
+    const auto address = profile.names().parseAddress(ip);
     if (!address)
         return {};
     // A name holding a comma or a line break would split or corrupt the data row
     // it is written into.
-    return ProbeText::cleanHostName(profile.reverseName(*address));
+    return ProbeText::cleanHostName(profile.names().reverseName(*address));
 }

@@ -9,5 +9,5 @@ bool DllChk(const QString& name)
 
 bool DllChk(const PlatformProfile& profile, const QString& name)
 {
-    return !name.isEmpty() && !profile.findTool(name).isEmpty();
+    return !name.isEmpty() && !profile.console().findTool(name).isEmpty();
 }

@@ -24,40 +24,20 @@ struct LinuxTools {
     static LinuxTools installed();
 };
 
-class LinuxProfile final : public PlatformProfile {
+// iputils ping, /proc/net/arp and `ip -o link`.
+class LinuxConsole final : public ConsoleTools {
 public:
-    LinuxProfile();
-    // For tests: run stand-ins instead of the installed tools.
-    explicit LinuxProfile(LinuxTools tools);
-
-    const LinuxTools& tools() const { return m_tools; }
+    explicit LinuxConsole(LinuxTools tools);
 
     QStringList requiredTools() const override;
     QString findTool(const QString& name) const override;
-    QString computerName() const override;
-
     CommandLine pingCommand(const QString& ip) const override;
-    std::unique_ptr<EchoRequest> sendEcho(quint32 address) const override;
-    EchoWay echoWay() const override;
     ArpSource arpSource() const override;
     CommandLine adapterListCommand() const override;
     QString decodeOutput(QByteArrayView bytes) const override;
-
     bool pingAnswered(const QString& output, const QString& ip) const override;
     ArpMatch arpMac(const QString& output, const QString& ip) const override;
     QString adapterListMac(const QString& output) const override;
-
-    std::optional<quint32> parseAddress(const QString& text) const override;
-    QString reverseName(quint32 address) const override;
-    QString forwardAddress(const QString& name) const override;
-    QString defaultRouteInterface() const override;
-    NeighbourState neighbour(quint32 address,
-                             std::chrono::steady_clock::time_point notBefore) const override;
-    bool reconfirmNeighbour(quint32 address, const NeighbourState& entry) const override;
-    std::unique_ptr<LanNameRequest> askLanName(quint32 address) const override;
-    std::optional<quint32> lanAddress(const QString& name, quint32 ownAddress,
-                                      std::chrono::steady_clock::time_point deadline,
-                                      const StopToken& stop) const override;
 
     // The parsers, pure.
     // iputils' reply line "64 bytes from 198.18.0.11: icmp_seq=1 ttl=64 time=..."
@@ -66,9 +46,53 @@ public:
     static ArpMatch parseArpTable(const QString& output, const QString& ip);
     // `ip -o link`: the first non-zero "link/ether" address.
     static QString parseLinkList(const QString& output);
+
+private:
+    LinuxTools m_tools;
+};
+
+// The C library's resolver and /proc/net/route.
+class LinuxNames final : public NameService {
+public:
+    explicit LinuxNames(QString routeTable);
+
+    QString computerName() const override;
+    std::optional<quint32> parseAddress(const QString& text) const override;
+    QString reverseName(quint32 address) const override;
+    QString forwardAddress(const QString& name) const override;
+    QString defaultRouteInterface() const override;
+
     // /proc/net/route: the interface of the first usable default route.
     static QString parseDefaultRoute(const QString& routeTable);
 
 private:
-    LinuxTools m_tools;
+    QString m_routeTable;
+};
+
+// Echo over ICMP sockets, the neighbour table over rtnetlink, LAN names over NetBIOS and
+// multicast DNS, each as far as the tools allow.
+class LinuxLan final : public LanAccess {
+public:
+    explicit LinuxLan(const LinuxTools& tools);
+
+    EchoWay echoWay() const override;
+    std::unique_ptr<EchoRequest> sendEcho(quint32 address) const override;
+    NeighbourState neighbour(quint32 address,
+                             std::chrono::steady_clock::time_point notBefore) const override;
+    bool reconfirmNeighbour(quint32 address, const NeighbourState& entry) const override;
+    std::unique_ptr<LanNameRequest> askLanName(quint32 address) const override;
+    std::optional<quint32> lanAddress(const QString& name, quint32 ownAddress,
+                                      std::chrono::steady_clock::time_point deadline,
+                                      const StopToken& stop) const override;
+
+private:
+    bool m_echoSockets;
+    bool m_rawEcho;
+    bool m_lanQueries;
+};
+
+class LinuxProfile final : public PlatformProfile {
+public:
+    // The installed tools, or stand-ins for tests.
+    explicit LinuxProfile(const LinuxTools& tools = LinuxTools::installed());
 };

@@ -6,6 +6,14 @@
 #include "probes/platform/LinuxProfile.h"
 #endif
 
+PlatformProfile::PlatformProfile(std::shared_ptr<const ConsoleTools> console,
+                                 std::shared_ptr<const NameService> names,
+                                 std::shared_ptr<const LanAccess> lan)
+    : m_console(std::move(console))
+    , m_names(std::move(names))
+    , m_lan(std::move(lan))
+{}
+
 const PlatformProfile& PlatformProfile::system()
 {
     // The one place the platform is chosen.
@@ -17,29 +25,12 @@ const PlatformProfile& PlatformProfile::system()
     return profile;
 }
 
-std::unique_ptr<EchoRequest> PlatformProfile::sendEcho(quint32) const
+PlatformProfile PlatformProfile::with(std::shared_ptr<const NameService> names) const
 {
-    return nullptr;
+    return {m_console, std::move(names), m_lan};
 }
 
-NeighbourState PlatformProfile::neighbour(quint32, std::chrono::steady_clock::time_point) const
+PlatformProfile PlatformProfile::with(std::shared_ptr<const LanAccess> lan) const
 {
-    return {};
-}
-
-bool PlatformProfile::reconfirmNeighbour(quint32, const NeighbourState&) const
-{
-    return false;
-}
-
-std::unique_ptr<LanNameRequest> PlatformProfile::askLanName(quint32) const
-{
-    return nullptr;
-}
-
-std::optional<quint32> PlatformProfile::lanAddress(const QString&, quint32,
-                                                   std::chrono::steady_clock::time_point,
-                                                   const StopToken&) const
-{
-    return std::nullopt;
+    return {m_console, m_names, std::move(lan)};
 }

@@ -24,62 +24,65 @@ std::optional<QStringView> valueAfterKey(QStringView line, QStringView key)
 
 } // namespace
 
-WindowsProfile::WindowsProfile() = default;
+WindowsProfile::WindowsProfile()
+    : PlatformProfile(std::make_shared<WindowsConsole>(), std::make_shared<WindowsNames>(),
+                      std::make_shared<WindowsLan>())
+{}
 
-QStringList WindowsProfile::requiredTools() const
+QStringList WindowsConsole::requiredTools() const
 {
     return {u"wsock32.dll"_s, u"icmp.dll"_s, u"ping.exe"_s, u"arp.exe"_s, u"ipconfig.exe"_s};
 }
 
-QString WindowsProfile::toolPath(const QString& name) const
+QString WindowsConsole::toolPath(const QString& name) const
 {
     const QString found = findTool(name);
     return found.isEmpty() ? name : found;
 }
 
-CommandLine WindowsProfile::pingCommand(const QString& ip) const
+CommandLine WindowsConsole::pingCommand(const QString& ip) const
 {
     return {toolPath(u"ping.exe"_s), {u"-n"_s, u"1"_s, ip}};
 }
 
-ArpSource WindowsProfile::arpSource() const
+ArpSource WindowsConsole::arpSource() const
 {
     return {{toolPath(u"arp.exe"_s), {u"-a"_s}}, {}};
 }
 
-CommandLine WindowsProfile::adapterListCommand() const
+CommandLine WindowsConsole::adapterListCommand() const
 {
     return {toolPath(u"ipconfig.exe"_s), {u"/all"_s}};
 }
 
-QString WindowsProfile::decodeOutput(QByteArrayView bytes) const
+QString WindowsConsole::decodeOutput(QByteArrayView bytes) const
 {
     return Cp932::decode(bytes);
 }
 
-bool WindowsProfile::pingAnswered(const QString& output, const QString& ip) const
+bool WindowsConsole::pingAnswered(const QString& output, const QString& ip) const
 {
     return parsePing(output, ip);
 }
 
-ArpMatch WindowsProfile::arpMac(const QString& output, const QString& ip) const
+ArpMatch WindowsConsole::arpMac(const QString& output, const QString& ip) const
 {
     return parseArp(output, ip);
 }
 
-QString WindowsProfile::adapterListMac(const QString& output) const
+QString WindowsConsole::adapterListMac(const QString& output) const
 {
     return parseIpconfig(output);
 }
 
-QString WindowsProfile::defaultRouteInterface() const
+QString WindowsNames::defaultRouteInterface() const
 {
     // The adapter that holds the resolved address decides on Windows, where the
     // PC's name does not resolve to a loopback address.
     return {};
 }
 
-bool WindowsProfile::parsePing(const QString& output, const QString& ip)
+bool WindowsConsole::parsePing(const QString& output, const QString& ip)
 {
     const QStringList lines = ProbeText::lines(output);
     for (const QString& line : lines) {
@@ -93,7 +96,7 @@ bool WindowsProfile::parsePing(const QString& output, const QString& ip)
     return false;
 }
 
-ArpMatch WindowsProfile::parseArp(const QString& output, const QString& ip)
+ArpMatch WindowsConsole::parseArp(const QString& output, const QString& ip)
 {
     ArpMatch match;
     const QStringList lines = ProbeText::lines(output);
@@ -117,7 +120,7 @@ ArpMatch WindowsProfile::parseArp(const QString& output, const QString& ip)
     return match;
 }
 
-QString WindowsProfile::parseIpconfig(const QString& output)
+QString WindowsConsole::parseIpconfig(const QString& output)
 {
     static const QStringList keys = {u"物理アドレス"_s, u"Physical Address"_s};
     const QStringList lines = ProbeText::lines(output);
@@ -138,8 +141,8 @@ QString WindowsProfile::parseIpconfig(const QString& output)
     return {};
 }
 
-NeighbourState WindowsProfile::neighbourRow(int state, quint32 lastReachableMs, int interfaceIndex,
-                                            std::chrono::steady_clock::time_point readAt)
+NeighbourState WindowsLan::neighbourRow(int state, quint32 lastReachableMs, int interfaceIndex,
+                                        std::chrono::steady_clock::time_point readAt)
 {
     using Kind = NeighbourState::Kind;
     // NlnsUnreachable, NlnsIncomplete, NlnsProbe, NlnsDelay, NlnsStale, NlnsReachable,

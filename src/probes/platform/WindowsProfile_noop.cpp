@@ -3,32 +3,32 @@
 // Off Windows the profile serves its command lines and parsers only; the system
 // it would ask is not there.
 
-QString WindowsProfile::findTool(const QString&) const
+QString WindowsConsole::findTool(const QString&) const
 {
     return {};
 }
 
-QString WindowsProfile::computerName() const
+QString WindowsNames::computerName() const
 {
     return {};
 }
 
-std::optional<quint32> WindowsProfile::parseAddress(const QString&) const
+std::optional<quint32> WindowsNames::parseAddress(const QString&) const
 {
     return std::nullopt;
 }
 
-QString WindowsProfile::reverseName(quint32) const
+QString WindowsNames::reverseName(quint32) const
 {
     return {};
 }
 
-QString WindowsProfile::forwardAddress(const QString&) const
+QString WindowsNames::forwardAddress(const QString&) const
 {
     return {};
 }
 
-NeighbourState WindowsProfile::neighbour(quint32, std::chrono::steady_clock::time_point) const
+NeighbourState WindowsLan::neighbour(quint32, std::chrono::steady_clock::time_point) const
 {
     return {};
 }

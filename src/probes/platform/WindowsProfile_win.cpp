@@ -52,7 +52,7 @@ QString searchIn(const wchar_t* path, const QString& name)
 
 } // namespace
 
-QString WindowsProfile::findTool(const QString& name) const
+QString WindowsConsole::findTool(const QString& name) const
 {
     if (name.isEmpty())
         return {};
@@ -68,7 +68,7 @@ QString WindowsProfile::findTool(const QString& name) const
     return searchIn(nullptr, name);
 }
 
-QString WindowsProfile::computerName() const
+QString WindowsNames::computerName() const
 {
     wchar_t buffer[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
@@ -77,7 +77,7 @@ QString WindowsProfile::computerName() const
     return QString::fromWCharArray(buffer, int(size));
 }
 
-std::optional<quint32> WindowsProfile::parseAddress(const QString& text) const
+std::optional<quint32> WindowsNames::parseAddress(const QString& text) const
 {
     const QByteArray bytes = text.toLocal8Bit();
     if (bytes.isEmpty() || bytes.contains('\0'))
@@ -91,7 +91,7 @@ std::optional<quint32> WindowsProfile::parseAddress(const QString& text) const
     return ntohl(address);
 }
 
-QString WindowsProfile::reverseName(quint32 address) const
+QString WindowsNames::reverseName(quint32 address) const
 {
     const WinsockSession winsock;
     if (!winsock.ok())
@@ -107,7 +107,7 @@ QString WindowsProfile::reverseName(quint32 address) const
     return QString::fromWCharArray(host);
 }
 
-QString WindowsProfile::forwardAddress(const QString& name) const
+QString WindowsNames::forwardAddress(const QString& name) const
 {
     const WinsockSession winsock;
     if (!winsock.ok())
@@ -129,8 +129,7 @@ QString WindowsProfile::forwardAddress(const QString& name) const
     return text;
 }
 
-NeighbourState WindowsProfile::neighbour(quint32 address,
-                                         std::chrono::steady_clock::time_point) const
+NeighbourState WindowsLan::neighbour(quint32 address, std::chrono::steady_clock::time_point) const
 {
     // A fresh reading every time: the table is read from memory, not the network.
     PMIB_IPNET_TABLE2 table = nullptr;

@@ -94,7 +94,7 @@ void AddressSweep::start(const QString& ip, const StopToken& stop, Report report
 {
     auto probe = std::make_shared<Probe>();
     probe->ip = ip;
-    probe->address = m_profile.parseAddress(ip).value_or(0);
+    probe->address = m_profile.names().parseAddress(ip).value_or(0);
     probe->stop = stop;
     probe->report = std::move(report);
     probe->onStop = std::make_unique<std::stop_callback<std::function<void()>>>(
@@ -171,7 +171,7 @@ void AddressSweep::begin(const std::shared_ptr<Probe>& shared)
     if (probe.stop.stopRequested())
         return;
     reconfirmUnconfirmed(m_profile, probe.address, probe.began, probe.began);
-    probe.echo = m_profile.sendEcho(probe.address);
+    probe.echo = m_profile.lan().sendEcho(probe.address);
     if (!probe.echo) {
         probe.console = true;
         m_consolePings.run([this, probe = shared] {
@@ -220,7 +220,7 @@ bool AddressSweep::settle(Probe& probe, Clock::time_point now, Clock::time_point
         probe.answered || probe.present || (console && (console->answered || console->present));
     if (there && nameWanted && !probe.asked) {
         probe.asked = true;
-        probe.lan = m_profile.askLanName(probe.address);
+        probe.lan = m_profile.lan().askLanName(probe.address);
         probe.lanDeadline = lanQuestionDeadline(probe.deadline, now);
     }
     // The questions to the LAN count only where the resolver knows no name.
@@ -250,7 +250,7 @@ void AddressSweep::readNeighbour(Probe& probe, Clock::time_point now, bool nameW
         // serves every address whose wait ended before it.
         if (probe.console || probe.readAfterWait)
             return;
-        const NeighbourState entry = m_profile.neighbour(probe.address, probe.deadline);
+        const NeighbourState entry = m_profile.lan().neighbour(probe.address, probe.deadline);
         probe.present = confirmedSince(entry, probe.began);
         probe.unread = entry.unread;
         probe.readAfterWait = true;
@@ -262,7 +262,7 @@ void AddressSweep::readNeighbour(Probe& probe, Clock::time_point now, bool nameW
         return;
     if (now >= probe.nextLook) {
         probe.present =
-            confirmedSince(m_profile.neighbour(probe.address, probe.nextLook), probe.began);
+            confirmedSince(m_profile.lan().neighbour(probe.address, probe.nextLook), probe.began);
         probe.nextLook = nextReading(now);
     }
     if (probe.nextLook < probe.deadline)
