@@ -59,29 +59,22 @@ QString SystemProbes::ipToHost(const QString& ip)
     const QString resolved = IpToHost(m_profile, ip);
     if (!resolved.isEmpty())
         return resolved;
-    if (!m_profile.names().parseAddress(ip))
+    // The host is asked only once its ping shows it is there. An address text the sweep
+    // does not take can show no such thing (see plainDottedAddress).
+    const std::shared_ptr<AddressSweep> probes = sweep();
+    if (!probes->takes(ip))
         return {};
-    // The host is asked only once its ping shows it is there.
-    StartedPing ping(m_profile, ip, StopToken());
-    return lanName(ip, ping.finish(StopToken()), ping.deadline(), StopToken());
-}
-
-QString SystemProbes::lanName(const QString& ip, const PingOutcome& ping,
-                              std::chrono::steady_clock::time_point pingDeadline,
-                              const StopToken& stop) const
-{
-    const std::optional<quint32> address = m_profile.names().parseAddress(ip);
-    if (!address || !(ping.answered || ping.present) || stop.stopRequested())
-        return {};
-    const std::unique_ptr<LanNameRequest> asked = m_profile.lan().askLanName(*address);
-    if (!asked)
-        return {};
-    return asked->wait(lanQuestionDeadline(pingDeadline, std::chrono::steady_clock::now()), stop);
+    QString host;
+    probes->await(ip, StopToken(), AddressSweep::Names::LanOnly, &host);
+    return host;
 }
 
 PingOutcome SystemProbes::ping(const QString& ip, const StopToken& stop)
 {
-    return subPing(m_profile, ip, stop);
+    const std::shared_ptr<AddressSweep> probes = sweep();
+    if (!probes->takes(ip))
+        return subPing(m_profile, ip, stop);
+    return probes->await(ip, stop, AddressSweep::Names::None, nullptr);
 }
 
 MacOutcome SystemProbes::macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop)
@@ -89,46 +82,31 @@ MacOutcome SystemProbes::macOf(const QString& ip, const OwnIdentity& me, const S
     return subMacGet(m_profile, ip, me, stop);
 }
 
-AddressFindings SystemProbes::probeAddress(const QString& ip, const OwnIdentity& me,
-                                           const StopToken& stop)
+std::shared_ptr<AddressSweep> SystemProbes::sweep()
 {
-    AddressFindings found;
-    if (stop.stopRequested())
-        return found;
-    // The name needs no reply and the reply no name: the lookup runs during the wait.
-    // The host itself is asked for its name only once the ping shows it is there.
-    StartedPing ping(m_profile, ip, stop);
-    found.host = IpToHost(m_profile, ip);
-    const PingOutcome outcome = ping.finish(stop);
-    if (found.host.isEmpty())
-        found.host = lanName(ip, outcome, ping.deadline(), stop);
-    afterPing(found, outcome, ip, me, stop);
-    return found;
+    const std::lock_guard hold(m_sweepLock);
+    if (!m_sweep)
+        m_sweep = std::make_shared<AddressSweep>(m_profile);
+    return m_sweep;
 }
 
 void SystemProbes::startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
                                 const Report& report)
 {
-    std::shared_ptr<AddressSweep> sweep;
-    {
-        const std::lock_guard hold(m_sweepLock);
-        if (!m_sweep)
-            m_sweep = std::make_shared<AddressSweep>(m_profile);
-        sweep = m_sweep;
-    }
-    if (!sweep->takes(ip)) {
+    const std::shared_ptr<AddressSweep> probes = sweep();
+    if (!probes->takes(ip)) {
         startOnThreads(m_threads, ip, me, stop, report);
         return;
     }
-    sweep->start(ip, stop,
-                 [this, ip, me, stop, report](const QString& host, const PingOutcome& ping) {
-                     AddressFindings found;
-                     if (!stop.stopRequested()) {
-                         found.host = host;
-                         afterPing(found, ping, ip, me, stop);
-                     }
-                     report(found);
-                 });
+    probes->start(ip, stop,
+                  [this, ip, me, stop, report](const QString& host, const PingOutcome& ping) {
+                      AddressFindings found;
+                      if (!stop.stopRequested()) {
+                          found.host = host;
+                          afterPing(found, ping, ip, me, stop);
+                      }
+                      report(found);
+                  });
 }
 
 ProbeCost SystemProbes::costPerAddress()

@@ -2,7 +2,6 @@
 
 #include "probes/NetworkProbes.h"
 
-#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -24,23 +23,18 @@ public:
     QString ipToHost(const QString& ip) override;
     PingOutcome ping(const QString& ip, const StopToken& stop) override;
     MacOutcome macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop) override;
-    AddressFindings probeAddress(const QString& ip, const OwnIdentity& me,
-                                 const StopToken& stop) override;
     void startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
                       const Report& report) override;
     ProbeCost costPerAddress() override;
 
 private:
-    // The name the host at `ip` gives itself on the LAN, asked only where `ping` found
-    // it there.
-    QString lanName(const QString& ip, const PingOutcome& ping,
-                    std::chrono::steady_clock::time_point pingDeadline,
-                    const StopToken& stop) const;
+    // The one waiter for every address the program probes itself, made on first use.
+    std::shared_ptr<AddressSweep> sweep();
 
     const PlatformProfile& m_profile;
     std::mutex m_sweepLock;
     std::shared_ptr<AddressSweep> m_sweep;
-    // For an address text the sweep does not take (one read from a file). Last, so
-    // that its probes end before anything they use goes.
+    // For an address text the sweep does not take (one read from a file), probed by the
+    // console ping alone. Last, so that its probes end before anything they use goes.
     QThreadPool m_threads;
 };

@@ -1,3 +1,4 @@
+#include "EchoReplies.h"
 #include "LabSwitches.h"
 #include "ProcessWatch.h"
 
@@ -385,18 +386,14 @@ void TestLabProbes::wholeRangeInFlight()
     QElapsedTimer clock;
     clock.start();
     std::vector<std::unique_ptr<EchoRequest>> requests;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kPingWaitSeconds);
     for (int i = 1; i <= 254; ++i) {
         requests.push_back(
             profile.lan().sendEcho(address(env("NETLAB_PREFIX") + u'.' + QString::number(i))));
         QVERIFY(requests.back());
     }
-    // Each awaited on a thread of its own, as the survey's probes do.
-    std::vector<char> answered(requests.size());
-    {
-        std::vector<std::jthread> waiters;
-        for (std::size_t k = 0; k < requests.size(); ++k)
-            waiters.emplace_back([&, k] { answered[k] = requests[k]->waitForReply(StopToken()); });
-    }
+    // All awaited by one waiter, as the sweep's.
+    const std::vector<char> answered = awaitReplies(requests, deadline);
     const qint64 elapsed = clock.elapsed();
     QCOMPARE(ProcessWatch::childProcesses(), QStringList());
     for (std::size_t k = 0; k < requests.size(); ++k) {
@@ -453,6 +450,7 @@ void TestLabProbes::rawSocketTakesOnlyItsReply()
     const quint32 asked = address(deadAddresses().first());
     const quint32 other = address(deadAddresses().last());
     QVERIFY(asked != other);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     const std::unique_ptr<SharedEchoRequest> request =
         channel->send(asked, std::chrono::milliseconds(500));
     QVERIFY(request);
@@ -497,7 +495,7 @@ void TestLabProbes::rawSocketTakesOnlyItsReply()
 
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(request->waitForReply(StopToken()), answered);
+    QCOMPARE(bool(awaitReplies(std::vector{request.get()}, deadline).front()), answered);
     // The request's 500 ms and room for a busy machine: the flood does not extend it.
     QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
 }

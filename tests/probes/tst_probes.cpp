@@ -86,7 +86,6 @@ public:
     std::unique_ptr<EchoRequest> sendEcho(quint32) const override
     {
         struct Unanswered : EchoRequest {
-            bool waitForReply(const StopToken&) override { return false; }
             bool answered() override { return false; }
             int descriptor() const override { return -1; }
             void collect() override {}
@@ -104,7 +103,6 @@ public:
     {
         using Time = std::chrono::steady_clock::time_point;
         struct Named : LanNameRequest {
-            QString wait(Time, const StopToken&) override { return u"lanhost"_s; }
             std::optional<QString> check(Time) override { return u"lanhost"_s; }
             Time nextCheck(Time deadline) const override { return deadline; }
         };

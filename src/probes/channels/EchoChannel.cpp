@@ -138,54 +138,11 @@ std::unique_ptr<SharedEchoRequest> EchoChannel::send(quint32 address,
             break;
     }
     return std::unique_ptr<SharedEchoRequest>(
-        new SharedEchoRequest(shared_from_this(), sequence, sent, deadline));
+        new SharedEchoRequest(shared_from_this(), sequence, sent));
 }
 
-bool EchoChannel::waitFor(quint16 sequence, std::chrono::steady_clock::time_point deadline,
-                          const StopToken& stop)
+void EchoChannel::collect()
 {
-    // The reader sleeps waiting for the socket, which knows nothing of the stop; the others sleep
-    // on the condition, which does.
-    const std::stop_callback wake(stop.token(), [this] { m_wakeup.wake(); });
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        const Waiter& waiter = m_waiting.at(sequence);
-        if (waiter.answered)
-            return true;
-        if (stop.stopRequested() || std::chrono::steady_clock::now() >= deadline)
-            return false;
-        if (!m_reading) {
-            m_reading = true;
-            lock.unlock();
-            read(sequence, deadline, stop);
-            lock.lock();
-            m_reading = false;
-            // Someone still waiting takes the reading over.
-            m_changed.notify_all();
-            continue;
-        }
-        m_changed.wait_until(lock, stop.token(), deadline,
-                             [&] { return waiter.answered || !m_reading; });
-    }
-}
-
-void EchoChannel::read(quint16 sequence, std::chrono::steady_clock::time_point deadline,
-                       const StopToken& stop)
-{
-    for (;;) {
-        // A survey's waiter may have collected this reply for us.
-        if (drain(sequence) || answered(sequence) || stop.stopRequested())
-            return;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return;
-        m_wakeup.wait(m_socket, deadline);
-    }
-}
-
-bool EchoChannel::drain(quint16 sequence)
-{
-    bool mine = false;
-    bool others = false;
     // Bounded, so that a flood of replies cannot keep the reader from its own deadline.
     for (int k = 0; k < 4096; ++k) {
         char packet[EchoPackets::kReadLength];
@@ -214,14 +171,7 @@ bool EchoChannel::drain(quint16 sequence)
         if (found == m_waiting.end() || found->second.address != reply->source)
             continue;
         found->second.answered = true;
-        if (sequence != 0 && reply->sequence == sequence)
-            mine = true;
-        else
-            others = true;
     }
-    if (others)
-        m_changed.notify_all();
-    return mine;
 }
 
 bool EchoChannel::answered(quint16 sequence)
@@ -238,21 +188,15 @@ void EchoChannel::forget(quint16 sequence)
 }
 
 SharedEchoRequest::SharedEchoRequest(std::shared_ptr<EchoChannel> channel, quint16 sequence,
-                                     bool sent, std::chrono::steady_clock::time_point deadline)
+                                     bool sent)
     : m_channel(std::move(channel))
     , m_sequence(sequence)
     , m_sent(sent)
-    , m_deadline(deadline)
 {}
 
 SharedEchoRequest::~SharedEchoRequest()
 {
     m_channel->forget(m_sequence);
-}
-
-bool SharedEchoRequest::waitForReply(const StopToken& stop)
-{
-    return m_sent && m_channel->waitFor(m_sequence, m_deadline, stop);
 }
 
 bool SharedEchoRequest::answered()

@@ -1,10 +1,8 @@
 #pragma once
 
 #include "probes/channels/Requests.h"
-#include "probes/channels/Wakeup.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,10 +21,8 @@ class SharedEchoRequest;
 // comes from the address that request asked; each request's sequence is drawn at
 // random, since every host asked sees the identifier.
 //
-// No thread of its own: whichever waiter finds no one reading the socket reads it
-// and hands the replies it finds to their waiters, and passes the reading on when
-// its own wait ends. A waiter for many requests at once (the survey's) polls
-// descriptor() and calls collect() instead.
+// No thread of its own: the one waiter for many requests (AddressSweep's) polls
+// descriptor() and calls collect(), which hands each reply to its request.
 class EchoChannel final : public std::enable_shared_from_this<EchoChannel> {
 public:
     enum class Kind { Datagram, Raw };
@@ -51,7 +47,7 @@ public:
     // Readable when replies may be waiting to be collected.
     int descriptor() const { return m_socket; }
     // Hands every reply the socket holds to its request, without waiting.
-    void collect() { drain(0); }
+    void collect();
 
 private:
     friend class SharedEchoRequest;
@@ -61,30 +57,19 @@ private:
     };
 
     EchoChannel(Kind kind, int socket, quint16 identifier);
-    bool waitFor(quint16 sequence, std::chrono::steady_clock::time_point deadline,
-                 const StopToken& stop);
-    // Reads the socket until `sequence` is answered, the deadline or the stop.
-    void read(quint16 sequence, std::chrono::steady_clock::time_point deadline,
-              const StopToken& stop);
-    // Hands every reply queued on the socket to its waiter; true once `sequence`'s came.
-    bool drain(quint16 sequence);
     bool answered(quint16 sequence);
     void forget(quint16 sequence);
 
     const Kind m_kind;
     const int m_socket;
-    Wakeup m_wakeup; // a stop wakes the reader out of its wait for the socket
     const quint16 m_identifier;
     std::mutex m_mutex;
-    std::condition_variable_any m_changed;
     std::map<quint16, Waiter> m_waiting;
-    bool m_reading = false;
 };
 
 class SharedEchoRequest final : public EchoRequest {
 public:
     ~SharedEchoRequest() override;
-    bool waitForReply(const StopToken& stop) override;
     bool answered() override;
     int descriptor() const override { return m_channel->descriptor(); }
     void collect() override { m_channel->collect(); }
@@ -93,11 +78,9 @@ public:
 
 private:
     friend class EchoChannel;
-    SharedEchoRequest(std::shared_ptr<EchoChannel> channel, quint16 sequence, bool sent,
-                      std::chrono::steady_clock::time_point deadline);
+    SharedEchoRequest(std::shared_ptr<EchoChannel> channel, quint16 sequence, bool sent);
 
     std::shared_ptr<EchoChannel> m_channel;
     quint16 m_sequence = 0;
     bool m_sent = false;
-    std::chrono::steady_clock::time_point m_deadline;
 };

@@ -34,20 +34,6 @@ public:
         }
     }
 
-    QString wait(std::chrono::steady_clock::time_point deadline, const StopToken& stop) override
-    {
-        for (;; ++m_round) {
-            const auto until = roundEnd(deadline);
-            const std::optional<QString> netbios = answer(m_netbios.get(), until, stop);
-            const std::optional<QString> mdns = answer(m_mdns.get(), until, stop);
-            const bool last = m_round >= kRounds || stop.stopRequested() ||
-                              std::chrono::steady_clock::now() >= deadline;
-            if (const std::optional<QString> name = decide(netbios, mdns, last))
-                return *name;
-            resendUnanswered(netbios, mdns);
-        }
-    }
-
     std::optional<QString> check(std::chrono::steady_clock::time_point deadline) override
     {
         const auto now = std::chrono::steady_clock::now();
@@ -108,16 +94,8 @@ private:
             m_mdns->resend();
     }
 
-    // A question's answer (by `until`, or as it stands), cleaned for the list rows;
-    // empty when it answered without a usable name.
-    static std::optional<QString> answer(DatagramChannel::Question* question,
-                                         std::chrono::steady_clock::time_point until,
-                                         const StopToken& stop)
-    {
-        if (!question)
-            return std::nullopt;
-        return cleaned(question->wait(until, stop));
-    }
+    // A question's answer as it stands, cleaned for the list rows; empty when it
+    // answered without a usable name.
     static std::optional<QString> answer(DatagramChannel::Question* question)
     {
         if (!question)

@@ -31,32 +31,28 @@ struct NeighbourState {
 // incomplete entry, or one confirmed earlier, may be a host that has left the LAN.
 bool confirmedSince(const NeighbourState& entry, std::chrono::steady_clock::time_point since);
 
-// One echo request that the program sent itself, without the console ping.
+// One echo request that the program sent itself, without the console ping, watched
+// without waiting by the one waiter of many requests: whether an echo reply from the
+// very address has been collected yet (never for a request that could not be sent: no
+// route, a broadcast address), the descriptor that turns readable when replies may have
+// come (-1: none to watch), and collecting them. The waiter keeps the deadline.
 class EchoRequest {
 public:
     virtual ~EchoRequest() = default;
-    // True once an echo reply from the very address arrives within the ping wait,
-    // counted from the sending; false when the wait passes, the request could not
-    // be sent (no route, a broadcast address) or `stop` is requested first.
-    virtual bool waitForReply(const StopToken& stop) = 0;
-    // Without waiting, for one waiter that watches many requests: whether the reply
-    // has been collected yet, the descriptor that turns readable when replies may
-    // have come (-1: none to watch), and collecting them.
     virtual bool answered() = 0;
     virtual int descriptor() const = 0;
     virtual void collect() = 0;
 };
 
-// The questions to one host about the name it gives itself on the LAN, sent together.
+// The questions to one host about the name it gives itself on the LAN, sent together,
+// and watched without waiting by the one waiter of many requests.
 class LanNameRequest {
 public:
     virtual ~LanNameRequest() = default;
-    // The name, cleaned for the list rows: NetBIOS's workstation name, else the one
-    // multicast DNS gives. Empty when neither answered before `deadline` or `stop`.
-    virtual QString wait(std::chrono::steady_clock::time_point deadline, const StopToken& stop) = 0;
-    // The same without waiting, for one waiter that watches many requests: the name
-    // once the answers so far decide it, nothing while one may still come. Asks again
-    // what is unanswered when it is due; call it again by nextCheck() at the latest.
+    // The name, cleaned for the list rows (NetBIOS's workstation name, else the one
+    // multicast DNS gives), once the answers so far decide it; empty when neither
+    // answered before `deadline`; nothing while one may still come. Asks again what is
+    // unanswered when it is due; call it again by nextCheck() at the latest.
     virtual std::optional<QString> check(std::chrono::steady_clock::time_point deadline) = 0;
     virtual std::chrono::steady_clock::time_point
     nextCheck(std::chrono::steady_clock::time_point deadline) const = 0;

@@ -4,22 +4,17 @@
 #include "probes/platform/CommandRunner.h"
 
 #include <chrono>
-#include <memory>
 #include <optional>
 
-class EchoRequest;
 class PlatformProfile;
 
-// subPing: one echo request to the address text. `answered` when a reply from that
-// very address came; `present` when none came but an ARP reply confirmed the address
-// during the wait; `error` when the ping tool could not be started. A text that is
-// no safe operand (empty, an option, blanks) is refused with the no-answer result and
-// nothing is run. A stop request kills the ping.
-//
-// Where the profile can send the request itself it does so for a plain dotted
-// address (no child process); any other text, or a system that refuses, gets the
-// console ping, whose output must then name the address as given.
-PingOutcome subPing(const QString& ip, const StopToken& stop);
+// subPing: one echo request to the address text by the console ping, whose output must
+// name the address as given. `answered` when a reply from that very address came;
+// `present` when none came but an ARP reply confirmed the address during the wait;
+// `error` when the ping tool could not be started. A text that is no safe operand
+// (empty, an option, blanks) is refused with the no-answer result and nothing is run.
+// A stop request kills the ping. Where the program can send the request itself,
+// AddressSweep does so for a plain dotted address, and this runs only where it cannot.
 PingOutcome subPing(const PlatformProfile& profile, const QString& ip, const StopToken& stop);
 
 // The address when `ip` is written exactly as the console ping would print it in its
@@ -46,25 +41,3 @@ inline constexpr std::chrono::milliseconds kLateQuestionWait{300};
 std::chrono::steady_clock::time_point
 lanQuestionDeadline(std::chrono::steady_clock::time_point pingDeadline,
                     std::chrono::steady_clock::time_point asked);
-
-// subPing in two halves, so that the caller can look up the address's name while
-// the reply is awaited. Both halves on the same thread.
-class StartedPing {
-public:
-    StartedPing(const PlatformProfile& profile, const QString& ip, const StopToken& stop);
-    ~StartedPing();
-    PingOutcome finish(const StopToken& stop);
-    // When the wait for the reply ends, for the questions sent beside the echo request.
-    std::chrono::steady_clock::time_point deadline() const { return m_deadline; }
-
-private:
-    PingOutcome awaitReply(const StopToken& stop);
-
-    const PlatformProfile& m_profile;
-    QString m_ip;
-    std::optional<quint32> m_address;
-    std::chrono::steady_clock::time_point m_began;
-    std::chrono::steady_clock::time_point m_deadline;
-    std::unique_ptr<EchoRequest> m_echo;
-    std::optional<StartedCommand> m_command;
-};

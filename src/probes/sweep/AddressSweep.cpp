@@ -6,6 +6,7 @@
 #include "probes/platform/PlatformProfile.h"
 
 #include <algorithm>
+#include <future>
 #include <optional>
 #include <stop_token>
 
@@ -31,6 +32,7 @@ Clock::time_point nextReading(Clock::time_point after)
 struct AddressSweep::Probe {
     QString ip;
     quint32 address = 0;
+    Names names = Names::ResolverThenLan;
     StopToken stop;
     Report report;
     std::unique_ptr<std::stop_callback<std::function<void()>>> onStop;
@@ -90,17 +92,19 @@ bool AddressSweep::takes(const QString& ip) const
     return ProbeText::isSafeOperand(ip) && plainDottedAddress(m_profile, ip).has_value();
 }
 
-void AddressSweep::start(const QString& ip, const StopToken& stop, Report report)
+void AddressSweep::start(const QString& ip, const StopToken& stop, Report report, Names names)
 {
     auto probe = std::make_shared<Probe>();
     probe->ip = ip;
     probe->address = m_profile.names().parseAddress(ip).value_or(0);
+    probe->names = names;
+    probe->looked = names != Names::ResolverThenLan;
     probe->stop = stop;
     probe->report = std::move(report);
     probe->onStop = std::make_unique<std::stop_callback<std::function<void()>>>(
         stop.token(), [this] { m_wakeup.wake(); });
     // The name needs no reply and the reply no name: the lookup runs during the wait.
-    if (!stop.stopRequested()) {
+    if (!stop.stopRequested() && !probe->looked) {
         m_lookups.run([this, probe] {
             const QString host = IpToHost(m_profile, probe->ip);
             {
@@ -116,6 +120,21 @@ void AddressSweep::start(const QString& ip, const StopToken& stop, Report report
         m_inbox.push_back(std::move(probe));
     }
     m_wakeup.wake();
+}
+
+PingOutcome AddressSweep::await(const QString& ip, const StopToken& stop, Names names,
+                                QString* host)
+{
+    std::promise<PingOutcome> reported;
+    start(
+        ip, stop,
+        [&](const QString& name, const PingOutcome& ping) {
+            if (host)
+                *host = name;
+            reported.set_value(ping);
+        },
+        names);
+    return reported.get_future().get();
 }
 
 void AddressSweep::run()
@@ -213,7 +232,7 @@ bool AddressSweep::settle(Probe& probe, Clock::time_point now, Clock::time_point
     // A lookup or a console ping still running wakes the waiter when it ends.
     const bool waited =
         probe.console ? console.has_value() : probe.answered || now >= probe.deadline;
-    const bool nameWanted = !looked || host.isEmpty();
+    const bool nameWanted = probe.names != Names::None && (!looked || host.isEmpty());
     if (!probe.answered && !probe.present && !console)
         readNeighbour(probe, now, nameWanted, next);
     const bool there =
@@ -224,8 +243,8 @@ bool AddressSweep::settle(Probe& probe, Clock::time_point now, Clock::time_point
         probe.lanDeadline = lanQuestionDeadline(probe.deadline, now);
     }
     // The questions to the LAN count only where the resolver knows no name.
-    bool named = looked && !host.isEmpty();
-    if (looked && host.isEmpty()) {
+    bool named = looked && (!host.isEmpty() || probe.names == Names::None);
+    if (looked && !named) {
         if (!probe.asked)
             named = waited && !there;
         else if (!probe.lan || probe.lanName)

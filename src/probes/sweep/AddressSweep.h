@@ -25,6 +25,10 @@ class PlatformProfile;
 class AddressSweep {
 public:
     using Report = std::function<void(const QString& host, const PingOutcome& ping)>;
+    // Whom a probe asks for the name besides the echo: the resolver, and the host itself
+    // where the resolver knows none (a survey's address); only the host (the resolver
+    // was asked already); or nobody (a ping alone).
+    enum class Names { ResolverThenLan, LanOnly, None };
 
     explicit AddressSweep(const PlatformProfile& profile);
     // Addresses still in flight are dropped without a report.
@@ -38,7 +42,10 @@ public:
     bool takes(const QString& ip) const;
     // Returns at once; `report` follows once, on the waiter's thread. A stopped
     // address reports at once, with nothing heard.
-    void start(const QString& ip, const StopToken& stop, Report report);
+    void start(const QString& ip, const StopToken& stop, Report report,
+               Names names = Names::ResolverThenLan);
+    // start() and the wait for its report, for a caller on a thread of its own.
+    PingOutcome await(const QString& ip, const StopToken& stop, Names names, QString* host);
 
 private:
     struct Probe;
