@@ -71,6 +71,30 @@ private:
     LinuxNames m_real{QString()};
 };
 
+// A neighbour table that holds one resolved entry, or cannot be read.
+class NeighbourTableOf : public LanAccess {
+public:
+    NeighbourTableOf(quint32 address, const QByteArray& hexMac)
+        : m_address(address)
+        , m_mac(QByteArray::fromHex(hexMac))
+    {}
+    bool unread = false;
+    NeighbourState neighbour(quint32 address, std::chrono::steady_clock::time_point) const override
+    {
+        NeighbourState entry;
+        entry.unread = unread;
+        if (!unread && address == m_address) {
+            entry.kind = NeighbourState::Kind::Stale;
+            entry.linkAddress = m_mac;
+        }
+        return entry;
+    }
+
+private:
+    quint32 m_address;
+    QByteArray m_mac;
+};
+
 // A LAN whose host drops the program's echo requests and answers the ARP request of
 // the kernel's `answeredProbe`-th confirmation (0: none), as a LAN that loses the
 // others. Asked on the LAN, it names itself at once; `askedAfter` counts the
@@ -119,7 +143,12 @@ public:
 
 private:
     mutable std::mutex m_lock;
-    mutable NeighbourState m_entry{NeighbourState::Kind::Reachable, {}, 2};
+    mutable NeighbourState m_entry = [] {
+        NeighbourState known;
+        known.kind = NeighbourState::Kind::Reachable;
+        known.interfaceIndex = 2;
+        return known;
+    }();
 };
 
 } // namespace
@@ -137,10 +166,8 @@ private slots:
     void pingToolMissingIsAnError();
     void hungPingIsKilledByStop();
 
-    void macFromTheTable();
-    void ownAddressConsultsNothing();
-    void unreadableTableIsAnError();
-    void malformedRowIsAnError();
+    void macFromTheNeighbourTable_data();
+    void macFromTheNeighbourTable();
 
     void tightDescriptorLimitLowersTheBound();
     void slowLookupsBringMoreThreads_data();
@@ -209,7 +236,6 @@ LinuxTools TestProbes::tools() const
     LinuxTools t;
     t.ping = m_dir->filePath(u"ping"_s);
     t.ip = m_dir->filePath(u"ip"_s);
-    t.arpTable = kFixtures + u"/linux/arp_lab.txt"_s;
     t.routeTable = kFixtures + u"/linux/route_lab.txt"_s;
     return t;
 }
@@ -317,55 +343,32 @@ void TestProbes::hungPingIsKilledByStop()
     QVERIFY(::kill(pid, 0) == -1 && errno == ESRCH);
 }
 
-void TestProbes::macFromTheTable()
+void TestProbes::macFromTheNeighbourTable_data()
 {
-    const LinuxProfile profile(tools());
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<bool>("unread");
+    QTest::addColumn<QString>("mac");
+    QTest::addColumn<bool>("error");
+    QTest::newRow("a resolved entry")
+        << u"198.18.0.12"_s << false << u"02-4E-53-AB-CD-EF"_s << false;
+    QTest::newRow("the table unreadable") << u"198.18.0.12"_s << true << QString() << true;
+    // The PC's own address consults nothing, not even a table that cannot be read.
+    QTest::newRow("the own address") << u"198.18.0.10"_s << true << u"02-4E-53-00-00-0A"_s << false;
+    QTest::newRow("no address text") << u"198.18.0"_s << true << QString() << false;
+}
+
+void TestProbes::macFromTheNeighbourTable()
+{
+    QFETCH(QString, ip);
+    QFETCH(bool, unread);
+    QFETCH(QString, mac);
+    QFETCH(bool, error);
+    const auto table = std::make_shared<NeighbourTableOf>(0xC612000C, "024e53abcdef");
+    table->unread = unread;
     const OwnIdentity me{u"pc"_s, u"198.18.0.10"_s, u"02-4E-53-00-00-0A"_s};
-    QCOMPARE(subMacGet(profile, u"198.18.0.1"_s, me, StopToken()).mac, u"02-4E-53-00-00-01"_s);
-    QCOMPARE(subMacGet(profile, u"198.18.0.12"_s, me, StopToken()).mac, u"02-4E-53-AB-CD-EF"_s);
-    const MacOutcome incomplete = subMacGet(profile, u"198.18.0.2"_s, me, StopToken());
-    QVERIFY(incomplete.mac.isEmpty());
-    QVERIFY(!incomplete.error);
-}
-
-void TestProbes::ownAddressConsultsNothing()
-{
-    LinuxTools none;
-    none.arpTable = m_dir->filePath(u"no-table"_s);
-    const OwnIdentity me{u"pc"_s, u"198.18.0.10"_s, u"02-4E-53-00-00-0A"_s};
-    const MacOutcome own = subMacGet(LinuxProfile(none), me.myIp, me, StopToken());
-    QCOMPARE(own.mac, me.myMac);
-    QVERIFY(!own.error);
-    // Without an own address there is no shortcut, not even for the empty text.
-    const MacOutcome empty = subMacGet(LinuxProfile(none), QString(), OwnIdentity(), StopToken());
-    QVERIFY(empty.mac.isEmpty());
-    QVERIFY(!empty.error);
-}
-
-void TestProbes::unreadableTableIsAnError()
-{
-    LinuxTools broken = tools();
-    broken.arpTable = m_dir->filePath(u"no-table"_s);
-    const MacOutcome outcome =
-        subMacGet(LinuxProfile(broken), u"198.18.0.1"_s, OwnIdentity(), StopToken());
-    QVERIFY(outcome.error);
-    QVERIFY(outcome.mac.isEmpty());
-}
-
-void TestProbes::malformedRowIsAnError()
-{
-    const QString table = m_dir->filePath(u"arp"_s);
-    QFile file(table);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("IP address       HW type     Flags       HW address            Mask     Device\n"
-               "198.18.0.5       0x1         0x2         02:4e:53              *        eth0\n");
-    file.close();
-    LinuxTools t = tools();
-    t.arpTable = table;
-    const MacOutcome outcome =
-        subMacGet(LinuxProfile(t), u"198.18.0.5"_s, OwnIdentity(), StopToken());
-    QVERIFY(outcome.error);
-    QVERIFY(outcome.mac.isEmpty());
+    const MacOutcome outcome = subMacGet(LinuxProfile(tools()).with(table), ip, me, StopToken());
+    QCOMPARE(outcome.mac, mac);
+    QCOMPARE(outcome.error, error);
 }
 
 void TestProbes::tightDescriptorLimitLowersTheBound()
@@ -376,7 +379,8 @@ void TestProbes::tightDescriptorLimitLowersTheBound()
             "printf '64 bytes from %s: icmp_seq=1 ttl=64 time=0.1 ms\\n' \"$ip\"\n"_s);
     const auto names = std::make_shared<ScriptedNames>();
     names->name = u"host"_s;
-    const PlatformProfile profile = LinuxProfile(tools()).with(names);
+    const PlatformProfile profile = LinuxProfile(tools()).with(names).with(
+        std::make_shared<NeighbourTableOf>(0xC6120011, "024e53000011"));
     auto probes = std::make_shared<SystemProbes>(profile);
 
     rlimit saved{};
@@ -588,9 +592,6 @@ void TestProbes::toolsPresent()
     LinuxTools noPing = tools();
     noPing.ping.clear();
     QVERIFY(!PingDllChk(LinuxProfile(noPing)));
-    LinuxTools noTable = tools();
-    noTable.arpTable = m_dir->filePath(u"no-table"_s);
-    QVERIFY(!PingDllChk(LinuxProfile(noTable)));
     LinuxTools noIp = tools();
     noIp.ip = m_dir->filePath(u"no-ip"_s);
     QVERIFY(!SystemProbes(LinuxProfile(noIp)).toolsPresent());

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -94,6 +95,9 @@ void parseNeighbour(const char* data, std::size_t length, Clock::time_point read
             quint32 network;
             std::memcpy(&network, payload, 4);
             address = ntohl(network);
+        } else if (attribute.rta_type == NDA_LLADDR) {
+            // Bounded: no link layer's address is longer than this (InfiniBand's is 20).
+            state.linkAddress = QByteArray(payload, qsizetype(std::min<std::size_t>(size, 32)));
         } else if (attribute.rta_type == NDA_CACHEINFO && size >= sizeof(nda_cacheinfo)) {
             nda_cacheinfo times;
             std::memcpy(&times, payload, sizeof times);

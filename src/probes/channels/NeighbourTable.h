@@ -6,8 +6,9 @@
 
 #include <map>
 
-// The kernel's IPv4 neighbour table over rtnetlink: its entries with their state and
-// the time of their last confirmation, which /proc/net/arp does not give.
+// The kernel's IPv4 neighbour table over rtnetlink, the program's one reader of it on
+// Linux: its entries with their state, link-layer address and the time of their last
+// confirmation, which /proc/net/arp does not give.
 namespace NeighbourTable {
 
 using Entries = std::map<quint32, NeighbourState>;

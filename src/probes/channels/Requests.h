@@ -3,6 +3,7 @@
 // probes/channels/: one shared descriptor per protocol, waited on without blocking; what
 // each hands back for one question.
 
+#include <QByteArray>
 #include <QString>
 
 #include <chrono>
@@ -18,6 +19,8 @@ struct NeighbourState {
     std::optional<std::chrono::steady_clock::time_point> confirmedAt;
     // The interface the entry belongs to, for a request to confirm it afresh.
     int interfaceIndex = 0;
+    // The link-layer address the entry holds, as the table gives it (empty: none).
+    QByteArray linkAddress;
     // Another party keeps the entry: it was learnt externally (EVPN, a controller) or
     // the kernel resolves it on an owner's behalf. Such an entry is only read.
     bool keptByOthers = false;

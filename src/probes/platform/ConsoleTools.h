@@ -11,11 +11,13 @@ struct CommandLine {
     QStringList arguments;
 };
 
-// Where the ARP table is listed from: the output of a command, or a file the
-// system keeps (when `file` is set, no command runs).
+// Where the ARP table is listed from: the output of a command, a file the system
+// keeps (when `file` is set, no command runs), or no text at all: the neighbour
+// table as LanAccess reads it.
 struct ArpSource {
     CommandLine command;
     QString file;
+    bool neighbourTable = false;
 };
 
 // What an ARP listing says about one address. `malformed` is a row that names the

@@ -20,9 +20,6 @@ const QStringList& toolDirectories()
     return directories;
 }
 
-// The ATF_COM flag of the kernel's ARP table: the entry holds a resolved address.
-constexpr uint kArpComplete = 0x2;
-
 } // namespace
 
 LinuxTools LinuxTools::installed()
@@ -30,7 +27,6 @@ LinuxTools LinuxTools::installed()
     LinuxTools tools;
     tools.ping = QStandardPaths::findExecutable(u"ping"_s, toolDirectories());
     tools.ip = QStandardPaths::findExecutable(u"ip"_s, toolDirectories());
-    tools.arpTable = u"/proc/net/arp"_s;
     tools.routeTable = u"/proc/net/route"_s;
     tools.echoSockets = true;
     tools.rawEcho = true;
@@ -51,7 +47,7 @@ LinuxConsole::LinuxConsole(LinuxTools tools)
 QStringList LinuxConsole::requiredTools() const
 {
     // A tool that was not found has an empty path, which findTool() never finds.
-    return {m_tools.ping, m_tools.ip, m_tools.arpTable};
+    return {m_tools.ping, m_tools.ip};
 }
 
 QString LinuxConsole::findTool(const QString& name) const
@@ -75,7 +71,9 @@ CommandLine LinuxConsole::pingCommand(const QString& ip) const
 
 ArpSource LinuxConsole::arpSource() const
 {
-    return {{}, m_tools.arpTable};
+    // The kernel's table over netlink, the reading that also tells presence: its text
+    // form has no states to tell a stale entry from a fresh one.
+    return {{}, {}, true};
 }
 
 CommandLine LinuxConsole::adapterListCommand() const
@@ -93,9 +91,9 @@ bool LinuxConsole::pingAnswered(const QString& output, const QString& ip) const
     return parsePing(output, ip);
 }
 
-ArpMatch LinuxConsole::arpMac(const QString& output, const QString& ip) const
+ArpMatch LinuxConsole::arpMac(const QString&, const QString&) const
 {
-    return parseArpTable(output, ip);
+    return {}; // no listing is ever read as text here (see arpSource)
 }
 
 QString LinuxConsole::adapterListMac(const QString& output) const
@@ -119,32 +117,6 @@ bool LinuxConsole::parsePing(const QString& output, const QString& ip)
             return true;
     }
     return false;
-}
-
-ArpMatch LinuxConsole::parseArpTable(const QString& output, const QString& ip)
-{
-    ArpMatch match;
-    const QStringList lines = ProbeText::lines(output);
-    for (const QString& line : lines) {
-        const QStringList fields = ProbeText::fields(line);
-        // IP address, HW type, Flags, HW address, Mask, Device
-        if (fields.isEmpty() || fields.first() != ip)
-            continue;
-        bool flagsOk = false;
-        const uint flags = fields.size() > 2 ? fields[2].toUInt(&flagsOk, 16) : 0;
-        if (flagsOk && !(flags & kArpComplete))
-            continue; // still being resolved, or failed: no answer
-        const QString mac = fields.size() > 3 ? ProbeText::normaliseMac(fields[3]) : QString();
-        if (!flagsOk || mac.isEmpty()) {
-            match.malformed = true;
-            return match;
-        }
-        if (mac == ProbeText::kZeroMac)
-            continue;
-        match.mac = mac;
-        return match;
-    }
-    return match;
 }
 
 QString LinuxConsole::parseLinkList(const QString& output)

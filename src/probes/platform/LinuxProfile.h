@@ -8,7 +8,6 @@
 struct LinuxTools {
     QString ping;       // iputils ping
     QString ip;         // iproute2 ip, for the adapter listing
-    QString arpTable;   // the kernel's ARP table
     QString routeTable; // the kernel's IPv4 routes
     // Send echo requests over the system's unprivileged ICMP sockets where it allows
     // them, and run `ping` only where it does not. Off for stand-in tools.
@@ -24,7 +23,7 @@ struct LinuxTools {
     static LinuxTools installed();
 };
 
-// iputils ping, /proc/net/arp and `ip -o link`.
+// iputils ping and `ip -o link`; the ARP table is the neighbour table LinuxLan reads.
 class LinuxConsole final : public ConsoleTools {
 public:
     explicit LinuxConsole(LinuxTools tools);
@@ -42,8 +41,6 @@ public:
     // The parsers, pure.
     // iputils' reply line "64 bytes from 198.18.0.11: icmp_seq=1 ttl=64 time=..."
     static bool parsePing(const QString& output, const QString& ip);
-    // /proc/net/arp: complete entries only; an all-zero address is no answer.
-    static ArpMatch parseArpTable(const QString& output, const QString& ip);
     // `ip -o link`: the first non-zero "link/ether" address.
     static QString parseLinkList(const QString& output);
 
