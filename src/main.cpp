@@ -3,7 +3,7 @@
 #include "cli/SurveyCommand.h"
 #include "probes/SystemProbes.h"
 #include "store/HistoryLog.h"
-#include "store/LogLock.h"
+#include "store/LogKeeper.h"
 #include "store/ProgramFolders.h"
 #include "store/ProgramVersion.h"
 #include "store/VendorRegistry.h"
@@ -127,18 +127,14 @@ int openWindow(int argc, char* argv[])
     // Before any path is decided: finding the log's place writes a probe file.
     if (!frmNetScp::textCodecCheck(&boxes, nullptr))
         return 1;
-    const QString logPath = historyLogPath();
-    LogLock lock(logPath);
-    if (!claimTheLog(lock, boxes))
+    const auto log = std::make_shared<LogKeeper>(historyLogPath());
+    if (!claimTheLog(*log, boxes))
         return 0;
-    RunningWindow running(lock.serverName());
-    if (lock.isLocked()) {
-        lock.keepFresh();
-        if (!running.listen())
-            printLine(stderr, u"netroscope: 次の起動からこのウィンドウを呼び出せません / a later "
-                              u"start cannot bring this window forward: "_s +
-                                  running.errorString());
-    }
+    RunningWindow running(log->serverName());
+    if (log->isLocked() && !running.listen())
+        printLine(stderr, u"netroscope: 次の起動からこのウィンドウを呼び出せません / a later "
+                          u"start cannot bring this window forward: "_s +
+                              running.errorString());
 
     SystemFileDialogs dialogs;
     DesktopLauncher launcher;
@@ -150,7 +146,7 @@ int openWindow(int argc, char* argv[])
     services.launcher = &launcher;
     services.programDirectory = QCoreApplication::applicationDirPath();
     services.helpDirectories = ProgramFolders::helpDirs(services.programDirectory);
-    services.historyLogPath = logPath;
+    services.historyLog = log;
     services.vendors = &VendorRegistry::loadSystem;
 
     frmNetScp window(services);
