@@ -9,6 +9,7 @@
 // that answer at once for every address, the most rows per second the window can
 // be asked to show.
 #include "probes/SystemProbes.h"
+#include "store/LogKeeper.h"
 #include "survey/ProcessLimits.h"
 #include "survey/SurveyLists.h"
 #include "window/FileDialogs.h"
@@ -124,7 +125,7 @@ int surveyThroughTheWindow(QApplication& app, const QString& directory)
     services.boxes = &boxes;
     services.dialogs = &dialogs;
     services.programDirectory = directory;
-    services.historyLogPath = directory + u"/Netroscope.log"_s;
+    services.historyLog = std::make_shared<LogKeeper>(directory + u"/Netroscope.log"_s);
     frmNetScp window(services);
     if (!window.Form_Load())
         return 1;
@@ -175,7 +176,7 @@ int main(int argc, char* argv[])
     services.boxes = &boxes;
     services.dialogs = &dialogs;
     services.programDirectory = dir.path();
-    services.historyLogPath = log;
+    services.historyLog = std::make_shared<LogKeeper>(log);
     frmNetScp window(services);
 
     StallMeter meter;

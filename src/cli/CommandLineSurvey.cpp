@@ -3,7 +3,7 @@
 #include "probes/NetworkProbes.h"
 #include "store/CsvExport.h"
 #include "store/HistoryLog.h"
-#include "store/LogLock.h"
+#include "store/LogKeeper.h"
 #include "survey/AddressList.h"
 #include "survey/Interrupts.h"
 #include "survey/ListChanges.h"
@@ -21,6 +21,12 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// The exit statuses, as runSurveyCommand gives them.
+constexpr int kSurveyed = 0;
+constexpr int kFailed = 1;   // a tool, a file to read or one to write
+constexpr int kNotAsked = 2; // no range known, or a run that would replace its reference
+constexpr int kChanged = 3;
 
 void say(std::FILE* stream, const QString& line)
 {
@@ -104,6 +110,16 @@ void printChange(std::FILE* out, const ListChange& change)
     std::fputs(line.toUtf8().constData(), out);
 }
 
+// The changes from `before` to the list surveyed; true when there was one.
+bool printChanges(std::FILE* out, const QList<AddressEntry>& before, const SurveyLists& lists)
+{
+    const std::vector<ListChange> changes = compareLists(before, entriesOf(lists.lstDat2().mid(1)));
+    for (const ListChange& change : changes)
+        printChange(out, change);
+    std::fflush(out);
+    return !changes.empty();
+}
+
 // The list a run is compared with, read as an import reads a file. A history log that
 // is not there yet is the empty list of a first run; any other file that cannot be read
 // is refused with the import's reasons, and gives no list.
@@ -139,12 +155,13 @@ struct Output {
 
 // A window shows this file and will save its own list into it: writing it here would
 // be overwritten, or would overwrite the window's. Says so, with the way out.
-bool openInAWindow(std::FILE* err, LogLock& lock, const QString& path)
+bool openInAWindow(std::FILE* err, LogKeeper& file)
 {
-    if (lock.tryLock() || lock.refused())
+    if (file.claimForWrite())
         return false;
     // A window on another computer that shares the folder is named: it may be far away.
-    const QString host = lock.holderHost();
+    const QString& path = file.path();
+    const QString host = file.holderHost();
     say(err,
         u"ウィンドウ"_s + (host.isEmpty() ? QString() : u"（"_s + host + u"）"_s) +
             u"で開かれているため書き込みません。一覧は --csv で別のファイルに保存できます: "_s +
@@ -157,8 +174,8 @@ bool openInAWindow(std::FILE* err, LogLock& lock, const QString& path)
 // form it was read in: a log or any file read without a header gains none.
 bool writeList(std::FILE* err, const QStringList& lstDat2, const Output& output)
 {
-    LogLock lock(output.path);
-    if (openInAWindow(err, lock, output.path))
+    LogKeeper file(output.path);
+    if (openInAWindow(err, file))
         return false;
     const TextFile::WriteResult written = output.withHeader
                                               ? writeCsvExport(lstDat2, output.path)
@@ -231,24 +248,19 @@ int surveyInEventLoop(const SurveyCommand& command, const CommandLineServices& s
     return status;
 }
 
-} // namespace
-
-int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& services)
+// The list a run starts from, and where it goes once surveyed: a re-survey starts from
+// its file's rows and goes back into it, unless --csv says where else; a new survey
+// goes to --csv, if anywhere. None, said on `err`, when the file to re-survey cannot be
+// read or an output could not be written: found out before the survey.
+std::optional<Output> startingList(std::FILE* err, const SurveyCommand& command, SurveyLists& lists)
 {
-    std::FILE* err = services.err;
-    if (!toolsAvailable(err, *services.probes))
-        return 1;
-
-    // A re-survey starts from the file's rows and goes back into it, unless --csv says
-    // where else; a new survey goes to --csv, if anywhere.
-    SurveyLists lists;
     Output output{command.csvFile};
     if (command.mode == SurveyCommand::Mode::Resurvey) {
         LoadedList loaded = subListLoad(command.resurveyFile);
         if (!loaded.opened) {
             say(err, u"ファイルを読み込めませんでした / could not read "_s + command.resurveyFile +
                          u": "_s + loaded.error);
-            return 1;
+            return std::nullopt;
         }
         lists.replaceWithStored(std::move(loaded.rows));
         if (output.path.isEmpty())
@@ -256,81 +268,112 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
     }
     if (!output.path.isEmpty() && !folderTakesFiles(output.path)) {
         say(err, u"書き込めないフォルダーです / cannot write into the folder of "_s + output.path);
-        return 1;
+        return std::nullopt;
     }
-    // A file that could only be written back, and not now: found out before the survey.
+    // A file that could only be written back, and not now.
     if (!output.path.isEmpty() && output.path == command.resurveyFile) {
-        LogLock lock(output.path);
-        if (openInAWindow(err, lock, output.path))
-            return 1;
+        LogKeeper file(output.path);
+        if (openInAWindow(err, file))
+            return std::nullopt;
     }
+    return output;
+}
 
-    // Without a range, the PC's own /24 from .1 to .254, as the window proposes it.
+// The three fixed octets of a new survey without a range: the PC's own /24, as the
+// window proposes it. Empty, said on `err`, when the PC's own address is unknown.
+QString ownPrefix(std::FILE* err, const OwnIdentity& me)
+{
+    const QStringList octets = OctetValue::octetTexts(me.myIp);
+    if (octets.isEmpty()) {
+        say(err, u"このパソコンのアドレスが分かりません。範囲を指定してください / the PC's own "
+                 u"address is unknown: give a range, e.g. --survey 192.168.1.1-254"_s);
+        return {};
+    }
+    return OctetValue::prefixText(octets.at(0), octets.at(1), octets.at(2));
+}
+
+// The history log renewed by --log, unless a window holds it.
+bool writeLog(std::FILE* err, const QStringList& lstDat2, const QString& logPath)
+{
+    LogKeeper log(logPath);
+    if (openInAWindow(err, log))
+        return false;
+    const TextFile::WriteResult saved = subLogSave(lstDat2, logPath);
+    if (!saved.ok)
+        say(err, u"履歴ファイルを書き込めませんでした / could not write the history log "_s +
+                     logPath + u": "_s + saved.error);
+    return saved.ok;
+}
+
+// What a run that was not refused came to.
+struct Outcome {
+    int signalStatus = 0; // 128 + the signal that cancelled it, 0 when none did
+    bool compared = true; // no reference was asked for, or it was read
+    bool changed = false; // the comparison found a change
+    bool written = true;  // every output asked for was written
+
+    int exitStatus() const
+    {
+        if (!written || !compared)
+            return kFailed;
+        if (signalStatus != 0)
+            return signalStatus;
+        return changed ? kChanged : kSurveyed;
+    }
+};
+
+} // namespace
+
+int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& services)
+{
+    std::FILE* err = services.err;
+    if (!toolsAvailable(err, *services.probes))
+        return kFailed;
+    SurveyLists lists;
+    const std::optional<Output> output = startingList(err, command, lists);
+    if (!output)
+        return kFailed;
     const OwnIdentity me = services.probes->ownIdentity();
     QString prefix = command.prefix;
     if (command.mode == SurveyCommand::Mode::Survey && !command.hasRange) {
-        const QStringList octets = OctetValue::octetTexts(me.myIp);
-        if (octets.isEmpty()) {
-            say(err, u"このパソコンのアドレスが分かりません。範囲を指定してください / the PC's own "
-                     u"address is unknown: give a range, e.g. --survey 192.168.1.1-254"_s);
-            return 2;
-        }
-        prefix = OctetValue::prefixText(octets.at(0), octets.at(1), octets.at(2));
+        prefix = ownPrefix(err, me);
+        if (prefix.isEmpty())
+            return kNotAsked;
     }
 
     // The list before is read before the run, so that what a window saves meanwhile is
     // not taken for it. It is only read: an output that would replace it is refused,
     // bar the history log that --log renews on purpose.
-    bool compared = true;
+    Outcome outcome;
     std::optional<QList<AddressEntry>> before;
     if (command.changes) {
         const bool againstLog = command.againstFile.isEmpty();
         const QString reference =
             againstLog && services.historyLogPath ? services.historyLogPath() : command.againstFile;
-        if (!output.path.isEmpty() && sameFile(output.path, reference)) {
+        if (!output->path.isEmpty() && sameFile(output->path, reference)) {
             say(err, u"比較相手のファイルには書き込みません: "_s + reference +
                          u" / the file compared with is not written: "_s + reference);
-            return 2;
+            return kNotAsked;
         }
         before = referenceList(err, reference, againstLog);
         // The run goes on all the same: its --csv and --log are not lost for it.
-        compared = before.has_value();
+        outcome.compared = before.has_value();
     }
 
     // Loaded before the first row, which goes out as soon as it is found.
     std::optional<VendorRegistry> vendors;
     if (command.vendor)
         vendors = services.vendors ? services.vendors() : VendorRegistry();
-    const int status =
+    outcome.signalStatus =
         surveyInEventLoop(command, services, lists, prefix, me, vendors ? &*vendors : nullptr);
 
-    bool changed = false;
-    if (before) {
-        const std::vector<ListChange> changes =
-            compareLists(*before, entriesOf(lists.lstDat2().mid(1)));
-        for (const ListChange& change : changes)
-            printChange(services.out, change);
-        std::fflush(services.out);
-        changed = !changes.empty();
-    }
+    if (before)
+        outcome.changed = printChanges(services.out, *before, lists);
 
     // Each output on its own: one that cannot be written keeps the rows from no other.
-    bool written = output.path.isEmpty() || writeList(err, lists.lstDat2(), output);
-    if (command.log && services.historyLogPath) {
-        const QString logPath = services.historyLogPath();
-        LogLock lock(logPath);
-        if (openInAWindow(err, lock, logPath)) {
-            written = false;
-        } else if (const TextFile::WriteResult saved = subLogSave(lists.lstDat2(), logPath);
-                   !saved.ok) {
-            say(err, u"履歴ファイルを書き込めませんでした / could not write the history log "_s +
-                         logPath + u": "_s + saved.error);
-            written = false;
-        }
-    }
-    if (!written || !compared)
-        return 1;
-    if (status != 0)
-        return status;
-    return changed ? 3 : 0;
+    outcome.written = output->path.isEmpty() || writeList(err, lists.lstDat2(), *output);
+    if (command.log && services.historyLogPath)
+        outcome.written =
+            writeLog(err, lists.lstDat2(), services.historyLogPath()) && outcome.written;
+    return outcome.exitStatus();
 }

@@ -1,7 +1,7 @@
 // Start-up, shut-down and the focus behaviour of the main window.
 #include "window/frmNetScp.h"
 
-#include "store/HistoryLog.h"
+#include "store/LogKeeper.h"
 #include "survey/OctetValue.h"
 #include "survey/SurveyEngine.h"
 #include "survey/SurveyLists.h"
@@ -27,10 +27,8 @@ namespace {
 
 struct StartupData {
     OwnIdentity identity;
-    LogFingerprint seen; // taken before the log is read
-    LoadedList log;      // its rows moved into `list`
+    LogKeeper::Start log; // its rows moved into `list`
     SurveyLists::Content list;
-    QStringList keptCopies; // other programs' lists kept when this window last ended
 };
 
 } // namespace
@@ -115,36 +113,30 @@ bool frmNetScp::Form_Load()
     // The identity asks the resolver and may run a command; the log may be long.
     // Neither happens on the GUI thread.
     auto probes = m_services.probes;
-    const QString logPath = m_services.historyLogPath;
+    const QString logPath = m_services.historyLog->path();
     runThenCallback<StartupData>(
         &m_checkPool, this,
         [probes, logPath] {
             StartupData startup;
             startup.identity = probes->ownIdentity();
-            startup.seen = fingerprintOf(logPath);
-            startup.log = subListLoad(logPath);
-            startup.list = SurveyLists::fromStored(std::exchange(startup.log.rows, {}));
-            startup.keptCopies = takeKeptCopies(logPath);
+            startup.log = LogKeeper::readAtStart(logPath);
+            startup.list = SurveyLists::fromStored(std::exchange(startup.log.list.rows, {}));
             return startup;
         },
         [this, logPath](const StartupData& startup) {
             applyStartup(startup.identity);
             m_lists->replace(startup.list);
-            m_logSeen = startup.seen;
-            m_logRows = startup.list.lstDat2.mid(1);
-            const LoadedList& log = startup.log;
+            m_services.historyLog->started(startup.log, startup.list.lstDat2);
             QStringList messages;
-            if (!startup.keptCopies.isEmpty())
-                messages << keptCopiesNotice(startup.keptCopies);
-            if (!log.opened && log.failure != TextFile::ReadResult::Missing) {
-                m_keepLog = true;
+            if (!startup.log.keptCopies.isEmpty())
+                messages << keptCopiesNotice(startup.log.keptCopies);
+            if (m_services.historyLog->keepsLog()) {
                 messages << u"履歴ファイルを読み込めませんでした。\r\n"_s + logPath + u"\r\n"_s +
-                                log.error +
+                                startup.log.list.error +
                                 u"\r\n\r\nこのファイルはそのまま残します。新規調査かインポートで"
                                 u"一覧を作り直すと、終了時にその一覧で置き換えます。"_s;
             }
             m_pendingLogMessage = messages.join(u"\r\n\r\n"_s);
-            m_loaded = true;
             emit loaded();
             if (isVisible())
                 showPendingLogMessage();
@@ -270,7 +262,7 @@ bool frmNetScp::Form_QueryUnload()
 
 void frmNetScp::Form_Unload()
 {
-    if (m_unloaded || !m_loaded)
+    if (m_unloaded || !m_services.historyLog->hasStarted())
         return;
     m_unloaded = true;
     m_engine->cancel();
@@ -281,23 +273,13 @@ void frmNetScp::Form_Unload()
 
 void frmNetScp::saveLog(bool reportFailure)
 {
-    // A log that could not be read is not ours to overwrite with an empty list.
-    if (m_keepLog)
-        return;
-    const QStringList rows = m_engine->rowsToSave();
-    const GuardedSave saved =
-        saveLogGuarded(rows, m_services.historyLogPath, m_logSeen, rows.mid(1) != m_logRows);
-    // A newer log left as it was stays the other program's: a later save decides the
-    // same way.
-    if (saved.written.ok && !saved.leftNewer) {
-        m_logSeen = saved.seen;
-        m_logRows = rows.mid(1);
-    } else if (!saved.written.ok && reportFailure) {
+    const TextFile::WriteResult saved = m_services.historyLog->saveAtEnd(m_engine->rowsToSave());
+    if (!saved.ok && reportFailure) {
         // The list goes with the window; the user must at least learn that it did
         // not reach the disk, and where it should have gone.
         m_services.boxes->show(this,
                                u"履歴ファイルを保存できませんでした。\r\n"_s +
-                                   m_services.historyLogPath + u"\r\n"_s + saved.written.error,
+                                   m_services.historyLog->path() + u"\r\n"_s + saved.error,
                                u"履歴保存"_s, MessageBoxes::OkExclamation);
     }
 }
@@ -315,7 +297,7 @@ void frmNetScp::closeEvent(QCloseEvent* event)
 void frmNetScp::sessionEnding()
 {
     // Before start-up has read the log, the empty lists would delete it.
-    if (!m_loaded)
+    if (!m_services.historyLog->hasStarted())
         return;
     m_sessionEnding = true;
     saveLog(false);

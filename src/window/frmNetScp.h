@@ -1,7 +1,6 @@
 #pragma once
 
 #include "probes/NetworkProbes.h"
-#include "store/SharedLog.h"
 #include "survey/AddressList.h"
 
 #include <QMainWindow>
@@ -22,6 +21,7 @@ class QPushButton;
 class ChangeMarkModel;
 class FileDialogs;
 class Launcher;
+class LogKeeper;
 class MessageBoxes;
 class SurveyEngine;
 class SurveyLists;
@@ -35,7 +35,8 @@ struct WindowServices {
     Launcher* launcher = nullptr;   // not owned: help page, homepage
     QString programDirectory;       // initial folder of the file dialogs, home of the help
     QStringList helpDirectories;    // where else the help page may be, nearest first
-    QString historyLogPath;         // where the log is read at start and written at exit
+    // The log read at start and written at exit, its lock claimed (or not) by the caller.
+    std::shared_ptr<LogKeeper> historyLog;
     // Loads the vendor names of the MACs' tooltips, off the GUI thread; none without it.
     std::function<VendorRegistry()> vendors;
 };
@@ -163,7 +164,6 @@ private:
     // on the network. They get a pool of their own: Qt's shared pool also serves the
     // painting of the window, which must never wait behind a slow resolver.
     QThreadPool m_checkPool;
-    bool m_loaded = false;
     bool m_firstShow = true;
     bool m_sessionEnding = false;
     bool m_unloaded = false;
@@ -171,13 +171,5 @@ private:
     // are let through even during a survey, whose list was saved when the session
     // said it was ending.
     bool m_applicationQuitting = false;
-    // The log was there but not read whole: it is left as it is at exit, unless a
-    // new survey or an import has replaced the list since.
-    bool m_keepLog = false;
-    // The log as this window last read or wrote it, and the rows it then held: a log
-    // that differs from it was written by another program since, and a list still
-    // equal to them leaves that newer log alone.
-    LogFingerprint m_logSeen;
-    QStringList m_logRows;
     QString m_pendingLogMessage; // shown once the window is up
 };

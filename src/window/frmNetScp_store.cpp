@@ -3,6 +3,7 @@
 
 #include "store/CsvExport.h"
 #include "store/HistoryLog.h"
+#include "store/LogKeeper.h"
 #include "survey/SurveyLists.h"
 #include "window/AsyncTask.h"
 #include "window/FileDialogs.h"
@@ -74,7 +75,7 @@ void frmNetScp::mnuInport_Click()
                                        u"インポート"_s, MessageBoxes::OkExclamation);
             } else {
                 m_lists->replace(imported.list);
-                m_keepLog = false;
+                m_services.historyLog->listReplaced();
             }
             emit importFinished();
         });

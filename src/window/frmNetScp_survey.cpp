@@ -1,6 +1,7 @@
 // The survey buttons: validation, confirmation and the busy state around a run.
 #include "window/frmNetScp.h"
 
+#include "store/LogKeeper.h"
 #include "survey/ListChanges.h"
 #include "survey/OctetValue.h"
 #include "survey/SurveyEngine.h"
@@ -43,7 +44,7 @@ void frmNetScp::cmdStart_Click(int Index)
     m_marks->clearMarks();
     m_runBefore = entriesOf(m_lists->lstDat2().mid(1));
     if (Index == 0) {
-        m_keepLog = false; // the list is replaced; it is what the exit saves now
+        m_services.historyLog->listReplaced();
         const QString prefix = OctetValue::prefixText(boxes.at(0), boxes.at(1), boxes.at(2));
         m_engine->startNew(prefix, OctetValue::octetNumber(boxes.at(3)),
                            OctetValue::octetNumber(boxes.at(7)), m_identity);

@@ -2,6 +2,7 @@
 
 #include "ScriptedDialogs.h"
 
+#include "store/LogKeeper.h"
 #include "store/VendorRegistry.h"
 #include "survey/SurveyLists.h"
 #include "window/frmNetScp.h"
@@ -41,7 +42,7 @@ template <typename Probes> struct WindowHarness {
         services.launcher = &launcher;
         services.programDirectory = dir.path();
         services.helpDirectories = {dir.path(), dir.filePath(QStringLiteral("share"))};
-        services.historyLogPath = logPath();
+        services.historyLog = std::make_shared<LogKeeper>(logPath());
         services.vendors = vendors;
         window = std::make_unique<frmNetScp>(services);
         return *window;

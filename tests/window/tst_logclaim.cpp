@@ -3,7 +3,7 @@
 #include "ScriptedDialogs.h"
 #include "TestFiles.h"
 
-#include "store/LogLock.h"
+#include "store/LogKeeper.h"
 #include "window/LogClaim.h"
 #include "window/RunningWindow.h"
 
@@ -128,7 +128,7 @@ void TestLogClaim::startFindsTheLock()
         QCOMPARE(listens, how == u"listens");
     }
 
-    LogLock start(log);
+    LogKeeper start(log);
     ScriptedMessageBoxes boxes;
     const bool opens = how != u"nobody" ? claimTheLog(start, boxes) : [&] {
         const AnotherUser nobody;
