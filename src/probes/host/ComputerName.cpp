@@ -9,11 +9,6 @@ constexpr qsizetype kMaxNameLength = 128;
 
 } // namespace
 
-QString GetPcName()
-{
-    return GetPcName(PlatformProfile::system());
-}
-
 QString GetPcName(const PlatformProfile& profile)
 {
     // The name goes into a data row as it is; a comma or a control character in it

@@ -6,5 +6,4 @@ class PlatformProfile;
 
 // GetPcName: the computer's name as the system gives it (at most 128 characters),
 // empty when the system does not say.
-QString GetPcName();
 QString GetPcName(const PlatformProfile& profile);

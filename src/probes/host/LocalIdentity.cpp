@@ -97,11 +97,6 @@ QString adapterMacFor(const QString& ownIp, const QList<LocalInterface>& interfa
     return {};
 }
 
-QString MacGet(const QString& ownIp)
-{
-    return MacGet(PlatformProfile::system(), ownIp);
-}
-
 QString MacGet(const PlatformProfile& profile, const QString& ownIp, const StopToken& stop)
 {
     const QString mac =

@@ -35,7 +35,6 @@ QString adapterMacFor(const QString& ownIp, const QList<LocalInterface>& interfa
 
 // MacGet: the adapter address of the PC, from the interface list and, when that
 // gives nothing, from the adapter listing (MacGetIpconfig).
-QString MacGet(const QString& ownIp);
 QString MacGet(const PlatformProfile& profile, const QString& ownIp, const StopToken& stop = {});
 
 // MacGetIpconfig: the first adapter address of the platform's adapter listing;

@@ -4,11 +4,6 @@
 #include "probes/packets/ProbeText.h"
 #include "probes/platform/PlatformProfile.h"
 
-bool PingDllChk()
-{
-    return PingDllChk(PlatformProfile::system());
-}
-
 bool PingDllChk(const PlatformProfile& profile)
 {
     const QStringList tools = profile.console().requiredTools();
@@ -19,21 +14,11 @@ bool PingDllChk(const PlatformProfile& profile)
     return true;
 }
 
-QString HostToIp(const QString& name)
-{
-    return HostToIp(PlatformProfile::system(), name);
-}
-
 QString HostToIp(const PlatformProfile& profile, const QString& name)
 {
     if (name.isEmpty() || name.contains(QChar(u'\0')))
         return {};
     return profile.names().forwardAddress(name);
-}
-
-QString IpToHost(const QString& ip)
-{
-    return IpToHost(PlatformProfile::system(), ip);
 }
 
 QString IpToHost(const PlatformProfile& profile, const QString& ip)

@@ -5,5 +5,4 @@
 class PlatformProfile;
 
 // DllChk: the named library or tool can be found where the system looks for it.
-bool DllChk(const QString& name);
 bool DllChk(const PlatformProfile& profile, const QString& name);
