@@ -23,8 +23,7 @@ SurveyEngine::~SurveyEngine()
     // Probes still running see the stop and kill their child processes; those not yet
     // begun report nothing found at once. Their queued reports die with this object.
     stopFrom(0);
-    std::unique_lock hold(m_reports->lock);
-    m_reports->changed.wait(hold, [this] { return m_reports->out == 0; });
+    m_tasks->waitForNone();
 }
 
 void SurveyEngine::setMaxInFlight(int count)
@@ -70,6 +69,7 @@ void SurveyEngine::begin(std::vector<SurveyTarget> targets, const OwnIdentity& m
                          qint64 firstNumber, int captionEnd)
 {
     Run run;
+    run.serial = ++m_runs;
     run.me = me;
     run.resurvey = resurvey;
     run.firstNumber = firstNumber;
@@ -191,25 +191,27 @@ void SurveyEngine::dispatch()
         if (slot.target.kind != SurveyTarget::Kind::Probe)
             continue;
         ++run.outstanding;
-        ++run.unreported;
         const QString& ip = slot.target.before.ip;
-        // The count lets the destructor wait for the reports still out.
-        m_reports->change(+1);
-        m_probes->startAddress(ip, run.me, slot.stop,
-                               [this, index, reports = m_reports](const AddressFindings& found) {
-                                   QMetaObject::invokeMethod(
-                                       this, [this, index, found] { probed(index, found); },
-                                       Qt::QueuedConnection);
-                                   reports->change(-1);
-                               });
+        m_tasks->started();
+        m_probes->startAddress(
+            ip, run.me, slot.stop,
+            [this, serial = run.serial, index, tasks = m_tasks](const AddressFindings& found) {
+                tasks->reported([&] {
+                    QMetaObject::invokeMethod(
+                        this, [this, serial, index, found] { probed(serial, index, found); },
+                        Qt::QueuedConnection);
+                });
+            });
     }
 }
 
-void SurveyEngine::probed(std::size_t index, const AddressFindings& found)
+void SurveyEngine::probed(quint64 serial, std::size_t index, const AddressFindings& found)
 {
-    // A run ends only once every probe has reported: this report is the current run's.
+    // A run ends once no task is left to report, which may be before every report it
+    // queued has been handled; a report handled after that is for nobody.
+    if (!m_run || m_run->serial != serial || m_run->phase == Phase::Over)
+        return;
     Run& run = *m_run;
-    --run.unreported;
     if (run.phase == Phase::Draining) {
         finishWhenIdle();
         return;
@@ -296,7 +298,7 @@ void SurveyEngine::stopFrom(std::size_t first)
 void SurveyEngine::finishWhenIdle()
 {
     // No child process outlives the run: finished waits for every stopped probe.
-    if (m_run->unreported > 0)
+    if (!m_tasks->none())
         return;
     moveTo(Phase::Over);
     m_run->addresses.clear();
@@ -313,4 +315,24 @@ QStringList SurveyEngine::rowsToSave() const
         }
     }
     return rows;
+}
+
+// ---- Probe tasks across threads ---------------------------------------------------
+
+void SurveyEngine::ProbeTasks::started()
+{
+    const std::lock_guard hold(m_lock);
+    ++m_out;
+}
+
+bool SurveyEngine::ProbeTasks::none()
+{
+    const std::lock_guard hold(m_lock);
+    return m_out == 0;
+}
+
+void SurveyEngine::ProbeTasks::waitForNone()
+{
+    std::unique_lock hold(m_lock);
+    m_none.wait(hold, [this] { return m_out == 0; });
 }

@@ -104,6 +104,7 @@ private:
     static constexpr bool mayFollow(Phase from, Phase to);
     // Everything one run knows; a start replaces it whole.
     struct Run {
+        quint64 serial = 0; // tells a late report of an earlier run from this run's
         OwnIdentity me;
         bool resurvey = false;
         qint64 firstNumber = 1; // the caption's number for the first row
@@ -113,7 +114,6 @@ private:
         std::size_t next = 0;       // the next address to append
         std::size_t dispatched = 0; // addresses before this one have had their probes started
         int outstanding = 0;        // probes started whose rows are not yet being appended
-        int unreported = 0;         // probe tasks that have not reported back
         int pendingSelect = -1;     // row to select once the event loop has had its turn
         Phase phase = Phase::Boundary;
         bool cancelled = false;
@@ -126,7 +126,7 @@ private:
     void schedulePump();
     void pump();
     void dispatch();
-    void probed(std::size_t index, const AddressFindings& found);
+    void probed(quint64 serial, std::size_t index, const AddressFindings& found);
     bool appendHead();
     bool reportErrors(const AddressFindings& found);
     void appendRow(const AddressEntry& row);
@@ -134,23 +134,34 @@ private:
     void stopFrom(std::size_t first);
     void finishWhenIdle();
 
-    // Probes started and not yet reported, on whatever thread they report from.
-    struct Reports {
-        std::mutex lock;
-        std::condition_variable changed;
-        int out = 0;
-        void change(int by)
+    // Probe tasks started and not yet reported, counted off on whatever thread reports.
+    // A report is queued to the engine and counted off under one lock: the engine, once it
+    // handles a report, sees it counted off, and the destructor, once none is left, knows
+    // that no task still holds the engine.
+    class ProbeTasks {
+    public:
+        void started();
+        template <typename Queue> void reported(Queue&& queue)
         {
-            const std::lock_guard hold(lock);
-            out += by;
-            changed.notify_all();
+            const std::lock_guard hold(m_lock);
+            queue();
+            if (--m_out == 0)
+                m_none.notify_all();
         }
+        bool none();
+        void waitForNone();
+
+    private:
+        std::mutex m_lock;
+        std::condition_variable m_none;
+        int m_out = 0;
     };
 
     std::shared_ptr<NetworkProbes> m_probes;
     SurveyLists& m_lists;
-    std::shared_ptr<Reports> m_reports = std::make_shared<Reports>();
+    std::shared_ptr<ProbeTasks> m_tasks = std::make_shared<ProbeTasks>();
     int m_maxInFlight = kDefaultMaxInFlight;
     std::optional<Run> m_run; // the run in progress or the last one
+    quint64 m_runs = 0;       // runs begun, for their serials
     bool m_pumpQueued = false;
 };
