@@ -23,8 +23,7 @@ SurveyEngine::~SurveyEngine()
     // Probes still running see the stop and kill their child processes; those not yet
     // begun report nothing found at once. Their queued reports die with this object.
     stopFrom(0);
-    std::unique_lock hold(m_reports->lock);
-    m_reports->changed.wait(hold, [this] { return m_reports->out == 0; });
+    m_tasks->waitForNone();
 }
 
 void SurveyEngine::setMaxInFlight(int count)
@@ -70,6 +69,7 @@ void SurveyEngine::begin(std::vector<SurveyTarget> targets, const OwnIdentity& m
                          qint64 firstNumber, int captionEnd)
 {
     Run run;
+    run.serial = ++m_runs;
     run.me = me;
     run.resurvey = resurvey;
     run.firstNumber = firstNumber;
@@ -88,16 +88,49 @@ void SurveyEngine::begin(std::vector<SurveyTarget> targets, const OwnIdentity& m
 
 void SurveyEngine::cancel()
 {
-    if (!isRunning() || m_run->cancel)
+    if (!isRunning() || m_run->cancelled)
         return;
     Run& run = *m_run;
-    run.cancel = true;
-    // The address the run is waiting for is the one being probed: like a sequential
-    // run, it finishes and gets its entry. A click at a row boundary, before the next
-    // address is waited for, stops the run there. Everything probed ahead stops now.
-    run.finishHead = run.waitingForHead;
-    stopFrom(run.finishHead ? run.next + 1 : run.next);
-    schedulePump();
+    run.cancelled = true;
+    // Like a sequential run, the address the run has waited for finishes and gets its
+    // entry; a click at a row boundary, before the next address is waited for, stops the
+    // run there. Everything probed ahead stops now. The turn or the report the phase
+    // waits for comes anyway, and ends the run.
+    const bool headStillComes = run.phase == Phase::AwaitingHead || run.phase == Phase::HeadIn ||
+                                run.phase == Phase::ErrorBox;
+    stopFrom(headStillComes ? run.next + 1 : run.next);
+}
+
+// ---- The phases -----------------------------------------------------------------
+
+constexpr bool SurveyEngine::mayFollow(Phase from, Phase to)
+{
+    switch (from) {
+    case Phase::Boundary:
+        // At the turn: a row that needs no probes is appended at once, one whose report is
+        // in has its boxes, one whose probes are out is waited for; a cancelled or
+        // complete run drains.
+        return to == Phase::Boundary || to == Phase::ErrorBox || to == Phase::AwaitingHead ||
+               to == Phase::Draining;
+    case Phase::AwaitingHead: // the row's report
+        return to == Phase::HeadIn;
+    case Phase::HeadIn: // the turn
+        return to == Phase::ErrorBox;
+    case Phase::ErrorBox: // the boxes have returned, and the row is appended
+        return to == Phase::Boundary;
+    case Phase::Draining: // no probe task is left to report
+        return to == Phase::Over;
+    case Phase::Over:
+        break;
+    }
+    return false;
+}
+
+void SurveyEngine::moveTo(Phase phase)
+{
+    Run& run = *m_run;
+    Q_ASSERT(mayFollow(run.phase, phase));
+    run.phase = phase;
 }
 
 // ---- One row per turn of the event loop -----------------------------------------
@@ -115,31 +148,38 @@ void SurveyEngine::schedulePump()
 void SurveyEngine::pump()
 {
     m_pumpQueued = false;
-    // A modal box shown for the row being appended runs its own event loop: the row
-    // after it has to wait until that row is complete.
-    if (!m_run || m_run->phase != Phase::Running || m_run->inCommit)
+    if (!m_run)
         return;
     Run& run = *m_run;
+    switch (run.phase) {
+    case Phase::Boundary:
+        break;
+    case Phase::HeadIn:
+        // The turn the head's report queued: its row comes, even after a cancel.
+        appendHead();
+        return;
+    case Phase::AwaitingHead: // the report gives the turn
+    case Phase::ErrorBox:     // a modal box runs its own event loop: the row after it waits
+    case Phase::Draining:
+    case Phase::Over:
+        return;
+    }
 
     if (run.pendingSelect >= 0) {
         const int row = std::exchange(run.pendingSelect, -1);
-        if (!run.cancel)
+        if (!run.cancelled)
             emit selectRow(row);
     }
-
-    // After a cancel only the row that was being waited for still comes.
-    const bool more = run.cancel ? run.finishHead : run.next < run.addresses.size();
-    if (!more) {
-        stopRun();
+    if (run.cancelled || run.next == run.addresses.size()) {
+        drain();
         return;
     }
-    if (!run.cancel)
-        dispatch();
-    // Otherwise the row's probes are still running, and their report calls again.
-    if (!appendNext())
-        return;
-    run.finishHead = false;
-    schedulePump();
+    dispatch();
+    const AddressSlot& head = run.addresses[run.next];
+    if (head.target.kind == SurveyTarget::Kind::Probe && !head.found)
+        moveTo(Phase::AwaitingHead);
+    else
+        appendHead();
 }
 
 void SurveyEngine::dispatch()
@@ -151,55 +191,58 @@ void SurveyEngine::dispatch()
         if (slot.target.kind != SurveyTarget::Kind::Probe)
             continue;
         ++run.outstanding;
-        ++run.unreported;
         const QString& ip = slot.target.before.ip;
-        // The count lets the destructor wait for the reports still out.
-        m_reports->change(+1);
-        m_probes->startAddress(ip, run.me, slot.stop,
-                               [this, index, reports = m_reports](const AddressFindings& found) {
-                                   QMetaObject::invokeMethod(
-                                       this, [this, index, found] { probed(index, found); },
-                                       Qt::QueuedConnection);
-                                   reports->change(-1);
-                               });
+        m_tasks->started();
+        m_probes->startAddress(
+            ip, run.me, slot.stop,
+            [this, serial = run.serial, index, tasks = m_tasks](const AddressFindings& found) {
+                tasks->reported([&] {
+                    QMetaObject::invokeMethod(
+                        this, [this, serial, index, found] { probed(serial, index, found); },
+                        Qt::QueuedConnection);
+                });
+            });
     }
 }
 
-void SurveyEngine::probed(std::size_t index, const AddressFindings& found)
+void SurveyEngine::probed(quint64 serial, std::size_t index, const AddressFindings& found)
 {
-    // A run ends only once every probe has reported: this report is the current run's.
+    // A run ends once no task is left to report, which may be before every report it
+    // queued has been handled; a report handled after that is for nobody.
+    if (!m_run || m_run->serial != serial || m_run->phase == Phase::Over)
+        return;
     Run& run = *m_run;
-    --run.unreported;
-    if (run.phase == Phase::Stopping) {
+    if (run.phase == Phase::Draining) {
         finishWhenIdle();
         return;
     }
     run.addresses[index].found = found;
-    if (index == run.next)
+    if (run.phase == Phase::AwaitingHead && index == run.next) {
+        moveTo(Phase::HeadIn);
         schedulePump();
+    }
 }
 
-// Appends the next row once its probes have reported. False while they have not, and
-// when the engine was deleted from an error box.
-bool SurveyEngine::appendNext()
+// Appends the next row: once its probes have reported, or at once for a row that needs
+// none. False when the engine was deleted from an error box.
+bool SurveyEngine::appendHead()
 {
     Run& run = *m_run;
     AddressSlot& slot = run.addresses[run.next];
     AddressFindings found;
     if (slot.target.kind == SurveyTarget::Kind::Probe) {
-        if (!slot.found) {
-            run.waitingForHead = true;
-            return false;
-        }
-        // From here on this row is being appended, no longer waited for: a cancel
-        // during its error box keeps it and stops everything after it.
-        run.waitingForHead = false;
         found = *std::exchange(slot.found, std::nullopt);
         --run.outstanding;
+        // A cancel while the boxes are up keeps this row and stops everything after it.
+        moveTo(Phase::ErrorBox);
         if (!reportErrors(found))
             return false;
     }
+    moveTo(Phase::Boundary);
     appendRow(surveyedRow(slot.target, run.me, found));
+    // Queued only now, after whatever the row's signals queued: a click they let through
+    // is handled before the next row.
+    schedulePump();
     return true;
 }
 
@@ -207,7 +250,6 @@ bool SurveyEngine::appendNext()
 bool SurveyEngine::reportErrors(const AddressFindings& found)
 {
     QPointer<SurveyEngine> self(this);
-    m_run->inCommit = true;
     if (found.pingError)
         emit probeError(u"subPing"_s);
     if (self && found.macError)
@@ -215,10 +257,7 @@ bool SurveyEngine::reportErrors(const AddressFindings& found)
     // One unreadable table usually means the next one too: said once, not per address.
     if (self && found.neighboursUnread && !std::exchange(m_run->tableUnreadSaid, true))
         emit neighbourTableUnread();
-    if (!self)
-        return false;
-    m_run->inCommit = false;
-    return true;
+    return !self.isNull();
 }
 
 void SurveyEngine::appendRow(const AddressEntry& row)
@@ -227,25 +266,24 @@ void SurveyEngine::appendRow(const AddressEntry& row)
     const qint64 number = run.firstNumber + qint64(run.next);
     m_lists.append(row);
     ++run.next;
-    run.waitingForHead = false;
     run.pendingSelect = m_lists.count() - 1;
     emit rowAdded(row);
     // Once cancelled, a re-survey only carries the rest over and shows no more progress.
-    if (!(run.resurvey && run.cancel))
+    if (!(run.resurvey && run.cancelled))
         emit captionChanged(QString::number(number) + u'/' + QString::number(run.captionEnd));
 }
 
 // ---- The end of a run -----------------------------------------------------------
 
-void SurveyEngine::stopRun()
+void SurveyEngine::drain()
 {
     Run& run = *m_run;
+    moveTo(Phase::Draining);
     // A re-survey never loses an entry: what it has not reached stays as it was.
     if (run.resurvey) {
         while (run.next < run.addresses.size())
             appendRow(run.addresses[run.next].target.before);
     }
-    run.phase = Phase::Stopping;
     finishWhenIdle();
 }
 
@@ -259,12 +297,11 @@ void SurveyEngine::stopFrom(std::size_t first)
 
 void SurveyEngine::finishWhenIdle()
 {
-    Run& run = *m_run;
     // No child process outlives the run: finished waits for every stopped probe.
-    if (run.phase != Phase::Stopping || run.unreported > 0)
+    if (!m_tasks->none())
         return;
-    run.phase = Phase::Over;
-    run.addresses.clear();
+    moveTo(Phase::Over);
+    m_run->addresses.clear();
     emit finished();
 }
 
@@ -278,4 +315,24 @@ QStringList SurveyEngine::rowsToSave() const
         }
     }
     return rows;
+}
+
+// ---- Probe tasks across threads ---------------------------------------------------
+
+void SurveyEngine::ProbeTasks::started()
+{
+    const std::lock_guard hold(m_lock);
+    ++m_out;
+}
+
+bool SurveyEngine::ProbeTasks::none()
+{
+    const std::lock_guard hold(m_lock);
+    return m_out == 0;
+}
+
+void SurveyEngine::ProbeTasks::waitForNone()
+{
+    std::unique_lock hold(m_lock);
+    m_none.wait(hold, [this] { return m_out == 0; });
 }

@@ -50,7 +50,7 @@ public:
     // entries it has not rebuilt yet over unchanged. What a save must write while a run
     // is still going (the desktop session ends), so that no entry is lost.
     QStringList rowsToSave() const;
-    bool cancelRequested() const { return m_run && m_run->cancel; }
+    bool cancelRequested() const { return m_run && m_run->cancelled; }
 
     // New survey: the lists are cleared to their headers at once, then prefix + i is
     // surveyed for i from `first` to `last` (nothing when first > last). The caption
@@ -90,13 +90,21 @@ private:
         std::optional<AddressFindings> found;
         StopToken stop;
     };
+    // What a run waits for; moveTo() makes only the moves mayFollow() lists. A cancel moves
+    // none: it says that no row comes after the one the run has already waited for
+    // (Run::cancelled), and the turn or report the phase waits for then ends the run.
     enum class Phase {
-        Running,  // rows are appended in turn
-        Stopping, // no further rows: waiting for the probes still out to return
-        Over,     // finished() has been sent
+        Boundary,     // between rows: a turn of the event loop is queued
+        AwaitingHead, // the next row's probes are out, and their report gives it a turn
+        HeadIn,       // that report is in: the row comes at the queued turn, even if cancelled
+        ErrorBox,     // the boxes about the next row are being shown; it follows them
+        Draining,     // no further rows: waiting for the probes still out to report
+        Over,         // finished() has been sent
     };
+    static constexpr bool mayFollow(Phase from, Phase to);
     // Everything one run knows; a start replaces it whole.
     struct Run {
+        quint64 serial = 0; // tells a late report of an earlier run from this run's
         OwnIdentity me;
         bool resurvey = false;
         qint64 firstNumber = 1; // the caption's number for the first row
@@ -105,47 +113,55 @@ private:
         std::vector<AddressSlot> addresses;
         std::size_t next = 0;       // the next address to append
         std::size_t dispatched = 0; // addresses before this one have had their probes started
-        int outstanding = 0;        // probes started and not yet appended or dropped
-        int unreported = 0;         // probe tasks that have not reported back
+        int outstanding = 0;        // probes started whose rows are not yet being appended
         int pendingSelect = -1;     // row to select once the event loop has had its turn
-        Phase phase = Phase::Running;
-        bool cancel = false;
-        bool waitingForHead = false; // the next row's probes run and the run waits for them
-        bool finishHead = false;     // cancelled while waiting: that row still gets its entry
-        bool inCommit = false;       // an error box for the next row is up
-        bool tableUnreadSaid = false;
+        Phase phase = Phase::Boundary;
+        bool cancelled = false;
+        bool tableUnreadSaid = false; // the message comes once a run, not once an address
     };
 
     void begin(std::vector<SurveyTarget> targets, const OwnIdentity& me, bool resurvey,
                qint64 firstNumber, int captionEnd);
+    void moveTo(Phase phase);
     void schedulePump();
     void pump();
     void dispatch();
-    void probed(std::size_t index, const AddressFindings& found);
-    bool appendNext();
+    void probed(quint64 serial, std::size_t index, const AddressFindings& found);
+    bool appendHead();
     bool reportErrors(const AddressFindings& found);
     void appendRow(const AddressEntry& row);
-    void stopRun();
+    void drain();
     void stopFrom(std::size_t first);
     void finishWhenIdle();
 
-    // Probes started and not yet reported, on whatever thread they report from.
-    struct Reports {
-        std::mutex lock;
-        std::condition_variable changed;
-        int out = 0;
-        void change(int by)
+    // Probe tasks started and not yet reported, counted off on whatever thread reports.
+    // A report is queued to the engine and counted off under one lock: the engine, once it
+    // handles a report, sees it counted off, and the destructor, once none is left, knows
+    // that no task still holds the engine.
+    class ProbeTasks {
+    public:
+        void started();
+        template <typename Queue> void reported(Queue&& queue)
         {
-            const std::lock_guard hold(lock);
-            out += by;
-            changed.notify_all();
+            const std::lock_guard hold(m_lock);
+            queue();
+            if (--m_out == 0)
+                m_none.notify_all();
         }
+        bool none();
+        void waitForNone();
+
+    private:
+        std::mutex m_lock;
+        std::condition_variable m_none;
+        int m_out = 0;
     };
 
     std::shared_ptr<NetworkProbes> m_probes;
     SurveyLists& m_lists;
-    std::shared_ptr<Reports> m_reports = std::make_shared<Reports>();
+    std::shared_ptr<ProbeTasks> m_tasks = std::make_shared<ProbeTasks>();
     int m_maxInFlight = kDefaultMaxInFlight;
     std::optional<Run> m_run; // the run in progress or the last one
+    quint64 m_runs = 0;       // runs begun, for their serials
     bool m_pumpQueued = false;
 };

@@ -154,6 +154,8 @@ private slots:
     void cancelResurveyCarriesTheRestOver_data();
     void cancelResurveyCarriesTheRestOver();
     void cancelResurveyFinishesTheEntryBeingProbed();
+    void cancelWhileAnErrorBoxIsUp_data();
+    void cancelWhileAnErrorBoxIsUp();
     void clickBetweenRowsIsHandledBeforeTheNextRow();
     void errorsComeJustBeforeTheirRow();
     void modalBoxHoldsTheNextRow();
@@ -556,6 +558,57 @@ void TestSurveyEngine::cancelResurveyFinishesTheEntryBeingProbed()
     QCOMPARE(lists.lstDat2(), expected);
     QCOMPARE(recorder.events.filter(u"caption"_s), QStringList{u"caption 1/4"_s});
     QCOMPARE(recorder.probesRunningAtFinish, 0);
+}
+
+void TestSurveyEngine::cancelWhileAnErrorBoxIsUp_data()
+{
+    QTest::addColumn<bool>("resurvey");
+    QTest::addColumn<QStringList>("captions");
+    QTest::newRow("new survey: the row of the box is the last")
+        << false << QStringList{u"caption 1/6"_s, u"caption 2/6"_s};
+    QTest::newRow("re-survey: the rest carried over, no more progress")
+        << true << QStringList{u"caption 1/5"_s};
+}
+
+void TestSurveyEngine::cancelWhileAnErrorBoxIsUp()
+{
+    QFETCH(bool, resurvey);
+    QFETCH(QStringList, captions);
+    auto fake = std::make_shared<FakeProbes>();
+    fake->setDefaultScript(answering(u"new"_s, u"00-00-00-00-00-99"_s));
+    FakeProbes::Script pingError = silent(u"p"_s);
+    pingError.pingError = true;
+    fake->setScript(ip(2), pingError);
+    SurveyLists lists;
+    const QStringList old =
+        dat2({ip(1) + u",,"_s, ip(2) + u",,"_s, ip(4) + u",,"_s, ip(5) + u",,"_s, ip(6) + u",,"_s});
+    load(lists, old);
+    SurveyEngine engine(fake, lists);
+    engine.setMaxInFlight(8);
+    Recorder recorder(engine, lists, fake.get());
+    // The click the box's own event loop lets through.
+    connect(&engine, &SurveyEngine::probeError, &engine, [&] { engine.cancel(); });
+
+    if (resurvey)
+        engine.startResurvey(me());
+    else
+        engine.startNew(kPrefix, 1, 6, me());
+    QVERIFY(waitFinished(engine, recorder));
+
+    // The row whose box was up is kept as found.
+    QStringList expected = dat2({ip(1) + u",new,00-00-00-00-00-99"_s, ip(2) + u",p,"_s});
+    if (resurvey)
+        expected += rebuilt(old).mid(3);
+    QCOMPARE(lists.lstDat2(), expected);
+    QCOMPARE(recorder.events.filter(u"caption"_s), captions);
+    QCOMPARE(recorder.events.filter(u"select"_s), QStringList{u"select 1"_s});
+    QCOMPARE(recorder.events.last(), u"finished"_s);
+    QCOMPARE(recorder.probesRunningAtFinish, 0);
+    const auto tokens = tokensByAddress(*fake);
+    for (auto it = tokens.cbegin(); it != tokens.cend(); ++it) {
+        if (it.key() > ip(2))
+            QVERIFY2(it.value().stopRequested(), qPrintable(it.key()));
+    }
 }
 
 void TestSurveyEngine::clickBetweenRowsIsHandledBeforeTheNextRow()
