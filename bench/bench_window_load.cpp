@@ -53,6 +53,12 @@ public:
     {
         report(probeAddress(ip, me, stop));
     }
+    void startPing(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                   const PingReport& report) override
+    {
+        const PingOutcome answered = ping(ip, stop);
+        report({answered, macIfPresent(answered, ip, me, stop)});
+    }
 };
 
 class NoBoxes : public MessageBoxes {

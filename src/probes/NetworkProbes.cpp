@@ -19,6 +19,18 @@ void NetworkProbes::startOnThreads(QThreadPool& threads, const QString& ip, cons
     threads.start([this, ip, me, stop, report] { report(probeAddress(ip, me, stop)); });
 }
 
+void NetworkProbes::startPingOnThreads(QThreadPool& threads, const QString& ip,
+                                       const OwnIdentity& me, const StopToken& stop,
+                                       const PingReport& report)
+{
+    threads.start([this, ip, me, stop, report] {
+        PingFindings found;
+        found.ping = ping(ip, stop);
+        found.mac = macIfPresent(found.ping, ip, me, stop);
+        report(found);
+    });
+}
+
 void NetworkProbes::prepareThreads(QThreadPool& threads)
 {
     // A whole range of probe threads at the default 8 MiB each would reserve 2 GiB of

@@ -19,6 +19,13 @@ struct AddressFindings {
     bool neighboursUnread = false; // as PingOutcome's
 };
 
+// What a ping panel learns of one address: the ping and, once the host is known to be
+// there, its MAC.
+struct PingFindings {
+    PingOutcome ping;
+    MacOutcome mac;
+};
+
 // What one address costs while its probes run, for the survey to keep within the
 // process's limits: descriptors held at the same time, and threads plus child
 // processes (both count against the limit of tasks).
@@ -57,6 +64,11 @@ public:
     using Report = std::function<void(const AddressFindings&)>;
     virtual void startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
                               const Report& report) = 0;
+    // How a ping panel checks an address: the same path without the name. Returns at
+    // once; `report` follows once, on any thread.
+    using PingReport = std::function<void(const PingFindings&)>;
+    virtual void startPing(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                           const PingReport& report) = 0;
     // Measured each time a survey starts: it may depend on what the system allows now.
     virtual ProbeCost costPerAddress() { return {}; }
 
@@ -70,6 +82,9 @@ protected:
     // made ready by prepareThreads, then `report`.
     void startOnThreads(QThreadPool& threads, const QString& ip, const OwnIdentity& me,
                         const StopToken& stop, const Report& report);
+    // startPing likewise: ping and macIfPresent on one of `threads`, then `report`.
+    void startPingOnThreads(QThreadPool& threads, const QString& ip, const OwnIdentity& me,
+                            const StopToken& stop, const PingReport& report);
     static void prepareThreads(QThreadPool& threads);
 
     // probeAddress once the ping is over: its error, and the MAC only for a present host.

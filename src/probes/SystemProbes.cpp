@@ -109,6 +109,22 @@ void SystemProbes::startAddress(const QString& ip, const OwnIdentity& me, const 
                   });
 }
 
+void SystemProbes::startPing(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                             const PingReport& report)
+{
+    const std::shared_ptr<AddressSweep> probes = sweep();
+    if (!probes->takes(ip)) {
+        startPingOnThreads(m_threads, ip, me, stop, report);
+        return;
+    }
+    probes->start(
+        ip, stop,
+        [this, ip, me, stop, report](const QString&, const PingOutcome& ping) {
+            report({ping, macIfPresent(ping, ip, me, stop)});
+        },
+        AddressSweep::Names::None);
+}
+
 ProbeCost SystemProbes::costPerAddress()
 {
     // Where the program sends its echo requests itself, one waiter and shared sockets

@@ -25,6 +25,8 @@ public:
     MacOutcome macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop) override;
     void startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
                       const Report& report) override;
+    void startPing(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                   const PingReport& report) override;
     ProbeCost costPerAddress() override;
 
 private:

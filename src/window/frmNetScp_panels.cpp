@@ -15,11 +15,6 @@ namespace {
 
 const QString kRunning = u"実行中"_s;
 
-struct PingResult {
-    PingOutcome ping;
-    MacOutcome mac;
-};
-
 } // namespace
 
 bool frmNetScp::beginCheck(QLineEdit* input, int panel)
@@ -92,15 +87,12 @@ void frmNetScp::runPing(QLineEdit* input, QLineEdit* address, QLineEdit* pingBox
     const OwnIdentity me = m_identity;
     m_panelStops[panel] = StopToken();
     const StopToken stop = m_panelStops[panel];
-    runThenCallback<PingResult>(
-        &m_checkPool, this,
-        [probes, ip, me, stop] {
-            PingResult r;
-            r.ping = probes->ping(ip, stop);
-            r.mac = probes->macIfPresent(r.ping, ip, me, stop);
-            return r;
+    startThenCallback<PingFindings>(
+        this,
+        [probes, ip, me, stop](const NetworkProbes::PingReport& report) {
+            probes->startPing(ip, me, stop, report);
         },
-        [this, pingBox, macBox, panel](const PingResult& r) {
+        [this, pingBox, macBox, panel](const PingFindings& r) {
             m_panelBusy[panel] = false;
             if (r.ping.error)
                 showProbeError(u"subPing"_s);

@@ -200,6 +200,12 @@ void FakeProbes::startAddress(const QString& ip, const OwnIdentity& me, const St
     startOnThreads(m_threads, ip, me, stop, report);
 }
 
+void FakeProbes::startPing(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                           const PingReport& report)
+{
+    startPingOnThreads(m_threads, ip, me, stop, report);
+}
+
 FakeProbes::Script FakeProbes::scriptFor(const QString& ip) const
 {
     QMutexLocker lock(&m_mutex);

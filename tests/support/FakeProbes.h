@@ -78,6 +78,8 @@ public:
     PingOutcome ping(const QString& ip, const StopToken& stop) override;
     MacOutcome macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop) override;
     // As the system's probes are started: on threads of their own, reporting when done.
+    void startPing(const QString& ip, const OwnIdentity& me, const StopToken& stop,
+                   const PingReport& report) override;
     void startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
                       const Report& report) override;
 
