@@ -1,5 +1,5 @@
-#include "probes/channels/NeighbourTable.h"
 #include "probes/host/ArpTable.h"
+#include "probes/packets/NeighbourDump.h"
 #include "probes/packets/ProbeText.h"
 #include "probes/platform/LinuxProfile.h"
 #include "probes/platform/WindowsProfile.h"
@@ -433,14 +433,14 @@ void TestProbeParsers::presenceFromTheNeighbourTable()
             neighbourMessage(0xC6120001, NUD_REACHABLE, 1) +
             neighbourMessage(asked, NUD_REACHABLE, 1, AF_INET6) +
             neighbourMessage(asked, quint16(state), quint32(confirmedMsAgo / 10));
-        auto end = NeighbourTable::DumpEnd::Pending;
-        const NeighbourTable::Entries entries = NeighbourTable::parseDump(dump, readAt, &end);
+        auto end = NeighbourDump::DumpEnd::Pending;
+        const NeighbourDump::Entries entries = NeighbourDump::parse(dump, readAt, &end);
         QVERIFY(entries.count(asked));
         entry = entries.at(asked);
         QCOMPARE(entry.interfaceIndex, 2);
-        QCOMPARE(end, NeighbourTable::DumpEnd::Pending);
-        const NeighbourTable::Entries cut =
-            NeighbourTable::parseDump(dump.left(dump.size() - 3), readAt, &end);
+        QCOMPARE(end, NeighbourDump::DumpEnd::Pending);
+        const NeighbourDump::Entries cut =
+            NeighbourDump::parse(dump.left(dump.size() - 3), readAt, &end);
         QVERIFY(!cut.count(asked));
     }
     QCOMPARE(confirmedSince(entry, began), present);
@@ -471,8 +471,7 @@ void TestProbeParsers::betterOfTwoInterfaces()
     const QByteArray on2 = neighbourMessage(asked, quint16(state2), quint32(ticksAgo2), AF_INET, 2);
     const QByteArray on3 = neighbourMessage(asked, quint16(state3), quint32(ticksAgo3), AF_INET, 3);
     for (const QByteArray& dump : {on2 + on3, on3 + on2}) {
-        const NeighbourTable::Entries entries =
-            NeighbourTable::parseDump(dump, Clock::now(), nullptr);
+        const NeighbourDump::Entries entries = NeighbourDump::parse(dump, Clock::now(), nullptr);
         QCOMPARE(entries.at(asked).interfaceIndex, winner);
     }
 }
@@ -481,7 +480,7 @@ void TestProbeParsers::betterOfTwoInterfaces()
 // as changed while it was dumped, may lack the very host that drops ping.
 void TestProbeParsers::dumpIsWholeOnlyAtItsEnd_data()
 {
-    using End = NeighbourTable::DumpEnd;
+    using End = NeighbourDump::DumpEnd;
     const QByteArray host = neighbourMessage(0xC6120011, NUD_REACHABLE, 1);
     const QByteArray done = controlMessage(NLMSG_DONE, 0);
     QTest::addColumn<QByteArray>("dump");
@@ -498,9 +497,9 @@ void TestProbeParsers::dumpIsWholeOnlyAtItsEnd_data()
 void TestProbeParsers::dumpIsWholeOnlyAtItsEnd()
 {
     QFETCH(QByteArray, dump);
-    QFETCH(NeighbourTable::DumpEnd, end);
-    auto got = NeighbourTable::DumpEnd::Pending;
-    NeighbourTable::parseDump(dump, Clock::now(), &got);
+    QFETCH(NeighbourDump::DumpEnd, end);
+    auto got = NeighbourDump::DumpEnd::Pending;
+    NeighbourDump::parse(dump, Clock::now(), &got);
     QCOMPARE(got, end);
 }
 
@@ -530,7 +529,7 @@ void TestProbeParsers::macFromTheNeighbourTable()
     QFETCH(QString, mac);
     QFETCH(bool, malformed);
     const quint32 asked = 0xC6120011;
-    const NeighbourTable::Entries entries = NeighbourTable::parseDump(
+    const NeighbourDump::Entries entries = NeighbourDump::parse(
         neighbourMessage(asked, quint16(state), 1, AF_INET, 2, linkAddress), Clock::now(), nullptr);
     const ArpMatch match = macOfEntry(entries.at(asked));
     QCOMPARE(match.mac, mac);

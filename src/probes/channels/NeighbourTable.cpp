@@ -1,5 +1,7 @@
 #include "probes/channels/NeighbourTable.h"
 
+#include "probes/packets/NeighbourDump.h"
+
 #include <QByteArray>
 
 #include <algorithm>
@@ -19,108 +21,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The kernel's cache times are in clock ticks of USER_HZ, which is 100 on every
-// Linux architecture.
-constexpr std::chrono::milliseconds kTick{10};
-// Both ends of such a time are counted in whole ticks (and the kernel's own jiffies
-// below them), so a confirmation may lie this much later than the count says. A host
-// on the LAN answers ARP within a millisecond of the probe's start: without the slack
-// its answer would read as given before it.
-constexpr std::chrono::milliseconds kCountedSlack{20};
-
-NeighbourState::Kind kindOf(quint16 state)
-{
-    using Kind = NeighbourState::Kind;
-    if (state & (NUD_PERMANENT | NUD_NOARP))
-        return Kind::Permanent;
-    if (state & NUD_REACHABLE)
-        return Kind::Reachable;
-    if (state & NUD_STALE)
-        return Kind::Stale;
-    if (state & NUD_DELAY)
-        return Kind::Delay;
-    if (state & NUD_PROBE)
-        return Kind::Probe;
-    if (state & NUD_INCOMPLETE)
-        return Kind::Incomplete;
-    if (state & NUD_FAILED)
-        return Kind::Failed;
-    return Kind::None;
-}
-
-// A reachable entry, and of two the one confirmed last, says most of the address.
-bool better(const NeighbourState& a, const NeighbourState& b)
-{
-    const bool aReachable = a.kind == NeighbourState::Kind::Reachable;
-    const bool bReachable = b.kind == NeighbourState::Kind::Reachable;
-    if (aReachable != bReachable)
-        return aReachable;
-    return a.confirmedAt.value_or(Clock::time_point::min()) >
-           b.confirmedAt.value_or(Clock::time_point::min());
-}
-
-void keep(NeighbourTable::Entries& entries, quint32 address, const NeighbourState& state)
-{
-    const auto known = entries.find(address);
-    if (known == entries.end())
-        entries.emplace(address, state);
-    else if (better(state, known->second))
-        known->second = state;
-}
-
-void parseNeighbour(const char* data, std::size_t length, Clock::time_point readAt,
-                    NeighbourTable::Entries& entries)
-{
-    if (length < sizeof(ndmsg))
-        return;
-    ndmsg header;
-    std::memcpy(&header, data, sizeof header);
-    if (header.ndm_family != AF_INET || (header.ndm_flags & NTF_PROXY))
-        return;
-    NeighbourState state;
-    state.kind = kindOf(header.ndm_state);
-    state.interfaceIndex = header.ndm_ifindex;
-    state.keptByOthers = (header.ndm_flags & NTF_EXT_LEARNED) != 0;
-    std::optional<quint32> address;
-
-    std::size_t at = NLMSG_ALIGN(sizeof(ndmsg));
-    while (at + sizeof(rtattr) <= length) {
-        rtattr attribute;
-        std::memcpy(&attribute, data + at, sizeof attribute);
-        if (attribute.rta_len < sizeof(rtattr) || at + attribute.rta_len > length)
-            break;
-        const char* payload = data + at + RTA_LENGTH(0);
-        const std::size_t size = attribute.rta_len - RTA_LENGTH(0);
-        if (attribute.rta_type == NDA_DST && size == 4) {
-            quint32 network;
-            std::memcpy(&network, payload, 4);
-            address = ntohl(network);
-        } else if (attribute.rta_type == NDA_LLADDR) {
-            // Bounded: no link layer's address is longer than this (InfiniBand's is 20).
-            state.linkAddress = QByteArray(payload, qsizetype(std::min<std::size_t>(size, 32)));
-        } else if (attribute.rta_type == NDA_CACHEINFO && size >= sizeof(nda_cacheinfo)) {
-            nda_cacheinfo times;
-            std::memcpy(&times, payload, sizeof times);
-            state.confirmedAt = readAt - kTick * times.ndm_confirmed + kCountedSlack;
-        } else if (attribute.rta_type == NDA_FLAGS_EXT && size >= sizeof(quint32)) {
-            quint32 flags;
-            std::memcpy(&flags, payload, sizeof flags);
-            if (flags & NTF_EXT_MANAGED)
-                state.keptByOthers = true;
-        }
-        at += RTA_ALIGN(attribute.rta_len);
-    }
-    if (address)
-        keep(entries, *address, state);
-}
-
 int openRoute()
 {
     return ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
 }
 
 // One full dump; nullopt when the kernel gave none or broke it off.
-std::optional<NeighbourTable::Entries> dumpOnce(int fd)
+std::optional<NeighbourDump::Entries> dumpOnce(int fd)
 {
     struct {
         nlmsghdr header;
@@ -133,22 +40,22 @@ std::optional<NeighbourTable::Entries> dumpOnce(int fd)
     if (::send(fd, &request, sizeof request, 0) != ssize_t(sizeof request))
         return std::nullopt;
 
-    NeighbourTable::Entries found;
+    NeighbourDump::Entries found;
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
-    auto end = NeighbourTable::DumpEnd::Pending;
+    auto end = NeighbourDump::DumpEnd::Pending;
     // A table changes while it is dumped; a dump that never ends is not waited for.
-    for (int parts = 0; end == NeighbourTable::DumpEnd::Pending && parts < 4096; ++parts) {
+    for (int parts = 0; end == NeighbourDump::DumpEnd::Pending && parts < 4096; ++parts) {
         const ssize_t got = ::recv(fd, buffer.data(), std::size_t(buffer.size()), 0);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
             break;
-        NeighbourTable::Entries part =
-            NeighbourTable::parseDump(QByteArrayView(buffer.constData(), got), Clock::now(), &end);
+        NeighbourDump::Entries part =
+            NeighbourDump::parse(QByteArrayView(buffer.constData(), got), Clock::now(), &end);
         for (const auto& [address, state] : part)
-            keep(found, address, state);
+            NeighbourDump::keep(found, address, state);
     }
-    if (end != NeighbourTable::DumpEnd::Whole)
+    if (end != NeighbourDump::DumpEnd::Whole)
         return std::nullopt;
     return found;
 }
@@ -156,13 +63,13 @@ std::optional<NeighbourTable::Entries> dumpOnce(int fd)
 // A table that changes while it is dumped breaks the dump off now and then: a second
 // one on a fresh socket usually gets through, and a host missing from a partial table
 // would read as gone.
-std::optional<NeighbourTable::Entries> dump()
+std::optional<NeighbourDump::Entries> dump()
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
         const int fd = openRoute();
         if (fd < 0)
             return std::nullopt;
-        std::optional<NeighbourTable::Entries> entries = dumpOnce(fd);
+        std::optional<NeighbourDump::Entries> entries = dumpOnce(fd);
         ::close(fd);
         if (entries)
             return entries;
@@ -205,43 +112,10 @@ int setState(int fd, quint32 address, int interfaceIndex, quint16 state)
 
 namespace NeighbourTable {
 
-Entries parseDump(QByteArrayView messages, Clock::time_point readAt, DumpEnd* end)
-{
-    Entries entries;
-    std::size_t at = 0;
-    const auto length = std::size_t(messages.size());
-    while (at + sizeof(nlmsghdr) <= length) {
-        nlmsghdr header;
-        std::memcpy(&header, messages.data() + at, sizeof header);
-        if (header.nlmsg_len < sizeof(nlmsghdr) || at + header.nlmsg_len > length)
-            break;
-        // The kernel marks every message after the table changed under the dump.
-        if (header.nlmsg_type == NLMSG_ERROR || (header.nlmsg_flags & NLM_F_DUMP_INTR)) {
-            if (end)
-                *end = DumpEnd::Broken;
-            break;
-        }
-        if (header.nlmsg_type == NLMSG_DONE) {
-            // Its payload, where there is one, is the dump's own error.
-            int error = 0;
-            if (header.nlmsg_len >= NLMSG_HDRLEN + sizeof error)
-                std::memcpy(&error, messages.data() + at + NLMSG_HDRLEN, sizeof error);
-            if (end)
-                *end = error < 0 ? DumpEnd::Broken : DumpEnd::Whole;
-            break;
-        }
-        if (header.nlmsg_type == RTM_NEWNEIGH)
-            parseNeighbour(messages.data() + at + NLMSG_HDRLEN, header.nlmsg_len - NLMSG_HDRLEN,
-                           readAt, entries);
-        at += NLMSG_ALIGN(header.nlmsg_len);
-    }
-    return entries;
-}
-
 NeighbourState entry(quint32 address, Clock::time_point notBefore)
 {
     static std::mutex lock;
-    static Entries last;
+    static NeighbourDump::Entries last;
     static Clock::time_point lastRead;
     static bool haveLast = false;
     static bool unread = false;
@@ -249,11 +123,11 @@ NeighbourState entry(quint32 address, Clock::time_point notBefore)
     const std::lock_guard hold(lock);
     if (!haveLast || lastRead < notBefore) {
         const Clock::time_point started = Clock::now();
-        std::optional<Entries> fresh = dump();
+        std::optional<NeighbourDump::Entries> fresh = dump();
         // A failed reading is shared too: the probes that finish with it would only
         // fail again, each costing two dumps.
         unread = !fresh;
-        last = fresh ? std::move(*fresh) : Entries();
+        last = fresh ? std::move(*fresh) : NeighbourDump::Entries();
         // What the dump shows was true at least from its start on.
         lastRead = started;
         haveLast = true;

@@ -2,25 +2,10 @@
 
 #include "probes/channels/Requests.h"
 
-#include <QByteArrayView>
-
-#include <map>
-
 // The kernel's IPv4 neighbour table over rtnetlink, the program's one reader of it on
 // Linux: its entries with their state, link-layer address and the time of their last
-// confirmation, which /proc/net/arp does not give.
+// confirmation, which /proc/net/arp does not give (the messages read by NeighbourDump).
 namespace NeighbourTable {
-
-using Entries = std::map<quint32, NeighbourState>;
-
-// How far a dump has come: its end may still be to come, it came, or the kernel broke
-// the dump off (an error, or the table changed under it) and what came is no table.
-enum class DumpEnd { Pending, Whole, Broken };
-
-// The entries of one dump's messages, read at `readAt`, and where the dump stands after
-// them. Where an address has entries on several interfaces the reachable one wins.
-Entries parseDump(QByteArrayView messages, std::chrono::steady_clock::time_point readAt,
-                  DumpEnd* end);
 
 // The entry for `address` from a dump made no earlier than `notBefore`. The probes of
 // a range finish their waits within milliseconds of each other: one dump serves

@@ -1,7 +1,7 @@
 #pragma once
 
-// probes/packets/: bytes in, values out (echo, NetBIOS, multicast DNS, the tools' output
-// texts); no descriptors, each fuzzed.
+// probes/packets/: bytes in, values out (echo, NetBIOS, multicast DNS, the neighbour
+// table's dump, the tools' output texts); no descriptors, each fuzzed.
 
 #include <QByteArray>
 #include <QByteArrayView>

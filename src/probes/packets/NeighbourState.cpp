@@ -1,4 +1,4 @@
-#include "probes/channels/Requests.h"
+#include "probes/packets/NeighbourState.h"
 
 bool confirmedSince(const NeighbourState& entry, std::chrono::steady_clock::time_point since)
 {
