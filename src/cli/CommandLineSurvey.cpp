@@ -113,7 +113,7 @@ void printChange(std::FILE* out, const ListChange& change)
 // The changes from `before` to the list surveyed; true when there was one.
 bool printChanges(std::FILE* out, const QList<AddressEntry>& before, const SurveyLists& lists)
 {
-    const std::vector<ListChange> changes = compareLists(before, entriesOf(lists.lstDat2().mid(1)));
+    const std::vector<ListChange> changes = compareLists(before, lists.entries());
     for (const ListChange& change : changes)
         printChange(out, change);
     std::fflush(out);
@@ -329,7 +329,8 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
     std::FILE* err = services.err;
     if (!toolsAvailable(err, *services.probes))
         return kFailed;
-    SurveyLists lists;
+    // Nothing shows the list: its rows go out as they come, and the data rows are written.
+    SurveyLists lists(SurveyLists::View::None);
     const std::optional<Output> output = startingList(err, command, lists);
     if (!output)
         return kFailed;

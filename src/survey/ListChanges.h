@@ -38,7 +38,8 @@ struct ListChange {
 std::vector<ListChange> compareLists(const QList<AddressEntry>& before,
                                      const QList<AddressEntry>& after);
 
-// The rows of a data list (lstDat2 or a stored file's rows, header excluded).
+// The entries of a stored file's data rows (no header), each row parsed once where it
+// is read; a list's own are SurveyLists::entries().
 QList<AddressEntry> entriesOf(const QStringList& dataRows);
 
 // "new", "gone", "changed", "renamed", "moved": the command line's words for a kind.

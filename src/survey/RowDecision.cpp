@@ -5,9 +5,9 @@ SurveyTarget newSurveyTarget(const QString& ip, const OwnIdentity& me)
     return {{ip, {}, {}}, ip == me.myIp ? SurveyTarget::Kind::Own : SurveyTarget::Kind::Probe};
 }
 
-SurveyTarget resurveyTarget(QStringView dataRow, const OwnIdentity& me)
+SurveyTarget resurveyTarget(const AddressEntry& before, const OwnIdentity& me)
 {
-    SurveyTarget target{SplitCsvRow(dataRow), SurveyTarget::Kind::Probe};
+    SurveyTarget target{before, SurveyTarget::Kind::Probe};
     // A complete entry is kept even at the own address: it may carry an older name.
     if (!target.before.host.isEmpty() && !target.before.mac.isEmpty())
         target.kind = SurveyTarget::Kind::Carry;

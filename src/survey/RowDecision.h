@@ -3,8 +3,6 @@
 #include "probes/NetworkProbes.h"
 #include "survey/AddressList.h"
 
-#include <QStringView>
-
 // What one address of a survey becomes, decided in two plain steps apart from the
 // engine that schedules the probes: how it is handled, known before any probe runs,
 // and the row it gets once its probes have answered.
@@ -22,9 +20,8 @@ struct SurveyTarget {
 // A new survey probes every address but the PC's own.
 SurveyTarget newSurveyTarget(const QString& ip, const OwnIdentity& me);
 
-// A re-survey probes only the entries whose host name or MAC is blank. Fields beyond
-// the third of an imported row are not part of the entry.
-SurveyTarget resurveyTarget(QStringView dataRow, const OwnIdentity& me);
+// A re-survey probes only the entries whose host name or MAC is blank.
+SurveyTarget resurveyTarget(const AddressEntry& before, const OwnIdentity& me);
 
 // The row of a target. `found` counts only for Kind::Probe: what the probes found
 // replaces both old values, except that finding nothing at all keeps what an earlier

@@ -52,13 +52,13 @@ void SurveyEngine::startResurvey(const OwnIdentity& me)
         return;
     std::vector<SurveyTarget> targets;
     // With only the header there is nothing to survey, and the lists stay as they are.
-    if (m_lists.lstDat2().size() > 1) {
+    if (m_lists.entryCount() > 0) {
+        const QList<AddressEntry> old = m_lists.entries();
         m_lists.copyDat2ToDat3();
         m_lists.resetToHeaders();
-        const QStringList& old = m_lists.lstDat3();
-        targets.reserve(std::size_t(old.size() - 1));
-        for (qsizetype i = 1; i < old.size(); ++i)
-            targets.push_back(resurveyTarget(old.at(i), me));
+        targets.reserve(std::size_t(old.size()));
+        for (const AddressEntry& entry : old)
+            targets.push_back(resurveyTarget(entry, me));
     }
     // The caption counts the entries: a re-survey walks the list, not the range.
     const int entries = int(targets.size());
@@ -307,14 +307,13 @@ void SurveyEngine::finishWhenIdle()
 
 QStringList SurveyEngine::rowsToSave() const
 {
-    QStringList rows = m_lists.lstDat2();
+    QList<AddressEntry> carried;
     if (isRunning() && m_run->resurvey) {
-        for (std::size_t k = m_run->next; k < m_run->addresses.size(); ++k) {
-            const AddressEntry& before = m_run->addresses[k].target.before;
-            rows.append(MakeCsvRow(before.ip, before.host, before.mac));
-        }
+        carried.reserve(qsizetype(m_run->addresses.size() - m_run->next));
+        for (std::size_t k = m_run->next; k < m_run->addresses.size(); ++k)
+            carried.append(m_run->addresses[k].target.before);
     }
-    return rows;
+    return m_lists.lstDat2With(carried);
 }
 
 // ---- Probe tasks across threads ---------------------------------------------------

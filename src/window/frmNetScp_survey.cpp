@@ -42,7 +42,7 @@ void frmNetScp::cmdStart_Click(int Index)
     m_sessionEnding = false;
     setBusy(true);
     m_marks->clearMarks();
-    m_runBefore = entriesOf(m_lists->lstDat2().mid(1));
+    m_runBefore = m_lists->entries();
     if (Index == 0) {
         m_services.historyLog->listReplaced();
         const QString prefix = OctetValue::prefixText(boxes.at(0), boxes.at(1), boxes.at(2));
@@ -61,7 +61,7 @@ void frmNetScp::cmdCancel_Click()
 void frmNetScp::finishRun()
 {
     // A cancelled run is compared too: its rows are what the list now says.
-    const QList<AddressEntry> after = entriesOf(m_lists->lstDat2().mid(1));
+    const QList<AddressEntry> after = m_lists->entries();
     m_marks->setChanges(compareLists(std::exchange(m_runBefore, {}), after), after);
     setBusy(false);
     setWindowTitle(u"Netroscope"_s);

@@ -58,8 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(list.lstData.size() == list.lstDat2.size());
     FUZZ_CHECK(list.lstData.first() == AddressList::listHeader());
     FUZZ_CHECK(list.lstDat2.first() == AddressList::csvHeader());
+    FUZZ_CHECK(list.entries.size() == list.lstDat2.size() - 1);
     for (qsizetype k = 1; k < list.lstDat2.size(); ++k) {
         const AddressEntry entry = FuzzCheck::checkSplitCsvRow(list.lstDat2[k]);
+        FUZZ_CHECK(list.entries[k - 1] == entry);
         FuzzCheck::checkListRow(list.lstData[k], entry.ip, entry.host, entry.mac);
     }
     return 0;

@@ -329,7 +329,7 @@ void TestSurveyEngine::rowDecision()
     QFETCH(bool, probed);
 
     const SurveyTarget target =
-        resurvey ? resurveyTarget(before, me()) : newSurveyTarget(before, me());
+        resurvey ? resurveyTarget(SplitCsvRow(before), me()) : newSurveyTarget(before, me());
     QCOMPARE(target.kind == SurveyTarget::Kind::Probe, probed);
     const AddressEntry row = surveyedRow(target, me(), {foundHost, foundMac});
     QCOMPARE(MakeCsvRow(row.ip, row.host, row.mac), after);

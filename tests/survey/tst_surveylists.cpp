@@ -14,6 +14,8 @@ private slots:
     void appendInsertsOneRowWithoutReset();
     void replaceTakesLoadedRowsAsTheyAre();
     void replaceKeepsPairingWhenCountsDiffer();
+    void entriesAreTheRowsAsRead_data();
+    void entriesAreTheRowsAsRead();
     void dat3KeepsItsCopy();
     void modelData();
 };
@@ -103,6 +105,43 @@ void TestSurveyLists::replaceKeepsPairingWhenCountsDiffer()
     lists.replace({{u"h"_s, u"a"_s, u"b"_s}, {u"H"_s, u"A"_s}});
     QCOMPARE(lists.lstDataRows(), (QStringList{u"h"_s, u"a"_s}));
     QCOMPARE(lists.lstDat2(), (QStringList{u"H"_s, u"A"_s}));
+}
+
+void TestSurveyLists::entriesAreTheRowsAsRead_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<QStringList>("appended"); // ip|host|mac
+
+    QTest::newRow("stored rows: more fields, fewer commas")
+        << true << QStringList{u"1.2.3.4,h,m,extra"_s, u"short"_s} << QStringList();
+    QTest::newRow("appended: a name with a comma is the entry its row reads back as")
+        << true << QStringList() << QStringList{u"198.18.0.1|a,b|m"_s};
+    QTest::newRow("no view: the same lists, no display rows")
+        << false << QStringList{u"1.2.3.4,h,m,extra"_s}
+        << QStringList{u"198.18.0.2|pc|00-11-22-33-44-55"_s};
+}
+
+// The comparison and the re-survey read the entries, the files get the data rows: the
+// two must never tell a different list.
+void TestSurveyLists::entriesAreTheRowsAsRead()
+{
+    QFETCH(bool, shown);
+    QFETCH(QStringList, stored);
+    QFETCH(QStringList, appended);
+
+    SurveyLists lists(shown ? SurveyLists::View::Shown : SurveyLists::View::None);
+    lists.replaceWithStored(stored);
+    for (const QString& entry : std::as_const(appended)) {
+        const QStringList fields = entry.split(u'|');
+        lists.append(fields.at(0), fields.at(1), fields.at(2));
+    }
+
+    QCOMPARE(lists.count(), 1 + stored.size() + appended.size());
+    QCOMPARE(lists.entries().size(), lists.entryCount());
+    for (int k = 1; k < lists.count(); ++k)
+        QCOMPARE(lists.entries().at(k - 1), SplitCsvRow(lists.lstDat2().at(k)));
+    QCOMPARE(lists.lstDataRows().size(), shown ? lists.count() : 0);
 }
 
 void TestSurveyLists::dat3KeepsItsCopy()
