@@ -69,6 +69,8 @@ public:
     using PingReport = std::function<void(const PingFindings&)>;
     virtual void startPing(const QString& ip, const OwnIdentity& me, const StopToken& stop,
                            const PingReport& report) = 0;
+    // The IPv4 networks of the up interfaces (no loopback, no link-local), as they are now.
+    virtual QList<AttachedNetwork> attachedNetworks() { return {}; }
     // Measured each time a survey starts: it may depend on what the system allows now.
     virtual ProbeCost costPerAddress() { return {}; }
 

@@ -125,6 +125,11 @@ void SystemProbes::startPing(const QString& ip, const OwnIdentity& me, const Sto
         AddressSweep::Names::None);
 }
 
+QList<AttachedNetwork> SystemProbes::attachedNetworks()
+{
+    return ::attachedNetworks(localInterfaces());
+}
+
 ProbeCost SystemProbes::costPerAddress()
 {
     // Where the program sends its echo requests itself, one waiter and shared sockets

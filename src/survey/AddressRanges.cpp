@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -11,10 +12,19 @@ namespace AddressRanges {
 
 namespace {
 
+// One line, Japanese and English: what is wrong, the item it is wrong in, and the forms
+// that would be taken.
+QString rangeError(const QString& japanese, const QString& english, QStringView item)
+{
+    return u"%1: %3（使える形: 192.168.1.1-254、10.1.0.1-10.1.3.254、192.168.4.0/22、"
+           "そのカンマ区切り、attached） / %2: %3 (accepted: 192.168.1.1-254, "
+           "10.1.0.1-10.1.3.254, 192.168.4.0/22, several of these joined by commas, attached)"_s
+               .arg(japanese, english, item);
+}
+
 QString formError(QStringView item)
 {
-    return u"範囲の形が正しくありません（例 192.168.1.1-254、192.168.4.0/22）: %1 / "
-           "not a range (e.g. 192.168.1.1-254, 192.168.4.0/22): %1"_s.arg(item);
+    return rangeError(u"範囲の形が正しくありません"_s, u"not a range"_s, item);
 }
 
 // A plain decimal number of at most three digits, nothing else: "010" is 10, " 1" is no
@@ -60,8 +70,8 @@ std::optional<Range> item(QStringView text, QString& error)
             return std::nullopt;
         }
         if (*prefix < 16) {
-            error = u"/16 より大きいネットワークは調査しません: %1 / "
-                    "a network larger than a /16 is not surveyed: %1"_s.arg(text);
+            error = rangeError(u"/16 より大きいネットワークは調査しません"_s,
+                               u"a network larger than a /16 is not surveyed"_s, text);
             return std::nullopt;
         }
         const quint32 mask = *prefix == 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> *prefix);
@@ -94,13 +104,13 @@ std::optional<Range> item(QStringView text, QString& error)
         return (a & 0xFF) >= 1 && (a & 0xFF) <= 254;
     };
     if (!windowOctet(*first) || !windowOctet(*last)) {
-        error = u"範囲の始めと終わりの最後のオクテットは 1～254 です: %1 / "
-                "the last octet of each end is 1 to 254: %1"_s.arg(text);
+        error = rangeError(u"範囲の始めと終わりの最後のオクテットは 1～254 です"_s,
+                           u"the last octet of each end is 1 to 254"_s, text);
         return std::nullopt;
     }
     if (*first > *last) {
-        error =
-            u"範囲の始めが終わりより後です: %1 / the range starts after it ends: %1"_s.arg(text);
+        error = rangeError(u"範囲の始めが終わりより後です"_s, u"the range starts after it ends"_s,
+                           text);
         return std::nullopt;
     }
     return Range{*first, *last};
@@ -136,12 +146,37 @@ Parsed parse(QStringView text)
             parsed.ranges.push_back(range);
     }
     if (parsed.addresses() > kMostAddresses) {
+        const QString most = QString::number(kMostAddresses);
         return {{},
-                u"調査できるのは合わせて %1 アドレス（/16）までです: %2 / "
-                "at most %1 addresses (a /16) in all: %2"_s.arg(kMostAddresses)
-                    .arg(text)};
+                rangeError(u"調査できるのは合わせて "_s + most + u" アドレス（/16）までです"_s,
+                           u"at most "_s + most + u" addresses (a /16) in all"_s, text)};
     }
     return parsed;
+}
+
+QString dotted(quint32 address)
+{
+    return u"%1.%2.%3.%4"_s.arg(address >> 24)
+        .arg((address >> 16) & 0xFF)
+        .arg((address >> 8) & 0xFF)
+        .arg(address & 0xFF);
+}
+
+Sequence::Sequence(std::vector<Range> ranges)
+    : m_ranges(std::move(ranges))
+{
+    m_starts.reserve(m_ranges.size());
+    for (const Range& range : m_ranges) {
+        m_starts.push_back(m_size);
+        m_size += range.size();
+    }
+}
+
+quint32 Sequence::at(quint64 index) const
+{
+    const auto after = std::upper_bound(m_starts.begin(), m_starts.end(), index);
+    const std::size_t range = std::size_t(after - m_starts.begin()) - 1;
+    return m_ranges[range].first + quint32(index - m_starts[range]);
 }
 
 } // namespace AddressRanges

@@ -37,4 +37,22 @@ struct Parsed {
 // order without duplicates; more than kMostAddresses in all is refused.
 Parsed parse(QStringView text);
 
+// The dotted text of an address, as a survey's rows show it.
+QString dotted(quint32 address);
+
+// The addresses of ranges in address order, looked up by their place in that order
+// without listing them: a /16 survey holds no list of 65536 addresses.
+class Sequence {
+public:
+    explicit Sequence(std::vector<Range> ranges);
+    quint64 size() const { return m_size; }
+    // The address at `index` (below size()).
+    quint32 at(quint64 index) const;
+
+private:
+    std::vector<Range> m_ranges;
+    std::vector<quint64> m_starts; // the index of each range's first address
+    quint64 m_size = 0;
+};
+
 } // namespace AddressRanges

@@ -187,6 +187,7 @@ private slots:
     void preferredOwnAddress_data();
     void preferredOwnAddress();
     void adapterMacFor();
+    void attachedNetworks();
 
 private:
     // A stand-in tool: logs its arguments one per line, then prints `output`.
@@ -667,30 +668,49 @@ void TestProbes::preferredOwnAddress()
     QFETCH(QString, defaultRoute);
     QFETCH(QString, own);
     const QList<LocalInterface> interfaces = {
-        {u"lo"_s, {u"127.0.0.1"_s}, QString(), true, true},
-        {u"eth9"_s, {u"198.18.9.9"_s}, u"02-00-00-00-00-09"_s, false, false},
-        {u"eth0"_s, {u"198.18.0.10"_s}, u"02-00-00-00-00-0A"_s, true, false},
-        {u"eth1"_s, {u"198.18.1.20"_s}, u"02-00-00-00-00-14"_s, true, false},
+        {u"lo"_s, {u"127.0.0.1"_s}, QString(), true, true, {}},
+        {u"eth9"_s, {u"198.18.9.9"_s}, u"02-00-00-00-00-09"_s, false, false, {}},
+        {u"eth0"_s, {u"198.18.0.10"_s}, u"02-00-00-00-00-0A"_s, true, false, {}},
+        {u"eth1"_s, {u"198.18.1.20"_s}, u"02-00-00-00-00-14"_s, true, false, {}},
     };
     QCOMPARE(::preferredOwnAddress(resolved, interfaces, defaultRoute), own);
 
-    const QList<LocalInterface> loopbackOnly = {{u"lo"_s, {u"127.0.0.1"_s}, {}, true, true}};
+    const QList<LocalInterface> loopbackOnly = {{u"lo"_s, {u"127.0.0.1"_s}, {}, true, true, {}}};
     QCOMPARE(::preferredOwnAddress(u"127.0.1.1"_s, loopbackOnly, u"lo"_s), u"127.0.1.1"_s);
 }
 
 void TestProbes::adapterMacFor()
 {
     const QList<LocalInterface> interfaces = {
-        {u"lo"_s, {u"127.0.0.1"_s}, u"00-00-00-00-00-00"_s, true, true},
-        {u"eth0"_s, {u"198.18.0.10"_s}, u"02-00-00-00-00-0A"_s, true, false},
-        {u"eth1"_s, {u"198.18.1.20"_s}, u"02-00-00-00-00-14"_s, true, false},
-        {u"tun0"_s, {u"198.18.2.2"_s}, QString(), true, false},
+        {u"lo"_s, {u"127.0.0.1"_s}, u"00-00-00-00-00-00"_s, true, true, {}},
+        {u"eth0"_s, {u"198.18.0.10"_s}, u"02-00-00-00-00-0A"_s, true, false, {}},
+        {u"eth1"_s, {u"198.18.1.20"_s}, u"02-00-00-00-00-14"_s, true, false, {}},
+        {u"tun0"_s, {u"198.18.2.2"_s}, QString(), true, false, {}},
     };
     QCOMPARE(::adapterMacFor(u"198.18.1.20"_s, interfaces, u"eth0"_s), u"02-00-00-00-00-14"_s);
     // An interface without a hardware address falls back to the default route's.
     QCOMPARE(::adapterMacFor(u"198.18.2.2"_s, interfaces, u"eth1"_s), u"02-00-00-00-00-14"_s);
     QCOMPARE(::adapterMacFor(QString(), interfaces, QString()), u"02-00-00-00-00-0A"_s);
     QCOMPARE(::adapterMacFor(u"127.0.0.1"_s, {interfaces.first()}, u"lo"_s), QString());
+}
+
+// The networks of "--survey attached": each network of an up interface once, with its
+// own prefix; loopback, link-local and down interfaces left out.
+void TestProbes::attachedNetworks()
+{
+    const auto net = [](const char* text, int prefix) {
+        return AttachedNetwork::of(QHostAddress(QString::fromLatin1(text)).toIPv4Address(), prefix);
+    };
+    const QList<LocalInterface> interfaces = {
+        {u"lo"_s, {}, {}, true, true, {net("127.0.0.1", 8)}},
+        {u"eth1"_s, {}, {}, true, false, {net("198.18.4.9", 22), net("169.254.3.3", 16)}},
+        {u"eth0"_s, {}, {}, true, false, {net("198.18.0.10", 24), net("198.18.4.1", 22)}},
+        {u"eth9"_s, {}, {}, false, false, {net("198.19.0.1", 16)}},
+    };
+    const QList<AttachedNetwork> expected = {net("198.18.0.0", 24), net("198.18.4.0", 22)};
+    QCOMPARE(::attachedNetworks(interfaces), expected);
+    QVERIFY(expected.at(1).holds(QHostAddress(u"198.18.7.254"_s).toIPv4Address()));
+    QVERIFY(!expected.at(1).holds(QHostAddress(u"198.18.8.1"_s).toIPv4Address()));
 }
 
 QTEST_GUILESS_MAIN(TestProbes)

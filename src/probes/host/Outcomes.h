@@ -12,6 +12,28 @@ struct OwnIdentity {
     QString myMac;  // strMyMac
 };
 
+// An IPv4 network this PC is attached to: the network address (host bits clear, host
+// byte order) and its real prefix length.
+struct AttachedNetwork {
+    quint32 network = 0;
+    int prefixLength = 0;
+
+    static constexpr quint32 mask(int prefixLength)
+    {
+        return prefixLength <= 0 ? 0 : ~quint32(0) << (32 - prefixLength);
+    }
+    // The network of `address` with that prefix length.
+    static constexpr AttachedNetwork of(quint32 address, int prefixLength)
+    {
+        return {address & mask(prefixLength), prefixLength};
+    }
+    constexpr bool holds(quint32 address) const
+    {
+        return (address & mask(prefixLength)) == network;
+    }
+    friend bool operator==(const AttachedNetwork&, const AttachedNetwork&) = default;
+};
+
 // subPing's answer. `error` is the failure that the window reports with the box
 // "何かエラーになりました。" titled "エラー subPing"; `answered` is then false.
 struct PingOutcome {
