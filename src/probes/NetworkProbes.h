@@ -28,10 +28,13 @@ struct PingFindings {
 
 // What one address costs while its probes run, for the survey to keep within the
 // process's limits: descriptors held at the same time, and threads plus child
-// processes (both count against the limit of tasks).
+// processes (both count against the limit of tasks); and what the probes hold for all
+// addresses together however many are in flight (a bounded pool of threads).
 struct ProbeCost {
     int descriptors = 10;
     int tasks = 2;
+    int sharedDescriptors = 0;
+    int sharedTasks = 0;
 };
 
 // The probes as the survey and the window use them. Every call blocks only its

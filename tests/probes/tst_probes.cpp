@@ -176,6 +176,7 @@ private slots:
     void floodingHostIsNotAskedAgain();
     void silentHostIsAskedAgain_data();
     void silentHostIsAskedAgain();
+    void neighbourTableRoomHoldsProbesBack();
 
     void adapterListFallback();
     void toolsPresent();
@@ -568,6 +569,84 @@ void TestProbes::silentHostIsAskedAgain()
     QCOMPARE(lan->askedAfter.load(), present ? answeredProbe : -1);
     if (present)
         QCOMPARE(lan->probes.load(), answeredProbe);
+}
+
+// Every host answers at once; the neighbour table has room for three of the probes'
+// entries, and none of them is ever collected.
+class RoomForThree : public LanAccess {
+public:
+    mutable std::mutex lock;
+    mutable QList<quint32> sent;
+
+    EchoWay echoWay() const override { return EchoWay::EchoSocket; }
+    std::unique_ptr<EchoRequest> sendEcho(quint32 address) const override
+    {
+        struct Answered : EchoRequest {
+            bool answered() override { return true; }
+            int descriptor() const override { return -1; }
+            void collect() override {}
+        };
+        const std::lock_guard hold(lock);
+        sent.append(address);
+        return std::make_unique<Answered>();
+    }
+    NeighbourRoom neighbourRoom() const override
+    {
+        return {3, std::chrono::hours(1), std::chrono::hours(1)};
+    }
+};
+
+// Addresses on an attached network wait, in the order they came, until the neighbour
+// table has room for their entries; one behind a router takes none, but keeps its place
+// in the queue. A waiting address that is stopped reports at once, never sent.
+void TestProbes::neighbourTableRoomHoldsProbesBack()
+{
+    const auto lan = std::make_shared<RoomForThree>();
+    const PlatformProfile profile = LinuxProfile(LinuxTools{}).with(lan);
+    const auto at = [](const char* text) {
+        return QHostAddress(QString::fromLatin1(text)).toIPv4Address();
+    };
+    const QStringList addresses{u"198.18.0.1"_s, u"198.18.0.2"_s, u"198.19.0.1"_s, u"198.18.0.3"_s,
+                                u"198.18.0.4"_s, u"198.18.0.5"_s, u"198.19.0.2"_s};
+    std::mutex lock;
+    std::condition_variable changed;
+    QHash<QString, PingOutcome> reports;
+    QList<StopToken> stops;
+    {
+        AddressSweep sweep(profile, [&] {
+            return QList<AttachedNetwork>{AttachedNetwork::of(at("198.18.0.0"), 24)};
+        });
+        for (const QString& ip : addresses) {
+            stops.append(StopToken());
+            sweep.start(
+                ip, stops.last(),
+                [&, ip](const QString&, const PingOutcome& ping) {
+                    const std::lock_guard hold(lock);
+                    reports.insert(ip, ping);
+                    changed.notify_all();
+                },
+                AddressSweep::Names::None);
+        }
+        const auto awaitReports = [&](int count) {
+            std::unique_lock hold(lock);
+            return changed.wait_for(hold, std::chrono::seconds(20),
+                                    [&] { return reports.size() >= count; });
+        };
+        QVERIFY(awaitReports(4));
+        {
+            const std::lock_guard hold(lock);
+            QCOMPARE(reports.keys().size(), 4);
+            QVERIFY(!reports.contains(u"198.18.0.4"_s));
+        }
+        for (const StopToken& stop : stops)
+            stop.requestStop();
+        QVERIFY(awaitReports(addresses.size()));
+    }
+    const QList<quint32> sent{at("198.18.0.1"), at("198.18.0.2"), at("198.19.0.1"),
+                              at("198.18.0.3")};
+    QCOMPARE(lan->sent, sent);
+    for (const QString& ip : addresses.mid(4))
+        QVERIFY(!reports.value(ip).answered);
 }
 
 void TestProbes::adapterListFallback()

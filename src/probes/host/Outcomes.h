@@ -3,6 +3,7 @@
 // probes/host/: one address or the PC itself, as plain functions: name, ping, MAC, own
 // identity, tools present.
 
+#include <QList>
 #include <QString>
 
 // What the PC knows of itself, learnt once at start-up.
