@@ -389,9 +389,11 @@ void TestProbes::tightDescriptorLimitLowersTheBound()
     QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
     const ProcessLimits now = currentProcessLimits();
     rlimit tight = saved;
-    // Room for four addresses' probes beyond the reserve; 40 at once would need ten
-    // times that, and their ping tools would fail to start.
-    tight.rlim_cur = rlim_t(now.filesInUse + kReservedDescriptors + 4 * 10);
+    // Room for four addresses' probes beyond the reserve and the lookups' threads; 40 at
+    // once would need ten times that, and their ping tools would fail to start.
+    const ProbeCost cost = probes->costPerAddress();
+    tight.rlim_cur = rlim_t(now.filesInUse + kReservedDescriptors + cost.sharedDescriptors +
+                            4 * cost.descriptors);
     QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
     const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &saved); });
 
