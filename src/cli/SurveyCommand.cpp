@@ -47,11 +47,13 @@ void declareOptions(QCommandLineParser& parser)
     parser.addOptions({
         {kSurvey,
          u"範囲を調査: 192.168.1.1-254、10.1.0.1-10.1.3.254（/24 をまたいでよい）、"
-         "192.168.4.0/22（ネットワークとブロードキャストのアドレスは除く）、それらのカンマ区切り、"
+         "192.168.4.0/"
+         "22（ネットワークとブロードキャストのアドレスは除く）、10.9.8.7、それらのカンマ区切り、"
          "attached（接続中のネットワークすべて）。合わせて /16 まで。省略時は自分の /24 の "
          ".1～.254\n"
          "survey RANGES: 192.168.1.1-254, 10.1.0.1-10.1.3.254 (across /24s), 192.168.4.0/22 "
-         "(without its network and broadcast addresses), several of these joined by commas, or "
+         "(without its network and broadcast addresses), 10.9.8.7, several of these joined by "
+         "commas, or "
          "attached (every network the PC is on); at most a /16 in all. Without them, the PC's "
          "own /24, .1 to .254"_s},
         {kResurvey,
@@ -276,6 +278,11 @@ QString surveyCommandHelp(const QString& historyLog)
         "renamed, moved), address,\n"
         "name now, MAC now, name before, MAC before, address before (a moved device's old "
         "address, else the same).\n"
+        "\n"
+        "範囲の例 / ranges, for example:\n"
+        "  netroscope --survey 192.168.4.0/22 --csv office.csv\n"
+        "  netroscope --survey 10.1.0.1-10.1.3.254,10.2.0.0/24 --changes --log\n"
+        "  netroscope --survey attached --vendor\n"
         "\n"
         "終了状態 / exit status: 0 調査した / surveyed, 1 ツールがない・読めない・書けない / "
         "probes "

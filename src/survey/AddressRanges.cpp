@@ -83,6 +83,11 @@ std::optional<Range> item(QStringView text, QString& error)
         return range;
     }
     const QList<QStringView> ends = text.split(u'-');
+    // One address, as a /32 is.
+    if (ends.size() == 1) {
+        if (const std::optional<quint32> one = address(text))
+            return Range{*one, *one};
+    }
     if (ends.size() != 2) {
         error = formError(text);
         return std::nullopt;

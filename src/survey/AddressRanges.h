@@ -32,6 +32,7 @@ struct Parsed {
 //                         (a /31 or /32 is taken whole); host bits are ignored
 //   192.168.1.1-254       first to last within one /24, as the window's boxes give it
 //   10.1.0.1-10.1.3.254   first to last, across /24 boundaries
+//   10.9.8.7              one address
 // Each octet a plain decimal number 0 to 255; the ends of a first-last range keep the
 // window's limit on the last octet (1 to 254). The ranges are merged into address
 // order without duplicates; more than kMostAddresses in all is refused.

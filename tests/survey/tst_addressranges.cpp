@@ -39,7 +39,8 @@ void TestAddressRanges::ranges_data()
     QTest::newRow("host bits of a network are ignored")
         << u"192.168.4.77/22"_s << u"192.168.4.1-192.168.7.254"_s;
     QTest::newRow("a /31 and a /32 are taken whole")
-        << u"10.0.0.4/31,10.0.0.9/32"_s << u"10.0.0.4-10.0.0.5;10.0.0.9-10.0.0.9"_s;
+        << u"10.0.0.4/31,10.0.0.9/32,10.0.0.255"_s
+        << u"10.0.0.4-10.0.0.5;10.0.0.9-10.0.0.9;10.0.0.255-10.0.0.255"_s;
     QTest::newRow("the window's form") << u"192.168.1.1-254"_s << u"192.168.1.1-192.168.1.254"_s;
     QTest::newRow("across /24s, inner .0 and .255 included")
         << u"10.1.0.1-10.1.3.254"_s << u"10.1.0.1-10.1.3.254"_s;
