@@ -2,8 +2,9 @@
 
 #include <chrono>
 #include <memory>
+#include <span>
 
-// Sleeps one thread until a descriptor turns readable, another thread wakes it, or a
+// Sleeps one thread until one of its descriptors turns readable, another thread wakes it, or a
 // time comes: what lets one thread wait for the replies of a whole range at once.
 class Wakeup {
 public:
@@ -14,8 +15,12 @@ public:
 
     // From any thread: the wait in progress, or else the next one, returns at once.
     void wake();
-    // `descriptor` may be -1, for none to watch.
-    void wait(int descriptor, std::chrono::steady_clock::time_point until);
+    // A descriptor may be -1, for none to watch.
+    void wait(std::span<const int> descriptors, std::chrono::steady_clock::time_point until);
+    void wait(int descriptor, std::chrono::steady_clock::time_point until)
+    {
+        wait(std::span<const int>(&descriptor, 1), until);
+    }
 
 private:
     struct State;

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <vector>
 
 struct Wakeup::State {
     int event = -1;
@@ -29,10 +30,10 @@ void Wakeup::wake()
     [[maybe_unused]] const ssize_t written = ::write(m_state->event, &one, sizeof one);
 }
 
-void Wakeup::wait(int descriptor, std::chrono::steady_clock::time_point until)
+void Wakeup::wait(std::span<const int> descriptors, std::chrono::steady_clock::time_point until)
 {
     // Rounded up, so that a wait just short of the time does not spin. The farthest
-    // time waits for the descriptor or a wake alone.
+    // time waits for the descriptors or a wake alone.
     int timeout = -1;
     if (until != std::chrono::steady_clock::time_point::max()) {
         const auto left = until - std::chrono::steady_clock::now();
@@ -42,15 +43,15 @@ void Wakeup::wait(int descriptor, std::chrono::steady_clock::time_point until)
                             std::chrono::ceil<std::chrono::milliseconds>(left).count(),
                             std::numeric_limits<int>::max()));
     }
-    pollfd wanted[2] = {{m_state->event, POLLIN, 0}, {descriptor, POLLIN, 0}};
+    // The wake first; poll() skips a negative descriptor.
+    std::vector<pollfd> wanted{{m_state->event, POLLIN, 0}};
+    for (const int descriptor : descriptors)
+        wanted.push_back({descriptor, POLLIN, 0});
     // Without an eventfd (no descriptor left) the wait is by time alone, and a wake
     // comes late rather than never.
-    const nfds_t watched = descriptor >= 0 ? 2 : 1;
-    if (m_state->event < 0) {
-        wanted[0].fd = -1;
+    if (m_state->event < 0)
         timeout = timeout < 0 ? 10 : std::min(timeout, 10);
-    }
-    if (::poll(wanted, watched, timeout) < 0)
+    if (::poll(wanted.data(), nfds_t(wanted.size()), timeout) < 0)
         return;
     if (wanted[0].revents & POLLIN) {
         std::uint64_t wakes = 0;

@@ -26,7 +26,7 @@ void Wakeup::wake()
     m_state->changed.notify_one();
 }
 
-void Wakeup::wait(int, std::chrono::steady_clock::time_point until)
+void Wakeup::wait(std::span<const int>, std::chrono::steady_clock::time_point until)
 {
     std::unique_lock hold(m_state->lock);
     m_state->changed.wait_until(hold, until, [this] { return m_state->woken; });
