@@ -25,6 +25,21 @@ public:
     virtual void collect() = 0;
 };
 
+// One ARP request that the program broadcast itself for an address of an attached
+// network, watched without waiting by the one waiter of many requests: whether a reply
+// from the very address asked, on the interface asked on, has been collected yet, the
+// descriptor that turns readable when replies may have come, and collecting them. The
+// waiter keeps the deadline and says when to ask once more, for a request or a reply
+// the LAN may have lost.
+class ArpRequest {
+public:
+    virtual ~ArpRequest() = default;
+    virtual bool answered() = 0;
+    virtual int descriptor() const = 0;
+    virtual void collect() = 0;
+    virtual void askAgain() = 0;
+};
+
 // The questions to one host about the name it gives itself on the LAN, sent together,
 // and watched without waiting by the one waiter of many requests.
 class LanNameRequest {
