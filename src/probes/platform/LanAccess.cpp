@@ -10,6 +10,11 @@ std::unique_ptr<EchoRequest> LanAccess::sendEcho(quint32) const
     return nullptr;
 }
 
+std::unique_ptr<ArpRequest> LanAccess::sendArp(quint32) const
+{
+    return nullptr;
+}
+
 LanAccess::NeighbourRoom LanAccess::neighbourRoom() const
 {
     return {};

@@ -10,7 +10,7 @@
 class StopToken;
 
 // What the program may do on the LAN itself, without a console tool: send its own echo
-// requests, read and refresh the neighbour table, ask hosts for their LAN names. This
+// and ARP requests, read and refresh the neighbour table, ask hosts for their LAN names. This
 // base can do none of it: every answer is "not here", and the console tools are used.
 class LanAccess {
 public:
@@ -24,6 +24,12 @@ public:
     bool canSendEcho() const { return echoWay() != EchoWay::ConsolePing; }
     // Sends one echo request to `address` itself; nullptr where it cannot.
     virtual std::unique_ptr<EchoRequest> sendEcho(quint32 address) const;
+    // Broadcasts an ARP request of the program's own for `address`, an address of an
+    // attached network, before any echo request: a dead address then makes no entry in
+    // the kernel's neighbour table. nullptr where it cannot (no right to a packet socket,
+    // no Ethernet interface on that network, the PC's own address); the echo request
+    // then goes out at once, as it always did.
+    virtual std::unique_ptr<ArpRequest> sendArp(quint32 address) const;
 
     // The neighbour table's entry for `address`, read no earlier than `notBefore`
     // (several probes that finish together may share one reading). Kind::None where

@@ -13,7 +13,8 @@ struct LinuxTools {
     // them, and run `ping` only where it does not. Off for stand-in tools.
     bool echoSockets = false;
     // Where those are refused, send them over one raw socket shared by all probes,
-    // where the process may open one (root, CAP_NET_RAW). Off for stand-in tools.
+    // where the process may open one (root, CAP_NET_RAW); with the same right, ask the
+    // addresses of attached networks by ARP first. Off for stand-in tools.
     bool rawEcho = false;
     // Read the kernel's neighbour table and ask the LAN's hosts for their names. Off for
     // stand-in tools, whose tests must not depend on the system's tables.
@@ -66,14 +67,15 @@ private:
     QString m_routeTable;
 };
 
-// Echo over ICMP sockets, the neighbour table over rtnetlink, LAN names over NetBIOS and
-// multicast DNS, each as far as the tools allow.
+// Echo over ICMP sockets, ARP over packet sockets, the neighbour table over rtnetlink, LAN names
+// over NetBIOS and multicast DNS, each as far as the tools allow.
 class LinuxLan final : public LanAccess {
 public:
     explicit LinuxLan(const LinuxTools& tools);
 
     EchoWay echoWay() const override;
     std::unique_ptr<EchoRequest> sendEcho(quint32 address) const override;
+    std::unique_ptr<ArpRequest> sendArp(quint32 address) const override;
     NeighbourState neighbour(quint32 address,
                              std::chrono::steady_clock::time_point notBefore) const override;
     bool reconfirmNeighbour(quint32 address, const NeighbourState& entry) const override;
