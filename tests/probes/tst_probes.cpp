@@ -177,6 +177,8 @@ private slots:
     void silentHostIsAskedAgain_data();
     void silentHostIsAskedAgain();
     void neighbourTableRoomHoldsProbesBack();
+    void ownArpComesFirst_data();
+    void ownArpComesFirst();
 
     void adapterListFallback();
     void toolsPresent();
@@ -649,6 +651,138 @@ void TestProbes::neighbourTableRoomHoldsProbesBack()
     QCOMPARE(lan->sent, sent);
     for (const QString& ip : addresses.mid(4))
         QVERIFY(!reports.value(ip).answered);
+}
+
+// A LAN where the program may send ARP requests of its own, with one host at `host`: it
+// answers them (`arp`: the first, only the one asked again, none; Mute: none can be sent
+// for it) and echo requests (`echo`), and the kernel's own ARP request after an echo
+// request confirms its entry (`table`). The neighbour table has room for one entry, never
+// collected. The requests sent to the host are counted.
+class OwnArpLan : public LanAccess {
+public:
+    using Time = std::chrono::steady_clock::time_point;
+    enum Arp { First, Again, Silent, Mute };
+    quint32 host = 0;
+    Arp arp = Mute;
+    bool echo = false;
+    bool table = false;
+    mutable std::atomic_int arpSent{0};
+    mutable std::atomic<Time> echoSent{Time()};
+
+    struct Scripted : EchoRequest, ArpRequest {
+        std::function<bool()> reply;
+        std::function<void()> again;
+        bool answered() override { return reply(); }
+        int descriptor() const override { return -1; }
+        void collect() override {}
+        void askAgain() override { again(); }
+    };
+    EchoWay echoWay() const override { return EchoWay::RawSocket; }
+    std::unique_ptr<ArpRequest> sendArp(quint32 address) const override
+    {
+        if (address == host && arp == Mute)
+            return nullptr;
+        const bool mine = address == host;
+        arpSent += mine;
+        auto request = std::make_unique<Scripted>();
+        request->reply = [this, mine] {
+            return mine && (arp == First || (arp == Again && arpSent > 1));
+        };
+        request->again = [this, mine] {
+            arpSent += mine;
+        };
+        return request;
+    }
+    std::unique_ptr<EchoRequest> sendEcho(quint32 address) const override
+    {
+        if (address == host)
+            echoSent = std::chrono::steady_clock::now();
+        auto request = std::make_unique<Scripted>();
+        request->reply = [this, address] {
+            return echo && address == host;
+        };
+        return request;
+    }
+    NeighbourState neighbour(quint32 address, Time) const override
+    {
+        NeighbourState entry;
+        if (address == host && table && echoSent.load() != Time()) {
+            entry.kind = NeighbourState::Kind::Reachable;
+            entry.confirmedAt = echoSent.load();
+        }
+        return entry;
+    }
+    NeighbourRoom neighbourRoom() const override
+    {
+        return {1, std::chrono::hours(1), std::chrono::hours(1)};
+    }
+};
+
+// On an attached network, where the program may send ARP requests of its own, an
+// address is asked by ARP first, asked again half-way through the wait, and gets its
+// echo request only once a reply came; that reply alone makes nobody present (anyone
+// may send one). An address that no reply answers has no echo request and takes no room
+// in the neighbour table. Another address is probed as it always was.
+void TestProbes::ownArpComesFirst_data()
+{
+    QTest::addColumn<int>("arp");
+    QTest::addColumn<bool>("echo");
+    QTest::addColumn<bool>("table");
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<int>("arpSent");
+    QTest::addColumn<bool>("echoSent");
+    QTest::addColumn<QString>("found"); // answered, present, or nothing
+    using Lan = OwnArpLan;
+    const QString ip = u"198.18.0.7"_s;
+    QTest::newRow("a live host") << int(Lan::First) << true << true << ip << 1 << true
+                                 << u"answered"_s;
+    QTest::newRow("the first request lost")
+        << int(Lan::Again) << true << true << ip << 2 << true << u"answered"_s;
+    QTest::newRow("a host that drops ping")
+        << int(Lan::First) << false << true << ip << 1 << true << u"present"_s;
+    QTest::newRow("a forged reply")
+        << int(Lan::First) << false << false << ip << 1 << true << u"nothing"_s;
+    QTest::newRow("no reply to either request")
+        << int(Lan::Silent) << true << true << ip << 2 << false << u"nothing"_s;
+    QTest::newRow("behind a router")
+        << int(Lan::First) << true << true << u"198.19.0.7"_s << 0 << true << u"answered"_s;
+    QTest::newRow("no ARP request of its own")
+        << int(Lan::Mute) << true << true << ip << 0 << true << u"answered"_s;
+}
+
+void TestProbes::ownArpComesFirst()
+{
+    QFETCH(int, arp);
+    QFETCH(bool, echo);
+    QFETCH(bool, table);
+    QFETCH(QString, ip);
+    QFETCH(int, arpSent);
+    QFETCH(bool, echoSent);
+    QFETCH(QString, found);
+    const auto lan = std::make_shared<OwnArpLan>();
+    lan->host = QHostAddress(ip).toIPv4Address();
+    lan->arp = OwnArpLan::Arp(arp);
+    lan->echo = echo;
+    lan->table = table;
+    const PlatformProfile profile = LinuxProfile(LinuxTools{}).with(lan);
+    PingOutcome dead, ping;
+    {
+        AddressSweep sweep(
+            profile, [] { return QList<AttachedNetwork>{AttachedNetwork::of(0xC6120000, 24)}; });
+        // A dead address first: had it taken the table's one entry, the host would wait
+        // an hour for room.
+        std::promise<PingOutcome> deadReport;
+        sweep.start(
+            u"198.18.0.2"_s, StopToken(),
+            [&](const QString&, const PingOutcome& outcome) { deadReport.set_value(outcome); },
+            AddressSweep::Names::None);
+        ping = sweep.await(ip, StopToken(), AddressSweep::Names::None, nullptr);
+        dead = deadReport.get_future().get();
+    }
+    QCOMPARE(ping.answered ? u"answered"_s : ping.present ? u"present"_s : u"nothing"_s, found);
+    QVERIFY(!ping.neighboursUnread && !dead.answered && !dead.present);
+    QCOMPARE(lan->arpSent.load(), arpSent);
+    QCOMPARE(lan->echoSent.load() != OwnArpLan::Time(), echoSent);
 }
 
 void TestProbes::adapterListFallback()

@@ -41,6 +41,12 @@ struct AddressSweep::Probe {
 
     Clock::time_point began;
     Clock::time_point deadline;
+    // The program's own ARP request, while it waits for its reply: no echo request yet,
+    // so a dead address makes no entry in the neighbour table. Asked once more half-way,
+    // as the kernel asks again for an address that stays silent.
+    std::unique_ptr<ArpRequest> arp;
+    bool arpAskedAgain = false;
+    bool arpAnswered = false;
     std::unique_ptr<EchoRequest> echo;
     bool answered = false;
     int reconfirmed = 0; // during the wait
@@ -168,23 +174,46 @@ void AddressSweep::run()
         arrived.clear();
         Clock::time_point next = Clock::time_point::max();
         admit(active, Clock::now(), next);
-        // Every request of the sweep shares one socket: collecting once serves them all.
-        int descriptor = -1;
+        // Every echo request of the sweep shares one socket, and every ARP request one
+        // per interface: collecting once from each serves them all.
+        std::vector<int> descriptors;
+        bool echoCollected = false;
         for (const std::shared_ptr<Probe>& probe : active) {
-            if (probe->echo && !probe->answered) {
-                descriptor = probe->echo->descriptor();
+            if (probe->echo && !probe->answered && !echoCollected) {
+                descriptors.push_back(probe->echo->descriptor());
                 probe->echo->collect();
-                break;
+                echoCollected = true;
+            }
+            if (probe->arp && std::find(descriptors.begin(), descriptors.end(),
+                                        probe->arp->descriptor()) == descriptors.end()) {
+                descriptors.push_back(probe->arp->descriptor());
+                probe->arp->collect();
             }
         }
         const Clock::time_point now = Clock::now();
+        std::vector<std::shared_ptr<Probe>> answered;
         std::erase_if(active, [&](const std::shared_ptr<Probe>& probe) {
+            if (probe->arp) {
+                const Asking state = asking(*probe, now, next);
+                if (state == Asking::Waiting)
+                    return false;
+                if (state == Asking::Answered) {
+                    answered.push_back(probe);
+                    return true;
+                }
+            }
             if (!settle(*probe, now, next))
                 return false;
             finish(*probe);
             return true;
         });
-        m_wakeup.wait(descriptor, next);
+        // A host that answered ARP came before every probe still waiting for room, and
+        // is begun at once where there is room (its echo socket then watched).
+        if (!answered.empty()) {
+            m_held.insert(m_held.begin(), answered.begin(), answered.end());
+            next = now;
+        }
+        m_wakeup.wait(descriptors, next);
     }
     for (const std::shared_ptr<Probe>& probe : active)
         probe->onStop.reset();
@@ -210,6 +239,15 @@ void AddressSweep::admit(std::vector<std::shared_ptr<Probe>>& active, Clock::tim
     });
     while (!m_held.empty()) {
         std::shared_ptr<Probe> probe = m_held.front();
+        if (probe->onLink && !probe->arpAnswered &&
+            (probe->arp = m_profile.lan().sendArp(probe->address))) {
+            // No entry until a host answers: the table's room is taken then.
+            m_held.pop_front();
+            probe->began = now;
+            probe->deadline = now + std::chrono::seconds(kPingWaitSeconds);
+            active.push_back(std::move(probe));
+            continue;
+        }
         if (probe->onLink) {
             if (int(m_entries.size()) >= m_room.entries) {
                 next = std::min(next, m_entries.top());
@@ -223,16 +261,54 @@ void AddressSweep::admit(std::vector<std::shared_ptr<Probe>>& active, Clock::tim
     }
 }
 
+AddressSweep::Asking AddressSweep::asking(Probe& probe, Clock::time_point now,
+                                          Clock::time_point& next)
+{
+    if (probe.stop.stopRequested()) {
+        probe.arp.reset();
+        return Asking::Over;
+    }
+    // Only a probe of its own, whose echo request and the kernel's own ARP request decide,
+    // makes the address present: anyone on the LAN may send an ARP reply.
+    if (probe.arp->answered()) {
+        probe.arp.reset();
+        probe.arpAnswered = true;
+        return Asking::Answered;
+    }
+    if (now >= probe.deadline) {
+        // A dead address, whose entry (none) the table need not be read for.
+        probe.arp.reset();
+        probe.readAfterWait = true;
+        return Asking::Over;
+    }
+    if (!probe.arpAskedAgain) {
+        const Clock::time_point again = probe.began + (probe.deadline - probe.began) / 2;
+        if (now >= again) {
+            probe.arp->askAgain();
+            probe.arpAskedAgain = true;
+        } else {
+            next = std::min(next, again);
+        }
+    }
+    next = std::min(next, probe.deadline);
+    return Asking::Waiting;
+}
+
 // On the waiter's thread: sending is quick and never blocks.
 void AddressSweep::begin(const std::shared_ptr<Probe>& shared)
 {
     Probe& probe = *shared;
-    probe.began = Clock::now();
-    probe.deadline = probe.began + std::chrono::seconds(kPingWaitSeconds);
-    probe.nextLook = nextReading(probe.began);
+    const Clock::time_point now = Clock::now();
+    // A host that answered the program's own ARP request was probed from that request
+    // on: where the kernel held an entry for it already, the reply confirmed that entry,
+    // an ARP reply during the probe like any other. The echo's wait starts now.
+    if (!probe.arpAnswered)
+        probe.began = now;
+    probe.deadline = now + std::chrono::seconds(kPingWaitSeconds);
+    probe.nextLook = nextReading(now);
     if (probe.stop.stopRequested())
         return;
-    reconfirmUnconfirmed(m_profile, probe.address, probe.began, probe.began);
+    reconfirmUnconfirmed(m_profile, probe.address, probe.began, now);
     probe.echo = m_profile.lan().sendEcho(probe.address);
     if (!probe.echo) {
         probe.console = true;

@@ -19,7 +19,9 @@
 class PlatformProfile;
 
 // The probes of a whole range in flight at once, with one thread waiting for all of
-// them: each address's echo request goes out as it starts, its name is looked up on a
+// them: each address's echo request goes out as it starts (on an attached network,
+// once its ARP reply to the program's own request shows a host there, where the
+// program may ask so), its name is looked up on a
 // LookupPool, its questions to the LAN go out once its reply or its neighbour entry
 // shows it is there, and the waiter reports each address once its reply, its name
 // and, for a silent host, the neighbour table have had their say: the name and the
@@ -65,11 +67,16 @@ private:
 
     using Clock = std::chrono::steady_clock;
     void run();
-    // Begins the probes that have arrived, as far as the neighbour table has room for
-    // those on an attached network, in the order they came; the rest wait for room.
+    // Begins the probes that have arrived, in the order they came: those on an attached
+    // network with the program's own ARP request where it may send one, the others as
+    // far as the neighbour table has room for them; the rest wait for room.
     void admit(std::vector<std::shared_ptr<Probe>>& active, Clock::time_point now,
                Clock::time_point& next);
     void begin(const std::shared_ptr<Probe>& shared);
+    // For a probe still asking by ARP: whether it waits on, its reply came (it is then
+    // probed as any other), or it is over (stopped, or no reply: nothing found).
+    enum class Asking { Waiting, Answered, Over };
+    Asking asking(Probe& probe, Clock::time_point now, Clock::time_point& next);
     // Whether the probe is done; done or not, when it wants to be looked at again.
     bool settle(Probe& probe, Clock::time_point now, Clock::time_point& next);
     // For a probe that no reply has shown there yet: whether an ARP reply has, read
