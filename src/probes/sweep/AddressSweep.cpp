@@ -211,7 +211,7 @@ void AddressSweep::admit(std::vector<std::shared_ptr<Probe>>& active, Clock::tim
     while (!m_held.empty()) {
         std::shared_ptr<Probe> probe = m_held.front();
         if (probe->onLink) {
-            if (int(m_entries.size()) >= m_room.entries) {
+            if (!m_entries.empty() && int(m_entries.size()) >= m_room.entries) {
                 next = std::min(next, m_entries.top());
                 return;
             }
