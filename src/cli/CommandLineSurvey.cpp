@@ -28,6 +28,9 @@ constexpr int kFailed = 1;   // a tool, a file to read or one to write
 constexpr int kNotAsked = 2; // no range known, or a run that would replace its reference
 constexpr int kChanged = 3;
 
+// Addresses probed at once in a survey of the command line's ranges.
+constexpr int kRangeInFlight = 1024;
+
 void say(std::FILE* stream, const QString& line)
 {
     std::fputs((u"netroscope: "_s + line + u'\n').toUtf8().constData(), stream);
@@ -205,12 +208,16 @@ bool toolsAvailable(std::FILE* err, NetworkProbes& probes)
 // The engine's run in the application's event loop, rows reported as they come.
 // Gives 0, or the exit status of the signal that cancelled it.
 int surveyInEventLoop(const SurveyCommand& command, const CommandLineServices& services,
-                      SurveyLists& lists, const QString& prefix, const OwnIdentity& me,
-                      const VendorRegistry* vendors)
+                      SurveyLists& lists, std::vector<AddressRanges::Range> ranges,
+                      const OwnIdentity& me, const VendorRegistry* vendors)
 {
     SurveyEngine engine(services.probes, lists);
-    const int total = command.mode == SurveyCommand::Mode::Survey ? command.last - command.first + 1
-                                                                  : lists.entryCount();
+    // A range larger than a /24 would otherwise take a ping wait for each 255 addresses;
+    // the probes keep what they hold per address within the system's limits themselves.
+    engine.setMaxInFlight(kRangeInFlight);
+    const int total = command.mode == SurveyCommand::Mode::Survey
+                          ? int(AddressRanges::Parsed{ranges, {}}.addresses())
+                          : lists.entryCount();
     ProgressLine progress(services.err, services.progress && !command.quiet, total);
     // Rows go out as they come, so that a pipe sees each host as soon as it is found.
     QObject::connect(&engine, &SurveyEngine::rowAdded, &engine, [&](const AddressEntry& entry) {
@@ -240,7 +247,7 @@ int surveyInEventLoop(const SurveyCommand& command, const CommandLineServices& s
     QEventLoop loop;
     QObject::connect(&engine, &SurveyEngine::finished, &loop, &QEventLoop::quit);
     if (command.mode == SurveyCommand::Mode::Survey)
-        engine.startNew(prefix, command.first, command.last, me);
+        engine.startNew(std::move(ranges), me);
     else
         engine.startResurvey(me);
     loop.exec();
@@ -279,9 +286,9 @@ std::optional<Output> startingList(std::FILE* err, const SurveyCommand& command,
     return output;
 }
 
-// The three fixed octets of a new survey without a range: the PC's own /24, as the
-// window proposes it. Empty, said on `err`, when the PC's own address is unknown.
-QString ownPrefix(std::FILE* err, const OwnIdentity& me)
+// The range of a new survey without one: the PC's own /24, as the window proposes it.
+// None, said on `err`, when the PC's own address is unknown.
+std::vector<AddressRanges::Range> ownRange(std::FILE* err, const OwnIdentity& me)
 {
     const QStringList octets = OctetValue::octetTexts(me.myIp);
     if (octets.isEmpty()) {
@@ -289,7 +296,27 @@ QString ownPrefix(std::FILE* err, const OwnIdentity& me)
                  u"address is unknown: give a range, e.g. --survey 192.168.1.1-254"_s);
         return {};
     }
-    return OctetValue::prefixText(octets.at(0), octets.at(1), octets.at(2));
+    return AddressRanges::parse(OctetValue::prefixText(octets.at(0), octets.at(1), octets.at(2)) +
+                                u"1-254"_s)
+        .ranges;
+}
+
+// The networks of "--survey attached", with their real prefixes. None, said on `err`,
+// when there is no such network or they are more than one survey takes.
+std::vector<AddressRanges::Range> attachedRanges(std::FILE* err, NetworkProbes& probes)
+{
+    QStringList networks;
+    for (const AttachedNetwork& network : probes.attachedNetworks())
+        networks.append(AddressRanges::dotted(network.network) + u'/' +
+                        QString::number(network.prefixLength));
+    if (networks.isEmpty()) {
+        say(err, u"接続中の IPv4 ネットワークがありません / no IPv4 network is attached"_s);
+        return {};
+    }
+    AddressRanges::Parsed parsed = AddressRanges::parse(networks.join(u','));
+    if (!parsed.error.isEmpty())
+        say(err, u"attached: "_s + parsed.error);
+    return std::move(parsed.ranges);
 }
 
 // The history log renewed by --log, unless a window holds it.
@@ -335,10 +362,10 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
     if (!output)
         return kFailed;
     const OwnIdentity me = services.probes->ownIdentity();
-    QString prefix = command.prefix;
-    if (command.mode == SurveyCommand::Mode::Survey && !command.hasRange) {
-        prefix = ownPrefix(err, me);
-        if (prefix.isEmpty())
+    std::vector<AddressRanges::Range> ranges = command.ranges;
+    if (command.mode == SurveyCommand::Mode::Survey && ranges.empty()) {
+        ranges = command.attached ? attachedRanges(err, *services.probes) : ownRange(err, me);
+        if (ranges.empty())
             return kNotAsked;
     }
 
@@ -365,8 +392,8 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
     std::optional<VendorRegistry> vendors;
     if (command.vendor)
         vendors = services.vendors ? services.vendors() : VendorRegistry();
-    outcome.signalStatus =
-        surveyInEventLoop(command, services, lists, prefix, me, vendors ? &*vendors : nullptr);
+    outcome.signalStatus = surveyInEventLoop(command, services, lists, std::move(ranges), me,
+                                             vendors ? &*vendors : nullptr);
 
     if (before)
         outcome.changed = printChanges(services.out, *before, lists);

@@ -1,10 +1,8 @@
 #include "cli/SurveyCommand.h"
 
-#include "survey/OctetValue.h"
-
 #include <QCommandLineParser>
 
-#include <optional>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -20,6 +18,8 @@ const QString kAgainst = u"against"_s;
 const QString kVendor = u"vendor"_s;
 const QString kHelp = u"help"_s;
 const QString kVersion = u"version"_s;
+// The range of --survey that stands for every network the PC is attached to.
+const QString kAttached = u"attached"_s;
 
 // Qt's own options for the window (QGuiApplication and QApplication take them when the
 // application object is made). They are known here so that they are neither unknown
@@ -46,9 +46,16 @@ void declareOptions(QCommandLineParser& parser)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({
         {kSurvey,
-         u"FIRST から LAST まで調査（例 192.168.1.1-254）。省略時は自分の /24 の .1～.254\n"
-         "survey FIRST to LAST (e.g. 192.168.1.1-254); without a range, the PC's own /24, "
-         ".1 to .254"_s},
+         u"範囲を調査: 192.168.1.1-254、10.1.0.1-10.1.3.254（/24 をまたいでよい）、"
+         "192.168.4.0/"
+         "22（ネットワークとブロードキャストのアドレスは除く）、10.9.8.7、それらのカンマ区切り、"
+         "attached（接続中のネットワークすべて）。合わせて /16 まで。省略時は自分の /24 の "
+         ".1～.254\n"
+         "survey RANGES: 192.168.1.1-254, 10.1.0.1-10.1.3.254 (across /24s), 192.168.4.0/22 "
+         "(without its network and broadcast addresses), 10.9.8.7, several of these joined by "
+         "commas, or "
+         "attached (every network the PC is on); at most a /16 in all. Without them, the PC's "
+         "own /24, .1 to .254"_s},
         {kResurvey,
          u"CSV ファイルの空欄のある行だけ再調査して同じファイルへ同じ形式で書き戻す\n"
          "survey again the rows of a file with a blank name or MAC, and write it back as it "
@@ -79,8 +86,8 @@ void declareOptions(QCommandLineParser& parser)
         {{u"h"_s, u"?"_s, kHelp}, u"この説明を表示 / show this help"_s},
         {{u"v"_s, kVersion}, u"バージョンを表示 / show the version"_s},
     });
-    parser.addPositionalArgument(u"FIRST-LAST"_s, u"--survey の範囲 / the range of --survey"_s,
-                                 u"[FIRST-LAST]"_s);
+    parser.addPositionalArgument(u"RANGES"_s, u"--survey の範囲 / the ranges of --survey"_s,
+                                 u"[RANGES]"_s);
     for (const QtOption& qt : kQtOptions) {
         QCommandLineOption option(QString::fromUtf16(qt.name));
         if (qt.takesValue)
@@ -153,68 +160,19 @@ QStringList withSurveyRangeApart(const QStringList& arguments)
     return result;
 }
 
-// Up to three decimal digits, nothing else: a command line is no place for the
-// window's forgiving reading of its boxes.
-std::optional<int> plainOctet(QStringView text)
-{
-    if (text.isEmpty() || text.size() > 3)
-        return std::nullopt;
-    for (QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-    }
-    return text.toInt();
-}
-
-QString rangeError(const QString& japanese, const QString& english, const QString& range)
-{
-    return bilingual(japanese + u": "_s + range, english + u": "_s + range);
-}
-
 } // namespace
 
 void parseSurveyRange(const QString& text, SurveyCommand& command)
 {
-    const QStringList ends = text.split(u'-');
-    QStringList from = ends.value(0).split(u'.');
-    QStringList to = ends.value(1).split(u'.');
-    // "192.168.1.1-254": the last address gives only its last octet.
-    if (ends.size() == 2 && to.size() == 1 && from.size() == 4)
-        to = from.mid(0, 3) + to;
-    if (ends.size() != 2 || from.size() != 4 || to.size() != 4) {
-        command.error = rangeError(u"範囲の形が正しくありません（例 192.168.1.1-254）"_s,
-                                   u"not a range (e.g. 192.168.1.1-254)"_s, text);
+    if (text == kAttached) {
+        command.attached = true;
         return;
     }
-    // The window's eight boxes: 0 to 3 the first address, 4 to 7 the last.
-    const QStringList boxes = from + to;
-    for (int index = 0; index < 8; ++index) {
-        const std::optional<int> value = plainOctet(boxes.at(index));
-        if (!value || !OctetValue::inRange(index, *value)) {
-            command.error =
-                rangeError(u"範囲外のオクテットがあります（最初の 3 つは 0～255、最後は 1～254）"_s,
-                           u"an octet is out of range (0 to 255, the last one 1 to 254)"_s, text);
-            return;
-        }
-    }
-    for (int index = 0; index < 3; ++index) {
-        if (plainOctet(from.at(index)) != plainOctet(to.at(index))) {
-            command.error = rangeError(u"始めと終わりの最初の 3 オクテットが違います"_s,
-                                       u"the first three octets differ"_s, text);
-            return;
-        }
-    }
-    const int first = *plainOctet(from.at(3));
-    const int last = *plainOctet(to.at(3));
-    if (first > last) {
-        command.error = rangeError(u"範囲の始めが終わりより後です"_s,
-                                   u"the range starts after it ends"_s, text);
-        return;
-    }
-    command.hasRange = true;
-    command.prefix = OctetValue::prefixText(from.at(0), from.at(1), from.at(2));
-    command.first = first;
-    command.last = last;
+    AddressRanges::Parsed parsed = AddressRanges::parse(text);
+    if (!parsed.error.isEmpty())
+        command.error = parsed.error;
+    else
+        command.ranges = std::move(parsed.ranges);
 }
 
 SurveyCommand parseSurveyCommand(const QStringList& arguments)
@@ -297,9 +255,10 @@ QString surveyCommandHelp(const QString& historyLog)
     QCommandLineParser parser;
     declareOptions(parser);
     parser.setApplicationDescription(
-        u"IPv4 ネットワーク（/24）のホストを、名前・Ping 応答・MAC アドレスつきで一覧にします。\n"
-        "Lists the hosts of an IPv4 network (/24) with their names, ping replies and MAC "
-        "addresses.\n"
+        u"IPv4 ネットワーク（ウィンドウは /24、--survey は /16 までの範囲）のホストを、名前・Ping "
+        "応答・MAC アドレスつきで一覧にします。\n"
+        "Lists the hosts of an IPv4 network (a /24 in the window, any range up to a /16 with "
+        "--survey) with their names, ping replies and MAC addresses.\n"
         "\n"
         "オプションなしでウィンドウを開きます。--survey と --resurvey "
         "はウィンドウなしで調査します。\n"
@@ -319,6 +278,11 @@ QString surveyCommandHelp(const QString& historyLog)
         "renamed, moved), address,\n"
         "name now, MAC now, name before, MAC before, address before (a moved device's old "
         "address, else the same).\n"
+        "\n"
+        "範囲の例 / ranges, for example:\n"
+        "  netroscope --survey 192.168.4.0/22 --csv office.csv\n"
+        "  netroscope --survey 10.1.0.1-10.1.3.254,10.2.0.0/24 --changes --log\n"
+        "  netroscope --survey attached --vendor\n"
         "\n"
         "終了状態 / exit status: 0 調査した / surveyed, 1 ツールがない・読めない・書けない / "
         "probes "

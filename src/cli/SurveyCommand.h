@@ -1,7 +1,11 @@
 #pragma once
 
+#include "survey/AddressRanges.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 // What the program was asked for on its command line: the window, an answer on the
 // terminal, or a survey for scripts, scheduled jobs and machines without a desktop
@@ -11,15 +15,16 @@ struct SurveyCommand {
         Window,   // no survey option: the arguments belong to the window
         Help,     // --help, -h, -?
         Version,  // --version, -v
-        Survey,   // --survey [FIRST-LAST]
+        Survey,   // --survey [RANGES]
         Resurvey, // --resurvey FILE
     };
     Mode mode = Mode::Window;
 
-    bool hasRange = false; // without one, the PC's own /24 from .1 to .254
-    QString prefix;        // the three fixed octets, each followed by "."
-    int first = 1;
-    int last = 254;
+    // The addresses of --survey, in address order. Without any, the PC's own /24 from .1
+    // to .254, or with `attached` the networks the PC is attached to: both are known only
+    // when the survey runs.
+    std::vector<AddressRanges::Range> ranges;
+    bool attached = false;
 
     QString resurveyFile;
     QString csvFile;  // --csv: the list in the program's CSV format
@@ -47,10 +52,8 @@ struct SurveyCommand {
 // are all read here, once, before anything is started.
 SurveyCommand parseSurveyCommand(const QStringList& arguments);
 
-// FIRST-LAST: "192.168.1.1-254" or "192.168.1.1-192.168.1.254". Each octet a plain
-// decimal number within the window's limits (0 to 255, the last octets 1 to 254), the
-// same first three octets at both ends, and FIRST not after LAST. Fills the range of
-// `command`, or its error.
+// The range of --survey: what AddressRanges::parse reads, or the word "attached". Fills
+// the ranges of `command`, or its error.
 void parseSurveyRange(const QString& text, SurveyCommand& command);
 
 // What --help shows, built from the same options; `historyLog` is where the log is.

@@ -28,10 +28,13 @@ struct PingFindings {
 
 // What one address costs while its probes run, for the survey to keep within the
 // process's limits: descriptors held at the same time, and threads plus child
-// processes (both count against the limit of tasks).
+// processes (both count against the limit of tasks); and what the probes hold for all
+// addresses together however many are in flight (a bounded pool of threads).
 struct ProbeCost {
     int descriptors = 10;
     int tasks = 2;
+    int sharedDescriptors = 0;
+    int sharedTasks = 0;
 };
 
 // The probes as the survey and the window use them. Every call blocks only its
@@ -69,6 +72,8 @@ public:
     using PingReport = std::function<void(const PingFindings&)>;
     virtual void startPing(const QString& ip, const OwnIdentity& me, const StopToken& stop,
                            const PingReport& report) = 0;
+    // The IPv4 networks of the up interfaces (no loopback, no link-local), as they are now.
+    virtual QList<AttachedNetwork> attachedNetworks() { return {}; }
     // Measured each time a survey starts: it may depend on what the system allows now.
     virtual ProbeCost costPerAddress() { return {}; }
 

@@ -125,15 +125,21 @@ void SystemProbes::startPing(const QString& ip, const OwnIdentity& me, const Sto
         AddressSweep::Names::None);
 }
 
+QList<AttachedNetwork> SystemProbes::attachedNetworks()
+{
+    return ::attachedNetworks(localInterfaces());
+}
+
 ProbeCost SystemProbes::costPerAddress()
 {
     // Where the program sends its echo requests itself, one waiter and shared sockets
-    // (the echo, the name questions, the neighbour table) serve every address: what
-    // an address may hold of its own is a lookup thread with the resolver's socket and
-    // hosts file, when DNS is slow. Otherwise the console ping too, on a thread of its
-    // own: a child process with its pipes and process descriptor, the ARP table and a
-    // netlink socket for the neighbour table.
+    // (the echo, the name questions, the neighbour table) serve every address, and the
+    // name lookups run on a bounded pool of threads, each with the resolver's socket and
+    // hosts file: an address holds nothing of its own. Otherwise each address runs the
+    // console ping too, on a thread of its own: a child process with its pipes and
+    // process descriptor, the ARP table and a netlink socket for the neighbour table.
+    const int lookups = AddressSweep::kMostNameLookups;
     if (m_profile.lan().canSendEcho())
-        return {2, 1};
-    return {9, 3};
+        return {0, 0, 2 * lookups, lookups};
+    return {7, 2, 2 * lookups, lookups};
 }

@@ -27,6 +27,7 @@ public:
                       const Report& report) override;
     void startPing(const QString& ip, const OwnIdentity& me, const StopToken& stop,
                    const PingReport& report) override;
+    QList<AttachedNetwork> attachedNetworks() override;
     ProbeCost costPerAddress() override;
 
 private:

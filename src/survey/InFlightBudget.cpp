@@ -18,8 +18,10 @@ qint64 fitting(qint64 limit, qint64 inUse, qint64 reserve, int each)
 int affordableInFlight(int wanted, const ProbeCost& cost, const ProcessLimits& limits)
 {
     qint64 bound = wanted;
-    bound = std::min(bound, fitting(limits.openFiles, limits.filesInUse, kReservedDescriptors,
-                                    cost.descriptors));
-    bound = std::min(bound, fitting(limits.tasks, limits.tasksInUse, kReservedTasks, cost.tasks));
+    bound =
+        std::min(bound, fitting(limits.openFiles, limits.filesInUse,
+                                kReservedDescriptors + cost.sharedDescriptors, cost.descriptors));
+    bound = std::min(bound, fitting(limits.tasks, limits.tasksInUse,
+                                    kReservedTasks + cost.sharedTasks, cost.tasks));
     return int(std::max<qint64>(1, bound));
 }

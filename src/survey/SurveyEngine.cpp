@@ -38,35 +38,54 @@ void SurveyEngine::startNew(const QString& prefix, int first, int last, const Ow
     if (isRunning())
         return;
     m_lists.resetToHeaders();
-    std::vector<SurveyTarget> targets;
-    if (first <= last)
-        targets.reserve(std::size_t(qint64(last) - first + 1));
-    for (qint64 i = first; i <= last; ++i)
-        targets.push_back(newSurveyTarget(prefix + QString::number(i), me));
+    Targets targets;
+    targets.count = first <= last ? std::size_t(qint64(last) - first + 1) : 0;
+    targets.at = [prefix, first, me](std::size_t k) {
+        return newSurveyTarget(prefix + QString::number(first + qint64(k)), me);
+    };
     begin(std::move(targets), me, false, first, last);
+}
+
+void SurveyEngine::startNew(std::vector<AddressRanges::Range> ranges, const OwnIdentity& me)
+{
+    if (isRunning())
+        return;
+    m_lists.resetToHeaders();
+    auto addresses = std::make_shared<const AddressRanges::Sequence>(std::move(ranges));
+    Targets targets;
+    targets.count = std::size_t(addresses->size());
+    targets.at = [addresses, me](std::size_t k) {
+        return newSurveyTarget(AddressRanges::dotted(addresses->at(k)), me);
+    };
+    const int count = int(targets.count);
+    begin(std::move(targets), me, false, 1, count);
 }
 
 void SurveyEngine::startResurvey(const OwnIdentity& me)
 {
     if (isRunning())
         return;
-    std::vector<SurveyTarget> targets;
+    auto targets = std::make_shared<std::vector<SurveyTarget>>();
     // With only the header there is nothing to survey, and the lists stay as they are.
     if (m_lists.entryCount() > 0) {
         const QList<AddressEntry> old = m_lists.entries();
         m_lists.copyDat2ToDat3();
         m_lists.resetToHeaders();
-        targets.reserve(std::size_t(old.size()));
+        targets->reserve(std::size_t(old.size()));
         for (const AddressEntry& entry : old)
-            targets.push_back(resurveyTarget(entry, me));
+            targets->push_back(resurveyTarget(entry, me));
     }
     // The caption counts the entries: a re-survey walks the list, not the range.
-    const int entries = int(targets.size());
-    begin(std::move(targets), me, true, 1, entries);
+    const int entries = int(targets->size());
+    begin({targets->size(),
+           [targets](std::size_t k) {
+               return (*targets)[k];
+           }},
+          me, true, 1, entries);
 }
 
-void SurveyEngine::begin(std::vector<SurveyTarget> targets, const OwnIdentity& me, bool resurvey,
-                         qint64 firstNumber, int captionEnd)
+void SurveyEngine::begin(Targets targets, const OwnIdentity& me, bool resurvey, qint64 firstNumber,
+                         int captionEnd)
 {
     Run run;
     run.serial = ++m_runs;
@@ -76,10 +95,7 @@ void SurveyEngine::begin(std::vector<SurveyTarget> targets, const OwnIdentity& m
     run.captionEnd = captionEnd;
     run.inFlight =
         affordableInFlight(m_maxInFlight, m_probes->costPerAddress(), currentProcessLimits());
-    // Each slot gets a stop of its own, so that a cancel can spare the one being waited for.
-    run.addresses.resize(targets.size());
-    for (std::size_t k = 0; k < targets.size(); ++k)
-        run.addresses[k].target = std::move(targets[k]);
+    run.targets = std::move(targets);
     m_run = std::move(run);
     // The first row waits for one turn of the event loop, so the cleared list is shown
     // and start returns before anything else happens.
@@ -170,12 +186,12 @@ void SurveyEngine::pump()
         if (!run.cancelled)
             emit selectRow(row);
     }
-    if (run.cancelled || run.next == run.addresses.size()) {
+    if (run.cancelled || run.next == run.targets.count) {
         drain();
         return;
     }
     dispatch();
-    const AddressSlot& head = run.addresses[run.next];
+    const AddressSlot& head = run.window.front();
     if (head.target.kind == SurveyTarget::Kind::Probe && !head.found)
         moveTo(Phase::AwaitingHead);
     else
@@ -185,9 +201,11 @@ void SurveyEngine::pump()
 void SurveyEngine::dispatch()
 {
     Run& run = *m_run;
-    while (run.dispatched < run.addresses.size() && run.outstanding < run.inFlight) {
+    while (run.dispatched < run.targets.count && run.outstanding < run.inFlight) {
         const std::size_t index = run.dispatched++;
-        const AddressSlot& slot = run.addresses[index];
+        // Each slot gets a stop of its own, so that a cancel can spare the one being waited for.
+        AddressSlot& slot = run.window.emplace_back();
+        slot.target = run.targets.at(index);
         if (slot.target.kind != SurveyTarget::Kind::Probe)
             continue;
         ++run.outstanding;
@@ -216,7 +234,7 @@ void SurveyEngine::probed(quint64 serial, std::size_t index, const AddressFindin
         finishWhenIdle();
         return;
     }
-    run.addresses[index].found = found;
+    slot(index).found = found;
     if (run.phase == Phase::AwaitingHead && index == run.next) {
         moveTo(Phase::HeadIn);
         schedulePump();
@@ -228,10 +246,10 @@ void SurveyEngine::probed(quint64 serial, std::size_t index, const AddressFindin
 bool SurveyEngine::appendHead()
 {
     Run& run = *m_run;
-    AddressSlot& slot = run.addresses[run.next];
+    AddressSlot& head = run.window.front();
     AddressFindings found;
-    if (slot.target.kind == SurveyTarget::Kind::Probe) {
-        found = *std::exchange(slot.found, std::nullopt);
+    if (head.target.kind == SurveyTarget::Kind::Probe) {
+        found = *std::exchange(head.found, std::nullopt);
         --run.outstanding;
         // A cancel while the boxes are up keeps this row and stops everything after it.
         moveTo(Phase::ErrorBox);
@@ -239,7 +257,7 @@ bool SurveyEngine::appendHead()
             return false;
     }
     moveTo(Phase::Boundary);
-    appendRow(surveyedRow(slot.target, run.me, found));
+    appendRow(surveyedRow(run.window.front().target, run.me, found));
     // Queued only now, after whatever the row's signals queued: a click they let through
     // is handled before the next row.
     schedulePump();
@@ -266,6 +284,9 @@ void SurveyEngine::appendRow(const AddressEntry& row)
     const qint64 number = run.firstNumber + qint64(run.next);
     m_lists.append(row);
     ++run.next;
+    run.dispatched = std::max(run.dispatched, run.next);
+    if (!run.window.empty())
+        run.window.pop_front();
     run.pendingSelect = m_lists.count() - 1;
     emit rowAdded(row);
     // Once cancelled, a re-survey only carries the rest over and shows no more progress.
@@ -281,8 +302,9 @@ void SurveyEngine::drain()
     moveTo(Phase::Draining);
     // A re-survey never loses an entry: what it has not reached stays as it was.
     if (run.resurvey) {
-        while (run.next < run.addresses.size())
-            appendRow(run.addresses[run.next].target.before);
+        while (run.next < run.targets.count)
+            appendRow(run.window.empty() ? run.targets.at(run.next).before
+                                         : run.window.front().target.before);
     }
     finishWhenIdle();
 }
@@ -291,8 +313,10 @@ void SurveyEngine::stopFrom(std::size_t first)
 {
     if (!m_run)
         return;
-    for (std::size_t k = first; k < m_run->addresses.size(); ++k)
-        m_run->addresses[k].stop.requestStop();
+    // Only the window's addresses have had their probes started.
+    for (std::size_t k = first > m_run->next ? first - m_run->next : 0; k < m_run->window.size();
+         ++k)
+        m_run->window[k].stop.requestStop();
 }
 
 void SurveyEngine::finishWhenIdle()
@@ -301,7 +325,8 @@ void SurveyEngine::finishWhenIdle()
     if (!m_tasks->none())
         return;
     moveTo(Phase::Over);
-    m_run->addresses.clear();
+    m_run->window.clear();
+    m_run->targets = {};
     emit finished();
 }
 
@@ -309,9 +334,12 @@ QStringList SurveyEngine::rowsToSave() const
 {
     QList<AddressEntry> carried;
     if (isRunning() && m_run->resurvey) {
-        carried.reserve(qsizetype(m_run->addresses.size() - m_run->next));
-        for (std::size_t k = m_run->next; k < m_run->addresses.size(); ++k)
-            carried.append(m_run->addresses[k].target.before);
+        const Run& run = *m_run;
+        carried.reserve(qsizetype(run.targets.count - run.next));
+        for (const AddressSlot& waiting : run.window)
+            carried.append(waiting.target.before);
+        for (std::size_t k = run.dispatched; k < run.targets.count; ++k)
+            carried.append(run.targets.at(k).before);
     }
     return m_lists.lstDat2With(carried);
 }

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "probes/NetworkProbes.h"
+#include "survey/AddressRanges.h"
 #include "survey/RowDecision.h"
 
 #include <QObject>
 #include <QString>
 
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -56,6 +59,9 @@ public:
     // surveyed for i from `first` to `last` (nothing when first > last). The caption
     // of each row is "i/last".
     void startNew(const QString& prefix, int first, int last, const OwnIdentity& me);
+    // New survey of the command line's ranges, in address order; the caption of row i is
+    // "i/n" for n addresses.
+    void startNew(std::vector<AddressRanges::Range> ranges, const OwnIdentity& me);
     // Re-survey of the entries of lstDat2 whose host name or MAC is blank. The caption
     // of row i is "i/n" for n entries. With no entries the lists are left alone.
     void startResurvey(const OwnIdentity& me);
@@ -102,6 +108,12 @@ private:
         Over,         // finished() has been sent
     };
     static constexpr bool mayFollow(Phase from, Phase to);
+    // The addresses of a run, each made when the run reaches it: a run of a /16 holds
+    // slots only for the addresses between the next row and the last one dispatched.
+    struct Targets {
+        std::size_t count = 0;
+        std::function<SurveyTarget(std::size_t)> at;
+    };
     // Everything one run knows; a start replaces it whole.
     struct Run {
         quint64 serial = 0; // tells a late report of an earlier run from this run's
@@ -110,18 +122,20 @@ private:
         qint64 firstNumber = 1; // the caption's number for the first row
         int captionEnd = 0;     // and its end value
         int inFlight = 1;       // addresses probed at once, after the process's limits
-        std::vector<AddressSlot> addresses;
-        std::size_t next = 0;       // the next address to append
-        std::size_t dispatched = 0; // addresses before this one have had their probes started
-        int outstanding = 0;        // probes started whose rows are not yet being appended
-        int pendingSelect = -1;     // row to select once the event loop has had its turn
+        Targets targets;
+        std::deque<AddressSlot> window; // the slots of `next` up to `dispatched`, in order
+        std::size_t next = 0;           // the next address to append
+        std::size_t dispatched = 0;     // addresses before this one have had their probes started
+        int outstanding = 0;            // probes started whose rows are not yet being appended
+        int pendingSelect = -1;         // row to select once the event loop has had its turn
         Phase phase = Phase::Boundary;
         bool cancelled = false;
         bool tableUnreadSaid = false; // the message comes once a run, not once an address
     };
 
-    void begin(std::vector<SurveyTarget> targets, const OwnIdentity& me, bool resurvey,
-               qint64 firstNumber, int captionEnd);
+    void begin(Targets targets, const OwnIdentity& me, bool resurvey, qint64 firstNumber,
+               int captionEnd);
+    AddressSlot& slot(std::size_t index) { return m_run->window[index - m_run->next]; }
     void moveTo(Phase phase);
     void schedulePump();
     void pump();

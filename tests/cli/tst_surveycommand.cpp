@@ -48,8 +48,13 @@ QString describe(const SurveyCommand& c)
     QStringList parts{
         QStringList{u"window"_s, u"help"_s, u"version"_s, u"survey"_s, u"resurvey"_s}.at(
             int(c.mode))};
-    if (c.hasRange)
-        parts << c.prefix + QString::number(c.first) + u'-' + QString::number(c.last);
+    QStringList ranges;
+    for (const AddressRanges::Range& range : c.ranges)
+        ranges << AddressRanges::dotted(range.first) + u'-' + AddressRanges::dotted(range.last);
+    if (!ranges.isEmpty())
+        parts << ranges.join(u';');
+    if (c.attached)
+        parts << u"attached"_s;
     if (!c.resurveyFile.isEmpty())
         parts << c.resurveyFile;
     if (!c.csvFile.isEmpty())
@@ -125,13 +130,13 @@ void TestSurveyCommand::validForms_data()
         << QStringList{u"-platform"_s, u"offscreen"_s, u"--survey"_s} << u"survey stdout"_s;
     QTest::newRow("own range") << QStringList{u"--survey"_s} << u"survey stdout"_s;
     QTest::newRow("short range") << QStringList{u"--survey"_s, u"192.168.1.1-254"_s}
-                                 << u"survey 192.168.1.1-254 stdout"_s;
+                                 << u"survey 192.168.1.1-192.168.1.254 stdout"_s;
     QTest::newRow("full range, = form, leading zeros")
         << QStringList{u"--survey=010.0.255.7-010.0.255.7"_s, u"--csv=out.csv"_s, u"-q"_s}
-        << u"survey 10.0.255.7-7 csv=out.csv quiet"_s;
+        << u"survey 10.0.255.7-10.0.255.7 csv=out.csv quiet"_s;
     QTest::newRow("options before the survey")
         << QStringList{u"--log"_s, u"--quiet"_s, u"--survey"_s, u"172.16.0.20-30"_s}
-        << u"survey 172.16.0.20-30 log quiet stdout"_s;
+        << u"survey 172.16.0.20-172.16.0.30 log quiet stdout"_s;
     QTest::newRow("resurvey in place")
         << QStringList{u"--resurvey"_s, u"list.csv"_s} << u"resurvey list.csv"_s;
     QTest::newRow("resurvey elsewhere, with log")
@@ -141,9 +146,14 @@ void TestSurveyCommand::validForms_data()
         << QStringList{u"--survey"_s, u"--changes"_s, u"--log"_s} << u"survey log changes"_s;
     QTest::newRow("against a file: changes implied")
         << QStringList{u"--against=old.log"_s, u"--survey"_s, u"10.1.2.1-9"_s}
-        << u"survey 10.1.2.1-9 changes=old.log"_s;
+        << u"survey 10.1.2.1-10.1.2.9 changes=old.log"_s;
     QTest::newRow("vendor on the rows")
         << QStringList{u"--vendor"_s, u"--survey"_s, u"-q"_s} << u"survey quiet vendor stdout"_s;
+    QTest::newRow("across /24s, a network, a list in address order")
+        << QStringList{u"--survey"_s, u"192.168.4.0/22,1.2.3.1-1.2.4.9"_s, u"--changes"_s}
+        << u"survey 1.2.3.1-1.2.4.9;192.168.4.1-192.168.7.254 changes"_s;
+    QTest::newRow("the attached networks")
+        << QStringList{u"--survey=attached"_s, u"--vendor"_s} << u"survey attached vendor stdout"_s;
     QTest::newRow("re-survey against a file")
         << QStringList{u"--resurvey"_s, u"a.csv"_s, u"--against"_s, u"b.csv"_s}
         << u"resurvey a.csv changes=b.csv"_s;
@@ -188,11 +198,13 @@ void TestSurveyCommand::invalidForms_data()
     QTest::newRow("both modes") << QStringList{u"--survey"_s, u"--resurvey"_s, u"a.csv"_s}
                                 << u"--resurvey"_s;
     for (const QString& range :
-         {u"192.168.1.1"_s, u"192.168.1-254"_s, u"192.168.1.1-2-3"_s, u"192.168.1.1-"_s,
+         {u"192.168.1"_s, u"192.168.1-254"_s, u"192.168.1.1-2-3"_s, u"192.168.1.1-"_s,
           u"192.168.1.x-254"_s, u"1.2.3.0-254"_s, u"1.2.3.1-255"_s, u"256.1.1.1-2"_s,
-          u"1.2.3.1-1.2.4.9"_s, u"1.2.3.9-1"_s, u"1.2.3.1-1.2.3.1.1"_s, u"1.2.3.1000-1"_s})
+          u"1.2.3.9-1"_s, u"1.2.3.1-1.2.3.1.1"_s, u"1.2.3.1000-1"_s, u"10.0.0.0/15"_s})
         QTest::newRow(qPrintable(u"range "_s + range))
             << QStringList{u"--survey"_s, range} << range;
+    QTest::newRow("range: the word in a list")
+        << QStringList{u"--survey"_s, u"10.0.0.1-9,attached"_s} << u"not a range: attached"_s;
 }
 
 void TestSurveyCommand::invalidForms()
@@ -205,6 +217,11 @@ void TestSurveyCommand::invalidForms()
     QVERIFY(!command.error.contains(u'\n'));
     QVERIFY(command.error.contains(u" / "_s));
     QVERIFY(!command.error.contains(u'\u301C'));
+    // A wrong range shows the forms that would be taken.
+    if (QByteArray(QTest::currentDataTag()).startsWith("range "))
+        QVERIFY2(command.error.contains(u"192.168.4.0/22, several of these joined by commas, "
+                                        "attached"_s),
+                 qPrintable(command.error));
 }
 
 void TestSurveyCommand::whatARunLeavesInItsFile_data()

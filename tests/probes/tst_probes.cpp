@@ -176,6 +176,7 @@ private slots:
     void floodingHostIsNotAskedAgain();
     void silentHostIsAskedAgain_data();
     void silentHostIsAskedAgain();
+    void neighbourTableRoomHoldsProbesBack();
 
     void adapterListFallback();
     void toolsPresent();
@@ -187,6 +188,7 @@ private slots:
     void preferredOwnAddress_data();
     void preferredOwnAddress();
     void adapterMacFor();
+    void attachedNetworks();
 
 private:
     // A stand-in tool: logs its arguments one per line, then prints `output`.
@@ -387,9 +389,11 @@ void TestProbes::tightDescriptorLimitLowersTheBound()
     QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
     const ProcessLimits now = currentProcessLimits();
     rlimit tight = saved;
-    // Room for four addresses' probes beyond the reserve; 40 at once would need ten
-    // times that, and their ping tools would fail to start.
-    tight.rlim_cur = rlim_t(now.filesInUse + kReservedDescriptors + 4 * 10);
+    // Room for four addresses' probes beyond the reserve and the lookups' threads; 40 at
+    // once would need ten times that, and their ping tools would fail to start.
+    const ProbeCost cost = probes->costPerAddress();
+    tight.rlim_cur = rlim_t(now.filesInUse + kReservedDescriptors + cost.sharedDescriptors +
+                            4 * cost.descriptors);
     QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
     const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &saved); });
 
@@ -569,6 +573,84 @@ void TestProbes::silentHostIsAskedAgain()
         QCOMPARE(lan->probes.load(), answeredProbe);
 }
 
+// Every host answers at once; the neighbour table has room for three of the probes'
+// entries, and none of them is ever collected.
+class RoomForThree : public LanAccess {
+public:
+    mutable std::mutex lock;
+    mutable QList<quint32> sent;
+
+    EchoWay echoWay() const override { return EchoWay::EchoSocket; }
+    std::unique_ptr<EchoRequest> sendEcho(quint32 address) const override
+    {
+        struct Answered : EchoRequest {
+            bool answered() override { return true; }
+            int descriptor() const override { return -1; }
+            void collect() override {}
+        };
+        const std::lock_guard hold(lock);
+        sent.append(address);
+        return std::make_unique<Answered>();
+    }
+    NeighbourRoom neighbourRoom() const override
+    {
+        return {3, std::chrono::hours(1), std::chrono::hours(1)};
+    }
+};
+
+// Addresses on an attached network wait, in the order they came, until the neighbour
+// table has room for their entries; one behind a router takes none, but keeps its place
+// in the queue. A waiting address that is stopped reports at once, never sent.
+void TestProbes::neighbourTableRoomHoldsProbesBack()
+{
+    const auto lan = std::make_shared<RoomForThree>();
+    const PlatformProfile profile = LinuxProfile(LinuxTools{}).with(lan);
+    const auto at = [](const char* text) {
+        return QHostAddress(QString::fromLatin1(text)).toIPv4Address();
+    };
+    const QStringList addresses{u"198.18.0.1"_s, u"198.18.0.2"_s, u"198.19.0.1"_s, u"198.18.0.3"_s,
+                                u"198.18.0.4"_s, u"198.18.0.5"_s, u"198.19.0.2"_s};
+    std::mutex lock;
+    std::condition_variable changed;
+    QHash<QString, PingOutcome> reports;
+    QList<StopToken> stops;
+    {
+        AddressSweep sweep(profile, [&] {
+            return QList<AttachedNetwork>{AttachedNetwork::of(at("198.18.0.0"), 24)};
+        });
+        for (const QString& ip : addresses) {
+            stops.append(StopToken());
+            sweep.start(
+                ip, stops.last(),
+                [&, ip](const QString&, const PingOutcome& ping) {
+                    const std::lock_guard hold(lock);
+                    reports.insert(ip, ping);
+                    changed.notify_all();
+                },
+                AddressSweep::Names::None);
+        }
+        const auto awaitReports = [&](int count) {
+            std::unique_lock hold(lock);
+            return changed.wait_for(hold, std::chrono::seconds(20),
+                                    [&] { return reports.size() >= count; });
+        };
+        QVERIFY(awaitReports(4));
+        {
+            const std::lock_guard hold(lock);
+            QCOMPARE(reports.keys().size(), 4);
+            QVERIFY(!reports.contains(u"198.18.0.4"_s));
+        }
+        for (const StopToken& stop : stops)
+            stop.requestStop();
+        QVERIFY(awaitReports(addresses.size()));
+    }
+    const QList<quint32> sent{at("198.18.0.1"), at("198.18.0.2"), at("198.19.0.1"),
+                              at("198.18.0.3")};
+    QCOMPARE(lan->sent, sent);
+    for (const QString& ip : addresses.mid(4))
+        QVERIFY(!reports.value(ip).answered);
+}
+
 void TestProbes::adapterListFallback()
 {
     standIn(u"ip"_s, kFixtures + u"/linux/ip_o_link.txt"_s);
@@ -667,30 +749,49 @@ void TestProbes::preferredOwnAddress()
     QFETCH(QString, defaultRoute);
     QFETCH(QString, own);
     const QList<LocalInterface> interfaces = {
-        {u"lo"_s, {u"127.0.0.1"_s}, QString(), true, true},
-        {u"eth9"_s, {u"198.18.9.9"_s}, u"02-00-00-00-00-09"_s, false, false},
-        {u"eth0"_s, {u"198.18.0.10"_s}, u"02-00-00-00-00-0A"_s, true, false},
-        {u"eth1"_s, {u"198.18.1.20"_s}, u"02-00-00-00-00-14"_s, true, false},
+        {u"lo"_s, {u"127.0.0.1"_s}, QString(), true, true, {}},
+        {u"eth9"_s, {u"198.18.9.9"_s}, u"02-00-00-00-00-09"_s, false, false, {}},
+        {u"eth0"_s, {u"198.18.0.10"_s}, u"02-00-00-00-00-0A"_s, true, false, {}},
+        {u"eth1"_s, {u"198.18.1.20"_s}, u"02-00-00-00-00-14"_s, true, false, {}},
     };
     QCOMPARE(::preferredOwnAddress(resolved, interfaces, defaultRoute), own);
 
-    const QList<LocalInterface> loopbackOnly = {{u"lo"_s, {u"127.0.0.1"_s}, {}, true, true}};
+    const QList<LocalInterface> loopbackOnly = {{u"lo"_s, {u"127.0.0.1"_s}, {}, true, true, {}}};
     QCOMPARE(::preferredOwnAddress(u"127.0.1.1"_s, loopbackOnly, u"lo"_s), u"127.0.1.1"_s);
 }
 
 void TestProbes::adapterMacFor()
 {
     const QList<LocalInterface> interfaces = {
-        {u"lo"_s, {u"127.0.0.1"_s}, u"00-00-00-00-00-00"_s, true, true},
-        {u"eth0"_s, {u"198.18.0.10"_s}, u"02-00-00-00-00-0A"_s, true, false},
-        {u"eth1"_s, {u"198.18.1.20"_s}, u"02-00-00-00-00-14"_s, true, false},
-        {u"tun0"_s, {u"198.18.2.2"_s}, QString(), true, false},
+        {u"lo"_s, {u"127.0.0.1"_s}, u"00-00-00-00-00-00"_s, true, true, {}},
+        {u"eth0"_s, {u"198.18.0.10"_s}, u"02-00-00-00-00-0A"_s, true, false, {}},
+        {u"eth1"_s, {u"198.18.1.20"_s}, u"02-00-00-00-00-14"_s, true, false, {}},
+        {u"tun0"_s, {u"198.18.2.2"_s}, QString(), true, false, {}},
     };
     QCOMPARE(::adapterMacFor(u"198.18.1.20"_s, interfaces, u"eth0"_s), u"02-00-00-00-00-14"_s);
     // An interface without a hardware address falls back to the default route's.
     QCOMPARE(::adapterMacFor(u"198.18.2.2"_s, interfaces, u"eth1"_s), u"02-00-00-00-00-14"_s);
     QCOMPARE(::adapterMacFor(QString(), interfaces, QString()), u"02-00-00-00-00-0A"_s);
     QCOMPARE(::adapterMacFor(u"127.0.0.1"_s, {interfaces.first()}, u"lo"_s), QString());
+}
+
+// The networks of "--survey attached": each network of an up interface once, with its
+// own prefix; loopback, link-local and down interfaces left out.
+void TestProbes::attachedNetworks()
+{
+    const auto net = [](const char* text, int prefix) {
+        return AttachedNetwork::of(QHostAddress(QString::fromLatin1(text)).toIPv4Address(), prefix);
+    };
+    const QList<LocalInterface> interfaces = {
+        {u"lo"_s, {}, {}, true, true, {net("127.0.0.1", 8)}},
+        {u"eth1"_s, {}, {}, true, false, {net("198.18.4.9", 22), net("169.254.3.3", 16)}},
+        {u"eth0"_s, {}, {}, true, false, {net("198.18.0.10", 24), net("198.18.4.1", 22)}},
+        {u"eth9"_s, {}, {}, false, false, {net("198.19.0.1", 16)}},
+    };
+    const QList<AttachedNetwork> expected = {net("198.18.0.0", 24), net("198.18.4.0", 22)};
+    QCOMPARE(::attachedNetworks(interfaces), expected);
+    QVERIFY(expected.at(1).holds(QHostAddress(u"198.18.7.254"_s).toIPv4Address()));
+    QVERIFY(!expected.at(1).holds(QHostAddress(u"198.18.8.1"_s).toIPv4Address()));
 }
 
 QTEST_GUILESS_MAIN(TestProbes)

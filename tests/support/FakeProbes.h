@@ -82,6 +82,9 @@ public:
                    const PingReport& report) override;
     void startAddress(const QString& ip, const OwnIdentity& me, const StopToken& stop,
                       const Report& report) override;
+    QList<AttachedNetwork> attachedNetworks() override { return attached; }
+
+    QList<AttachedNetwork> attached; // what attachedNetworks gives
 
 private:
     Script scriptFor(const QString& ip) const;

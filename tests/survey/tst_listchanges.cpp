@@ -53,6 +53,11 @@ void TestListChanges::changes_data()
         << QStringList{u"1.1.1.7,pc7,00-00-00-00-00-07"_s, u"1.1.1.8,,"_s}
         << QStringList{u"1.1.1.7,,"_s, u"1.1.1.8,pc7,00-00-00-00-00-07"_s}
         << QStringList{u"moved 1.1.1.8,pc7,00-00-00-00-00-07 < 1.1.1.7,pc7,00-00-00-00-00-07"_s};
+    QTest::newRow("moved between two /24s of one survey: one line")
+        << QStringList{u"10.1.0.7,pc7,00-00-00-00-00-07"_s, u"10.1.1.255,,"_s, u"10.1.3.200,,"_s}
+        << QStringList{u"10.1.0.7,,"_s, u"10.1.1.255,,"_s, u"10.1.3.200,pc7,00-00-00-00-00-07"_s}
+        << QStringList{
+               u"moved 10.1.3.200,pc7,00-00-00-00-00-07 < 10.1.0.7,pc7,00-00-00-00-00-07"_s};
     QTest::newRow("moved, and another device took its old address")
         << QStringList{u"1.1.1.7,pc7,00-00-00-00-00-07"_s}
         << QStringList{u"1.1.1.7,pc70,00-00-00-00-00-70"_s, u"1.1.1.8,pc7,00-00-00-00-00-07"_s}

@@ -7,6 +7,8 @@
 #include <QHostAddress>
 #include <QNetworkInterface>
 
+#include <algorithm>
+
 namespace {
 
 bool isUsableMac(const QString& mac)
@@ -51,12 +53,38 @@ QList<LocalInterface> localInterfaces()
         interface.mac = ProbeText::normaliseMac(system.hardwareAddress());
         const auto entries = system.addressEntries();
         for (const QNetworkAddressEntry& entry : entries) {
-            if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
-                interface.ipv4.append(entry.ip().toString());
+            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol)
+                continue;
+            interface.ipv4.append(entry.ip().toString());
+            const int prefix = entry.prefixLength();
+            if (prefix >= 0 && prefix <= 32)
+                interface.networks.append(AttachedNetwork::of(entry.ip().toIPv4Address(), prefix));
         }
         result.append(interface);
     }
     return result;
+}
+
+QList<AttachedNetwork> attachedNetworks(const QList<LocalInterface>& interfaces)
+{
+    constexpr AttachedNetwork linkLocal{0xA9FE0000u, 16};
+    constexpr AttachedNetwork loopback{0x7F000000u, 8};
+    QList<AttachedNetwork> networks;
+    for (const LocalInterface& interface : interfaces) {
+        if (!interface.up || interface.loopback)
+            continue;
+        for (const AttachedNetwork& network : interface.networks) {
+            if (linkLocal.holds(network.network) || loopback.holds(network.network) ||
+                networks.contains(network))
+                continue;
+            networks.append(network);
+        }
+    }
+    std::sort(
+        networks.begin(), networks.end(), [](const AttachedNetwork& a, const AttachedNetwork& b) {
+            return a.network != b.network ? a.network < b.network : a.prefixLength < b.prefixLength;
+        });
+    return networks;
 }
 
 QString preferredOwnAddress(const QString& resolved, const QList<LocalInterface>& interfaces,

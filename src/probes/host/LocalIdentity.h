@@ -1,6 +1,7 @@
 #pragma once
 
 #include "probes/channels/StopToken.h"
+#include "probes/host/Outcomes.h"
 
 #include <QList>
 #include <QString>
@@ -15,10 +16,15 @@ struct LocalInterface {
     QString mac;      // MAC text, empty when the interface has no hardware address
     bool up = false;
     bool loopback = false;
+    QList<AttachedNetwork> networks; // of its addresses, with their prefix lengths
 };
 
 // The interfaces the system reports now.
 QList<LocalInterface> localInterfaces();
+
+// The IPv4 networks of the up interfaces, each once, in address order: no loopback, no
+// link-local network (169.254.0.0/16, made up by the interface itself).
+QList<AttachedNetwork> attachedNetworks(const QList<LocalInterface>& interfaces);
 
 // The PC's own address. Debian maps the PC's name to 127.0.1.1, which would put
 // the survey range on the loopback network: a loopback answer is replaced by the

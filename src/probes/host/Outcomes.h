@@ -3,6 +3,7 @@
 // probes/host/: one address or the PC itself, as plain functions: name, ping, MAC, own
 // identity, tools present.
 
+#include <QList>
 #include <QString>
 
 // What the PC knows of itself, learnt once at start-up.
@@ -10,6 +11,28 @@ struct OwnIdentity {
     QString pcName; // strPcName
     QString myIp;   // strMyIp, empty when the name does not resolve
     QString myMac;  // strMyMac
+};
+
+// An IPv4 network this PC is attached to: the network address (host bits clear, host
+// byte order) and its real prefix length.
+struct AttachedNetwork {
+    quint32 network = 0;
+    int prefixLength = 0;
+
+    static constexpr quint32 mask(int prefixLength)
+    {
+        return prefixLength <= 0 ? 0 : ~quint32(0) << (32 - prefixLength);
+    }
+    // The network of `address` with that prefix length.
+    static constexpr AttachedNetwork of(quint32 address, int prefixLength)
+    {
+        return {address & mask(prefixLength), prefixLength};
+    }
+    constexpr bool holds(quint32 address) const
+    {
+        return (address & mask(prefixLength)) == network;
+    }
+    friend bool operator==(const AttachedNetwork&, const AttachedNetwork&) = default;
 };
 
 // subPing's answer. `error` is the failure that the window reports with the box

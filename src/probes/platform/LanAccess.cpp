@@ -10,6 +10,11 @@ std::unique_ptr<EchoRequest> LanAccess::sendEcho(quint32) const
     return nullptr;
 }
 
+LanAccess::NeighbourRoom LanAccess::neighbourRoom() const
+{
+    return {};
+}
+
 NeighbourState LanAccess::neighbour(quint32, std::chrono::steady_clock::time_point) const
 {
     return {};

@@ -3,6 +3,7 @@
 #include "probes/channels/Requests.h"
 
 #include <chrono>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -34,6 +35,19 @@ public:
     // False where that is not allowed (it needs the right to change the table) and for
     // an entry the kernel did not learn by itself, which is left as it is.
     virtual bool reconfirmNeighbour(quint32 address, const NeighbourState& entry) const;
+
+    // What the kernel's neighbour table can take from the probes. Each address probed on an
+    // attached network makes an entry that holds its place while it resolves, and a live
+    // host's for a while after; past the table's hard limit the kernel makes no further
+    // entry ("neighbour table overflow"), sends no ARP request, and a live host goes
+    // missing. The probes keep their entries within `entries` at any time.
+    struct NeighbourRoom {
+        int entries = std::numeric_limits<int>::max(); // no limit known
+        std::chrono::milliseconds resolving{0};        // a silent address's entry
+        std::chrono::milliseconds reachable{0};        // a live host's entry
+    };
+    // Read when a survey starts: the limits may have been changed since the last one.
+    virtual NeighbourRoom neighbourRoom() const;
 
     // Asks the host at `address` for its name on the LAN, where the platform's own
     // resolver does not (Windows' does: it asks NetBIOS itself). nullptr when nothing

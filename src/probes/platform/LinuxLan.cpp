@@ -4,6 +4,10 @@
 #include "probes/channels/LanNames.h"
 #include "probes/channels/NeighbourTable.h"
 
+#include <QFile>
+
+#include <algorithm>
+
 LinuxLan::LinuxLan(const LinuxTools& tools)
     : m_echoSockets(tools.echoSockets)
     , m_rawEcho(tools.rawEcho)
@@ -52,6 +56,36 @@ bool LinuxLan::reconfirmNeighbour(quint32 address, const NeighbourState& entry) 
     if (!m_lanQueries || !learnt || entry.keptByOthers)
         return false;
     return NeighbourTable::reconfirm(address, entry.interfaceIndex);
+}
+
+LanAccess::NeighbourRoom LinuxLan::neighbourRoom() const
+{
+    using std::chrono::milliseconds;
+    // A setting that cannot be read is taken at the kernel's default.
+    const auto setting = [](const char* name, qint64 otherwise) {
+        QFile file(QLatin1StringView("/proc/sys/net/ipv4/neigh/default/") +
+                   QLatin1StringView(name));
+        bool ok = false;
+        const qint64 value =
+            file.open(QIODevice::ReadOnly) ? file.read(32).trimmed().toLongLong(&ok) : -1;
+        return ok && value >= 0 ? value : otherwise;
+    };
+    NeighbourRoom room;
+    // The table is one for the whole machine, every network namespace and container
+    // included, and the PC's own traffic needs its entries while a survey runs: half of
+    // the hard limit is the survey's. Entries that are neither resolving nor fresh are
+    // collected when the table is full, so only those two kinds count.
+    room.entries = int(std::clamp<qint64>(setting("gc_thresh3", 1024) / 2, 16, 1 << 20));
+    // An entry for a silent address resolves for the kernel's multicast probes, one per
+    // retransmission time, and only then may be collected.
+    const qint64 retrans = std::max<qint64>(setting("retrans_time_ms", 1000), 1);
+    room.resolving =
+        milliseconds(std::max<qint64>(setting("mcast_solicit", 3), 1) * retrans + retrans / 2);
+    // A live host's stays reachable for up to one and a half base reachable times, then
+    // waits the first probe's delay before it may be collected.
+    room.reachable = milliseconds(setting("base_reachable_time_ms", 30000) * 3 / 2 +
+                                  setting("delay_first_probe_time", 5) * 1000);
+    return room;
 }
 
 std::unique_ptr<LanNameRequest> LinuxLan::askLanName(quint32 address) const

@@ -77,6 +77,8 @@ public:
     NeighbourState neighbour(quint32 address,
                              std::chrono::steady_clock::time_point notBefore) const override;
     bool reconfirmNeighbour(quint32 address, const NeighbourState& entry) const override;
+    // From the kernel's settings, net.ipv4.neigh.default.*.
+    NeighbourRoom neighbourRoom() const override;
     std::unique_ptr<LanNameRequest> askLanName(quint32 address) const override;
     std::optional<quint32> lanAddress(const QString& name, quint32 ownAddress,
                                       std::chrono::steady_clock::time_point deadline,

@@ -1,5 +1,6 @@
 #include "probes/sweep/AddressSweep.h"
 
+#include "probes/host/LocalIdentity.h"
 #include "probes/host/PingProbe.h"
 #include "probes/host/Resolver.h"
 #include "probes/packets/ProbeText.h"
@@ -14,8 +15,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Enough threads for a whole range: of lookups when DNS is slow, of console pings.
-constexpr int kMostLookups = 256;
+// Enough threads for a whole range of console pings.
+constexpr int kMostConsolePings = 256;
 // Times during the wait that a host still silent has the kernel confirm its neighbour
 // entry again, evenly spread.
 constexpr int kReconfirmations = 2;
@@ -32,6 +33,7 @@ Clock::time_point nextReading(Clock::time_point after)
 struct AddressSweep::Probe {
     QString ip;
     quint32 address = 0;
+    bool onLink = false; // its address takes an entry in the neighbour table
     Names names = Names::ResolverThenLan;
     StopToken stop;
     Report report;
@@ -70,10 +72,12 @@ struct AddressSweep::Probe {
     std::optional<PingOutcome> consoleOutcome;
 };
 
-AddressSweep::AddressSweep(const PlatformProfile& profile)
+AddressSweep::AddressSweep(const PlatformProfile& profile, Attached attached)
     : m_profile(profile)
-    , m_lookups(kMostLookups)
-    , m_consolePings(kMostLookups)
+    , m_attached(attached ? std::move(attached)
+                          : Attached([] { return attachedNetworks(localInterfaces()); }))
+    , m_lookups(kMostNameLookups)
+    , m_consolePings(kMostConsolePings)
     , m_waiter([this] { run(); })
 {}
 
@@ -149,11 +153,21 @@ void AddressSweep::run()
                 break;
             arrived.swap(m_inbox);
         }
+        // A new range: the table's limits and the PC's networks as they are now.
+        if (!arrived.empty() && active.empty() && m_held.empty()) {
+            m_room = m_profile.lan().neighbourRoom();
+            m_onLink = m_attached();
+        }
         for (std::shared_ptr<Probe>& probe : arrived) {
-            begin(probe);
-            active.push_back(std::move(probe));
+            probe->onLink =
+                std::any_of(m_onLink.begin(), m_onLink.end(), [&](const AttachedNetwork& network) {
+                    return network.holds(probe->address);
+                });
+            m_held.push_back(std::move(probe));
         }
         arrived.clear();
+        Clock::time_point next = Clock::time_point::max();
+        admit(active, Clock::now(), next);
         // Every request of the sweep shares one socket: collecting once serves them all.
         int descriptor = -1;
         for (const std::shared_ptr<Probe>& probe : active) {
@@ -164,7 +178,6 @@ void AddressSweep::run()
             }
         }
         const Clock::time_point now = Clock::now();
-        Clock::time_point next = Clock::time_point::max();
         std::erase_if(active, [&](const std::shared_ptr<Probe>& probe) {
             if (!settle(*probe, now, next))
                 return false;
@@ -175,9 +188,39 @@ void AddressSweep::run()
     }
     for (const std::shared_ptr<Probe>& probe : active)
         probe->onStop.reset();
+    for (const std::shared_ptr<Probe>& probe : m_held)
+        probe->onStop.reset();
     const std::lock_guard hold(m_lock);
     for (const std::shared_ptr<Probe>& probe : m_inbox)
         probe->onStop.reset();
+}
+
+void AddressSweep::admit(std::vector<std::shared_ptr<Probe>>& active, Clock::time_point now,
+                         Clock::time_point& next)
+{
+    while (!m_entries.empty() && m_entries.top() <= now)
+        m_entries.pop();
+    // A stopped probe makes no entry and reports at once, wherever it waits.
+    std::erase_if(m_held, [&](const std::shared_ptr<Probe>& probe) {
+        if (!probe->stop.stopRequested())
+            return false;
+        begin(probe);
+        active.push_back(probe);
+        return true;
+    });
+    while (!m_held.empty()) {
+        std::shared_ptr<Probe> probe = m_held.front();
+        if (probe->onLink) {
+            if (!m_entries.empty() && int(m_entries.size()) >= m_room.entries) {
+                next = std::min(next, m_entries.top());
+                return;
+            }
+            m_entries.push(now + m_room.resolving);
+        }
+        m_held.pop_front();
+        begin(probe);
+        active.push_back(std::move(probe));
+    }
 }
 
 // On the waiter's thread: sending is quick and never blocks.
@@ -307,6 +350,9 @@ void AddressSweep::finish(Probe& probe)
             ping.present = probe.present;
             ping.neighboursUnread = probe.unread;
         }
+        // A live host's entry stays reachable, and in the table, well after its probe.
+        if (probe.onLink && (ping.answered || ping.present))
+            m_entries.push(Clock::now() + m_room.reachable);
     }
     probe.echo.reset();
     probe.lan.reset();

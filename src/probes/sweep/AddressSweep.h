@@ -5,11 +5,14 @@
 #include "probes/channels/StopToken.h"
 #include "probes/channels/Wakeup.h"
 #include "probes/host/Outcomes.h"
+#include "probes/platform/LanAccess.h"
 #include "probes/sweep/LookupPool.h"
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <queue>
 #include <thread>
 #include <vector>
 
@@ -30,11 +33,21 @@ public:
     // was asked already); or nobody (a ping alone).
     enum class Names { ResolverThenLan, LanOnly, None };
 
-    explicit AddressSweep(const PlatformProfile& profile);
+    // The networks whose addresses take an entry in the neighbour table when probed.
+    using Attached = std::function<QList<AttachedNetwork>()>;
+    // `attached`: the PC's own networks unless a test says otherwise.
+    explicit AddressSweep(const PlatformProfile& profile, Attached attached = {});
     // Addresses still in flight are dropped without a report.
     ~AddressSweep();
     AddressSweep(const AddressSweep&) = delete;
     AddressSweep& operator=(const AddressSweep&) = delete;
+
+    // The most names looked up at once: a DNS server takes a survey's lookups beside
+    // everyone else's, and the smallest common limit (a home router's forwarder takes
+    // 150 queries at once from all its clients together, and drops those past it) must
+    // leave room for the rest of the LAN. Lookups that a slow server holds queue
+    // behind these rather than being lost to its limit.
+    static constexpr int kMostNameLookups = 64;
 
     // Whether start() can take `ip`: a plain dotted address. Where the system lets
     // the program send no echo request itself, the console ping runs on a lookup
@@ -50,22 +63,35 @@ public:
 private:
     struct Probe;
 
+    using Clock = std::chrono::steady_clock;
     void run();
+    // Begins the probes that have arrived, as far as the neighbour table has room for
+    // those on an attached network, in the order they came; the rest wait for room.
+    void admit(std::vector<std::shared_ptr<Probe>>& active, Clock::time_point now,
+               Clock::time_point& next);
     void begin(const std::shared_ptr<Probe>& shared);
     // Whether the probe is done; done or not, when it wants to be looked at again.
-    bool settle(Probe& probe, std::chrono::steady_clock::time_point now,
-                std::chrono::steady_clock::time_point& next);
+    bool settle(Probe& probe, Clock::time_point now, Clock::time_point& next);
     // For a probe that no reply has shown there yet: whether an ARP reply has, read
     // while its name is wanted and once its wait is over.
-    void readNeighbour(Probe& probe, std::chrono::steady_clock::time_point now, bool nameWanted,
-                       std::chrono::steady_clock::time_point& next);
+    void readNeighbour(Probe& probe, Clock::time_point now, bool nameWanted,
+                       Clock::time_point& next);
     void finish(Probe& probe);
 
     const PlatformProfile& m_profile;
+    const Attached m_attached;
     Wakeup m_wakeup;
     std::mutex m_lock;
     std::vector<std::shared_ptr<Probe>> m_inbox;
     bool m_closing = false;
+    // The waiter's own: the neighbour table's room, measured when probes arrive at an idle
+    // sweep (a new survey), the networks that take entries, when each entry the probes
+    // made may be collected (earliest first), and the probes waiting for room.
+    LanAccess::NeighbourRoom m_room;
+    QList<AttachedNetwork> m_onLink;
+    std::priority_queue<Clock::time_point, std::vector<Clock::time_point>, std::greater<>>
+        m_entries;
+    std::deque<std::shared_ptr<Probe>> m_held;
     // After what their calls use: each waits for those still running as it goes.
     LookupPool m_lookups;
     // The console pings have threads of their own: behind a range of lookups that a
