@@ -35,6 +35,8 @@ private slots:
     void whatARunLeavesInItsFile();
     void comparedWithAReference_data();
     void comparedWithAReference();
+    void attachedNetworks_data();
+    void attachedNetworks();
     void cronRecipeMailsEveryChange();
     void signalGivesTheShellsExitStatus_data();
     void signalGivesTheShellsExitStatus();
@@ -385,6 +387,47 @@ void TestSurveyCommand::comparedWithAReference()
     QCOMPARE(QFileInfo::exists(dir.filePath(u"out.csv"_s)), status != 2);
     QCOMPARE(QFileInfo::exists(logPath), status != 2);
     QCOMPARE(probes->callCount(FakeProbes::kPing) == 0, status == 2);
+}
+
+// "--survey attached" surveys the PC's networks as they are when it runs, or refuses
+// before any probe when there is none or they are more than a survey takes.
+void TestSurveyCommand::attachedNetworks_data()
+{
+    QTest::addColumn<QList<AttachedNetwork>>("networks");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QString>("said"); // on standard error
+    const auto net = [](quint32 address, int prefix) {
+        return AttachedNetwork::of(address, prefix);
+    };
+    QTest::newRow("a /30 and a /32, in address order")
+        << QList<AttachedNetwork>{net(0xC6120100, 32), net(0xC6120000, 30)} << 0
+        << QByteArray("198.18.0.1\tpc01\t02-00-00-00-00-01\n198.18.0.2\tpc02\t\n"
+                      "198.18.1.0\t\t\n")
+        << QString();
+    QTest::newRow("none") << QList<AttachedNetwork>{} << 2 << QByteArray()
+                          << u"no IPv4 network is attached"_s;
+    QTest::newRow("larger than a /16") << QList<AttachedNetwork>{net(0x0A000000, 8)} << 2
+                                       << QByteArray() << u"larger than a /16"_s;
+}
+
+void TestSurveyCommand::attachedNetworks()
+{
+    QFETCH(QList<AttachedNetwork>, networks);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QString, said);
+    const auto probes = twoScriptedAddresses();
+    probes->attached = networks;
+    const SurveyCommand parsed =
+        parseSurveyCommand({u"netroscope"_s, u"--survey"_s, u"attached"_s, u"-q"_s});
+    QTemporaryDir dir;
+    const Printed run = runScripted(parsed, probes, dir.filePath(u"Netroscope.log"_s));
+    QCOMPARE(run.status, status);
+    QCOMPARE(run.out, out);
+    QVERIFY2(QString::fromUtf8(run.err).contains(said), run.err.constData());
+    if (status != 0)
+        QCOMPARE(probes->callCount(FakeProbes::kPing), 0);
 }
 
 // The cron line of --help, night after night, its shell deciding on the program's real

@@ -49,6 +49,24 @@
 #                     root, e.g. through sh -c) between two surveys: the leaver's
 #                     adapter goes down and the scanner's neighbour entry for it
 #                     stays as the kernel keeps it, unflushed
+#   NETLAB_WIDE         1 widens the lab to 198.18.0.0/20 and adds a routed network
+#                       behind a router (default 0: the /24 alone, and none of
+#                       the variables below)
+#
+# With NETLAB_WIDE=1 the scanner and every host on the bridge hold their address
+# in the /20, more live hosts sit in other /24s of it (two drop ping, one has a
+# Japanese name, two hold the .0 and .255 of a /24 inside the /20), and a router on
+# the bridge forwards to hosts of 198.19.0.0/16, each behind it on a link of its
+# own; the rest of that /16 is a blackhole on the router, so that nothing in the
+# lab asks ARP for its dead addresses (the neighbour table is one for all
+# namespaces). NETLAB_HOSTS lists every live host of the /20, NETLAB_SILENT
+# every one that drops ping, and the command also sees:
+#   NETLAB_WIDE_RANGE   the bridge's network, "198.18.0.0/20"
+#   NETLAB_ROUTED_RANGE the network behind the router, "198.19.0.0/16"
+#   NETLAB_ROUTER       the router's address on the bridge (a live host too)
+#   NETLAB_ROUTED_HOSTS the routed hosts, blank-separated, each "ip,name," (no
+#                       MAC: a host behind a router is not asked by ARP); their
+#                       names are in the hosts file and they answer ping
 # The daemons keep their configuration, state and logs in a folder of their own
 # per lab (/tmp/netlab-<lab>.*), touch nothing of the system's Samba or Avahi,
 # and answer before the command starts.
@@ -97,12 +115,16 @@ P="nl${id}"
 SW="${P}sw"
 SCANNER="${P}sc"
 PREFIX=198.18.0
+# The address of host number $1.
+ip_of() { echo "${PREFIX%.*}.$(($1 / 256)).$(($1 % 256))"; }
 OWN_IP="$PREFIX.10"
 OWN_MAC="02:4e:53:00:00:0a"
 
-# ip last-octet name mac. .1 and .17 are both live on purpose: a rule that
-# matches the address as a substring answers for the wrong one. One MAC is
-# written in lower case with letters, one name is Japanese (UTF-8).
+# number name mac, the number being the address's place in the lab's network
+# (256 × third octet + last octet), in the /24 its last octet. .1 and .17 are
+# both live on purpose: a rule that matches the address as a substring answers
+# for the wrong one. One MAC is written in lower case with letters, one name is
+# Japanese (UTF-8).
 HOSTS=(
     "1 labgw 02:4e:53:00:00:01"
     "11 lab11 02:4e:53:00:00:0b"
@@ -129,6 +151,8 @@ MDNS=(123 labmdns 02:4e:53:00:02:7b)
 LEAVER=(124 lableave 02:4e:53:00:02:7c)
 # Hosts whose names the scanner's hosts file does not know.
 UNLISTED=()
+# Hosts that drop ping, by number.
+QUIET=()
 if [ "$lan" = 1 ]; then
     command -v nmbd >/dev/null || skip "nmbd (samba) is not installed"
     command -v nmblookup >/dev/null || skip "nmblookup (samba-common-bin) is not installed"
@@ -137,8 +161,39 @@ if [ "$lan" = 1 ]; then
     for octet in "${SILENT[@]}"; do
         HOSTS+=("$octet lab$octet $(printf '02:4e:53:00:02:%02x' "$octet")")
     done
+    QUIET+=("${SILENT[@]}")
     HOSTS+=("${LEAVER[*]}" "${NETBIOS[*]}" "${MDNS[0]} ${MDNS[1]}.local ${MDNS[2]}")
     UNLISTED=("${NETBIOS[0]}" "${MDNS[0]}")
+fi
+
+wide=${NETLAB_WIDE:-0}
+[[ "$wide" =~ ^[01]$ ]] || { echo "netlab: NETLAB_WIDE: 0 or 1" >&2; exit 2; }
+MASK=24
+ROUTER=()
+ROUTED=()
+if [ "$wide" = 1 ]; then
+    MASK=20
+    # third.last name: spread over the /20, the .0 and .255 of a /24 among them, for
+    # a survey that takes a /24's ends for the network's.
+    WIDE=(
+        "1.0 wide1-0" "1.77 wide1-77" "1.255 wide1-255" "3.3 wide3-3" "3.128 wide3-128"
+        "7.1 広域ラボ" "7.200 wide7-200" "12.12 wide12-12" "12.100 wide12-100"
+        "12.255 wide12-255" "15.1 wide15-1" "15.253 wide15-253"
+    )
+    for w in "${WIDE[@]}"; do
+        read -r place name <<<"$w"
+        third=${place%.*} last=${place#*.}
+        HOSTS+=("$((256 * third + last)) $name $(printf '02:4e:53:01:%02x:%02x' "$third" "$last")")
+    done
+    QUIET+=($((256 * 3 + 128)) $((256 * 12 + 100)))
+    ROUTER=($((256 * 15 + 254)) labrouter 02:4e:53:01:0f:fe)
+    HOSTS+=("${ROUTER[*]}")
+    # ip name behind the router: its first and last addresses and a .0 and .255
+    # within it.
+    ROUTED=(
+        "198.19.0.1 far0-1" "198.19.0.5 far0-5" "198.19.77.0 far77-0"
+        "198.19.128.255 far128-255" "198.19.200.9 far200-9" "198.19.255.254 far255-254"
+    )
 fi
 
 # Start time of process $1 (field 22 of its stat, after the name in brackets):
@@ -199,7 +254,7 @@ trap 'stop 143' TERM
 sweep() {
     local ns owner dir
     for ns in $(ip netns list 2>/dev/null | awk '{print $1}'); do
-        [[ "$ns" =~ ^nl([0-9a-f]+)(sw|sc|h[0-9]+)$ ]] || continue
+        [[ "$ns" =~ ^nl([0-9a-f]+)(sw|sc|h[0-9]+|r[0-9]+)$ ]] || continue
         owner=$((16#${BASH_REMATCH[1]}))
         kill -0 "$owner" 2>/dev/null && continue
         kill_in "$ns"
@@ -231,7 +286,7 @@ build() {
     attach() {
         ip link add eth0 netns "$1" address "$4" type veth peer name "$2" netns "$SW" || return 1
         ip -n "$SW" link set "$2" master br0 up || return 1
-        ip -n "$1" addr add "$3/24" dev eth0 || return 1
+        ip -n "$1" addr add "$3/$MASK" dev eth0 || return 1
         ip -n "$1" link set eth0 up
     }
 
@@ -245,10 +300,14 @@ build() {
         read -r octet name mac <<<"$h"
         ns="${P}h${octet}"
         mkns "$ns" || return 1
-        attach "$ns" "p${octet}" "$PREFIX.$octet" "$mac" || return 1
+        attach "$ns" "p${octet}" "$(ip_of "$octet")" "$mac" || return 1
         mkdir -p "/etc/netns/$ns"
-        printf '127.0.0.1 localhost\n%s %s\n' "$PREFIX.$octet" "$name" >"/etc/netns/$ns/hosts"
+        printf '127.0.0.1 localhost\n%s %s\n' "$(ip_of "$octet")" "$name" >"/etc/netns/$ns/hosts"
     done
+    for octet in "${QUIET[@]}"; do
+        ip netns exec "${P}h$octet" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 || return 1
+    done
+    [ "$wide" = 0 ] || routed_net || return 1
 
     mkdir -p "/etc/netns/$SCANNER"
     {
@@ -257,13 +316,37 @@ build() {
         for h in "${HOSTS[@]}"; do
             read -r octet name mac <<<"$h"
             [[ " ${UNLISTED[*]} " == *" $octet "* ]] && continue
-            printf '%s %s\n' "$PREFIX.$octet" "$name"
+            printf '%s %s\n' "$(ip_of "$octet")" "$name"
         done
+        for h in "${ROUTED[@]}"; do printf '%s\n' "$h"; done
         # Listed first and also first by the resolver's own address sorting, so
         # that "the first address" means the same under every lookup call.
         printf '%s labmulti\n%s labmulti\n' "$PREFIX.11" "$PREFIX.13"
     } >"/etc/netns/$SCANNER/hosts"
     printf 'nameserver 127.0.0.1\noptions timeout:1 attempts:1\n' >"/etc/netns/$SCANNER/resolv.conf"
+}
+
+# The router's links to the routed hosts, one each; every other address behind it
+# is dropped there, without an ARP request or an ICMP answer.
+routed_net() {
+    local rt="${P}h${ROUTER[0]}" router_ip k=0 h ip name ns
+    router_ip=$(ip_of "${ROUTER[0]}")
+    ip netns exec "$rt" sysctl -qw net.ipv4.ip_forward=1 || return 1
+    ip -n "$rt" route add blackhole 198.19.0.0/16 || return 1
+    for h in "${ROUTED[@]}"; do
+        read -r ip name <<<"$h"
+        k=$((k + 1))
+        ns="${P}r$k"
+        mkns "$ns" || return 1
+        ip link add eth0 netns "$ns" address "$(printf '02:4e:53:02:00:%02x' "$k")" type veth \
+            peer name "r$k" netns "$rt" || return 1
+        ip -n "$rt" link set "r$k" up || return 1
+        ip -n "$rt" route add "$ip/32" dev "r$k" || return 1
+        ip -n "$ns" addr add "$ip/32" dev eth0 || return 1
+        ip -n "$ns" link set eth0 up || return 1
+        ip -n "$ns" route add default via "$router_ip" dev eth0 onlink || return 1
+    done
+    ip -n "$SCANNER" route add 198.19.0.0/16 via "$router_ip" || return 1
 }
 
 build || skip "the lab could not be built"
@@ -341,11 +424,7 @@ await() {
 }
 
 start_lan() {
-    local octet ns
-    for octet in "${SILENT[@]}"; do
-        ip netns exec "${P}h$octet" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 || return 1
-    done
-
+    local ns
     tmp=$(mktemp -d "/tmp/netlab-$P.XXXXXX") || return 1
     nmbd_conf && avahi_conf || return 1
     ns="${P}h${NETBIOS[0]}"
@@ -376,7 +455,7 @@ fi
 hosts_env=()
 for h in "${HOSTS[@]}"; do
     read -r octet name mac <<<"$h"
-    hosts_env+=("$PREFIX.$octet,$name,$(echo "$mac" | tr 'a-f:' 'A-F-')")
+    hosts_env+=("$(ip_of "$octet"),$name,$(echo "$mac" | tr 'a-f:' 'A-F-')")
 done
 dead_env=()
 for d in "${DEAD[@]}"; do dead_env+=("$PREFIX.$d"); done
@@ -392,19 +471,30 @@ export NETLAB_MULTI_NAME=labmulti
 export NETLAB_MULTI_FIRST="$PREFIX.11"
 export NETLAB_PING_WAIT=1
 host_namespaces=()
-for ns in "${namespaces[@]}"; do [[ "$ns" == "${P}h"* ]] && host_namespaces+=("$ns"); done
+for ns in "${namespaces[@]}"; do [[ "$ns" == "${P}"[hr]* ]] && host_namespaces+=("$ns"); done
 export NETLAB_NAMESPACES="${host_namespaces[*]}"
 
+silent=()
+for octet in "${QUIET[@]}"; do silent+=("$(ip_of "$octet")"); done
+[ ${#silent[@]} -eq 0 ] || export NETLAB_SILENT="${silent[*]}"
 if [ "$lan" = 1 ]; then
     # $1 octet, $2 name as listed
     entry() { printf '%s,%s,%s' "$PREFIX.$1" "$2" "$(echo "$3" | tr 'a-f:' 'A-F-')"; }
-    silent=()
-    for octet in "${SILENT[@]}"; do silent+=("$PREFIX.$octet"); done
-    export NETLAB_SILENT="${silent[*]}"
     export NETLAB_NETBIOS="$(entry "${NETBIOS[@]}")"
     export NETLAB_MDNS="$(entry "${MDNS[0]}" "${MDNS[1]}.local" "${MDNS[2]}")"
     export NETLAB_LEAVER="$(entry "${LEAVER[@]}")"
     export NETLAB_LEAVE_COMMAND="ip -n ${P}h${LEAVER[0]} link set eth0 down"
+fi
+if [ "$wide" = 1 ]; then
+    export NETLAB_WIDE_RANGE="${PREFIX%.*}.0.0/$MASK"
+    export NETLAB_ROUTED_RANGE=198.19.0.0/16
+    export NETLAB_ROUTER="$(ip_of "${ROUTER[0]}")"
+    routed=()
+    for h in "${ROUTED[@]}"; do
+        read -r ip name <<<"$h"
+        routed+=("$ip,$name,")
+    done
+    export NETLAB_ROUTED_HOSTS="${routed[*]}"
 fi
 
 # In the background, so that a TERM or INT reaches the trap at once and the lab

@@ -249,7 +249,7 @@ void AddressSweep::admit(std::vector<std::shared_ptr<Probe>>& active, Clock::tim
             continue;
         }
         if (probe->onLink) {
-            if (int(m_entries.size()) >= m_room.entries) {
+            if (!m_entries.empty() && int(m_entries.size()) >= m_room.entries) {
                 next = std::min(next, m_entries.top());
                 return;
             }
