@@ -6,8 +6,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// Recorded in the lab on the scanner's packet socket: the kernel's own who-has for
-// 198.18.0.11 from 198.18.0.10, and the host's reply.
+// Recorded on packet sockets in a lab of namespaces: the kernel's own who-has for
+// 198.18.0.11 from 198.18.0.10 as the host read it, and its reply as the PC read it.
 const QByteArray kRequest = QByteArray::fromHex("0001080006040001"
                                                 "024e5300000ac612000a"
                                                 "000000000000c612000b");

@@ -115,9 +115,9 @@ int openSocket(int interfaceIndex)
     const int fd = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, htons(ETH_P_ARP));
     if (fd < 0)
         return -1;
-    // Replies only (operation 2, at offset 6 of the payload): the LAN's own requests, and
-    // ours on their way out, would wake the reader for nothing. Best effort: the reader
-    // checks every reply itself.
+    // Replies only (operation 2, at offset 6 of the payload): every host's requests are
+    // broadcast, and a busy LAN's would wake the reader for nothing. Best effort: the
+    // reader checks every reply itself.
     sock_filter code[] = {
         BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 6),
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 2, 0, 1),
@@ -245,9 +245,10 @@ void ArpChannel::collect()
             continue;
         }
         // Before the socket was bound it heard every interface; a reply unicast to
-        // another host's MAC, or one of the PC's own going out, is no answer to us.
+        // another host's MAC (an interface in promiscuous mode hears those) is no
+        // answer to us.
         if (fromLength < sizeof from || from.sll_ifindex != m_interfaceIndex ||
-            from.sll_pkttype == PACKET_OUTGOING || from.sll_pkttype == PACKET_OTHERHOST)
+            from.sll_pkttype == PACKET_OTHERHOST)
             continue;
         const std::optional<ArpPackets::Reply> reply =
             ArpPackets::readReply(QByteArrayView(packet, got));
