@@ -33,7 +33,8 @@ Clock::time_point nextReading(Clock::time_point after)
 struct AddressSweep::Probe {
     QString ip;
     quint32 address = 0;
-    bool onLink = false; // its address takes an entry in the neighbour table
+    bool onLink = false;         // its address takes an entry in the neighbour table
+    Clock::time_point entryHeld; // until when its entry was counted as it began
     Names names = Names::ResolverThenLan;
     StopToken stop;
     Report report;
@@ -227,8 +228,8 @@ void AddressSweep::run()
 void AddressSweep::admit(std::vector<std::shared_ptr<Probe>>& active, Clock::time_point now,
                          Clock::time_point& next)
 {
-    while (!m_entries.empty() && m_entries.top() <= now)
-        m_entries.pop();
+    while (!m_entries.empty() && *m_entries.begin() <= now)
+        m_entries.erase(m_entries.begin());
     // A stopped probe makes no entry and reports at once, wherever it waits.
     std::erase_if(m_held, [&](const std::shared_ptr<Probe>& probe) {
         if (!probe->stop.stopRequested())
@@ -250,10 +251,11 @@ void AddressSweep::admit(std::vector<std::shared_ptr<Probe>>& active, Clock::tim
         }
         if (probe->onLink) {
             if (!m_entries.empty() && int(m_entries.size()) >= m_room.entries) {
-                next = std::min(next, m_entries.top());
+                next = std::min(next, *m_entries.begin());
                 return;
             }
-            m_entries.push(now + m_room.resolving);
+            probe->entryHeld = now + m_room.resolving;
+            m_entries.insert(probe->entryHeld);
         }
         m_held.pop_front();
         begin(probe);
@@ -426,9 +428,13 @@ void AddressSweep::finish(Probe& probe)
             ping.present = probe.present;
             ping.neighboursUnread = probe.unread;
         }
-        // A live host's entry stays reachable, and in the table, well after its probe.
-        if (probe.onLink && (ping.answered || ping.present))
-            m_entries.push(Clock::now() + m_room.reachable);
+        // A live host's entry stays reachable, and in the table, well after its probe:
+        // the same entry, held longer.
+        if (probe.onLink && (ping.answered || ping.present)) {
+            if (const auto held = m_entries.find(probe.entryHeld); held != m_entries.end())
+                m_entries.erase(held);
+            m_entries.insert(Clock::now() + m_room.reachable);
+        }
     }
     probe.echo.reset();
     probe.lan.reset();

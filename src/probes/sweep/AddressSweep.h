@@ -12,7 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <queue>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -96,8 +96,7 @@ private:
     // made may be collected (earliest first), and the probes waiting for room.
     LanAccess::NeighbourRoom m_room;
     QList<AttachedNetwork> m_onLink;
-    std::priority_queue<Clock::time_point, std::vector<Clock::time_point>, std::greater<>>
-        m_entries;
+    std::multiset<Clock::time_point> m_entries;
     std::deque<std::shared_ptr<Probe>> m_held;
     // After what their calls use: each waits for those still running as it goes.
     LookupPool m_lookups;
