@@ -23,7 +23,7 @@ lab_ranges() {
             }
             n = split(ranges, items, ",")
             for (i = 1; i <= n; i++) {
-                if (items[i] !~ /^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+(\/[0-9]+|-[0-9]+(\.[0-9]+\.[0-9]+\.[0-9]+)?)$/) {
+                if (items[i] !~ /^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+(\/[0-9]+|-[0-9]+(\.[0-9]+\.[0-9]+\.[0-9]+)?)?$/) {
                     print "not a range: " items[i] > "/dev/stderr"
                     exit 2
                 }
@@ -36,10 +36,11 @@ lab_ranges() {
                         lo[i]++
                         hi[i]--
                     }
-                } else {
-                    split(items[i], e, "-")
+                } else if (split(items[i], e, "-") == 2) {
                     lo[i] = number(e[1])
                     hi[i] = e[2] ~ /\./ ? number(e[2]) : lo[i] - lo[i] % 256 + e[2]
+                } else {
+                    lo[i] = hi[i] = number(items[i])
                 }
             }
             # The lowest item first each time; what an earlier one covered is left out.
