@@ -13,6 +13,7 @@ packages=(
   desktop-file-utils
   g++-mingw-w64-x86-64-posix
   samba avahi-daemon samba-common-bin bind9-dnsutils
+  prometheus
 )
 
 missing=()
@@ -22,7 +23,8 @@ for p in "${packages[@]}"; do
   fi
 done
 
-# Samba and Avahi are here only for the lab's namespaces (tests/lab/netlab.sh).
+# Samba and Avahi are here only for the lab's namespaces (tests/lab/netlab.sh);
+# Prometheus only for its promtool, which checks the --metrics file.
 # Debian starts a package's services as it installs them, and in this namespace
 # nmbd and avahi-daemon would announce themselves on the machine's real network:
 # a policy-rc.d that refuses every start keeps them down during the install.
@@ -62,4 +64,8 @@ if ((${#missing[@]})); then
   drop_policy
   own_policy=""
   stop_strays
+  # Its server is no part of the tests: installed here, it is not started at boot either.
+  if [[ " ${missing[*]} " == *" prometheus "* ]] && command -v systemctl >/dev/null; then
+    $sudo systemctl disable prometheus.service || true
+  fi
 fi

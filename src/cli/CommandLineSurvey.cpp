@@ -1,9 +1,11 @@
 #include "cli/CommandLineSurvey.h"
 
+#include "cli/MachineOutput.h"
 #include "probes/NetworkProbes.h"
 #include "store/CsvExport.h"
 #include "store/HistoryLog.h"
 #include "store/LogKeeper.h"
+#include "store/MetricsFile.h"
 #include "survey/AddressList.h"
 #include "survey/Interrupts.h"
 #include "survey/ListChanges.h"
@@ -12,6 +14,7 @@
 #include "survey/SurveyLists.h"
 #include "text/Cp932.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -89,38 +92,57 @@ bool folderTakesFiles(const QString& path)
     return folder.isDir() && folder.isWritable();
 }
 
-// A row on standard output: UTF-8, the three fields tab-separated, empty ones kept;
-// with `vendors`, who made the MAC as a fourth.
-void printRow(std::FILE* out, const AddressEntry& entry, const VendorRegistry* vendors)
-{
-    QString line = entry.ip + u'\t' + entry.host + u'\t' + entry.mac;
-    if (vendors)
-        line += u'\t' + vendors->describe(entry.mac);
-    line += u'\n';
-    std::fputs(line.toUtf8().constData(), out);
-    std::fflush(out);
-}
+// Rows and changes on standard output: tab-separated, or JSON lines with --json.
+struct StandardOutput {
+    std::FILE* out = stdout;
+    bool json = false;
+    bool vendorField = false; // --vendor's fourth tab-separated field
+    // Loaded for --vendor, --json and --metrics; otherwise empty.
+    const VendorRegistry* vendors = nullptr;
 
-// A change on standard output: the kind, then the row now and the row before, each as
-// address, name and MAC, the address before last (the one a device moved from).
-void printChange(std::FILE* out, const ListChange& change)
-{
-    const QString line =
-        QStringList{changeKindWord(change.kind), change.now.ip,     change.now.host, change.now.mac,
-                    change.before.host,          change.before.mac, change.before.ip}
-            .join(u'\t') +
-        u'\n';
-    std::fputs(line.toUtf8().constData(), out);
-}
+    // A row: UTF-8, the three fields tab-separated, empty ones kept; with --vendor, who
+    // made the MAC as a fourth.
+    void row(const AddressEntry& entry, Presence presence) const
+    {
+        if (json) {
+            std::fputs(jsonRow(entry, presence, *vendors).constData(), out);
+        } else {
+            QString line = entry.ip + u'\t' + entry.host + u'\t' + entry.mac;
+            if (vendorField)
+                line += u'\t' + vendors->describe(entry.mac);
+            std::fputs((line + u'\n').toUtf8().constData(), out);
+        }
+        std::fflush(out);
+    }
 
-// The changes from `before` to the list surveyed; true when there was one.
-bool printChanges(std::FILE* out, const QList<AddressEntry>& before, const SurveyLists& lists)
+    // A change: the kind, then the row now and the row before, each as address, name and
+    // MAC, the address before last (the one a device moved from).
+    void change(const ListChange& change, Presence presence) const
+    {
+        if (json) {
+            std::fputs(jsonChange(change, presence, *vendors).constData(), out);
+            return;
+        }
+        const QString line =
+            QStringList{
+                changeKindWord(change.kind), change.now.ip,     change.now.host, change.now.mac,
+                change.before.host,          change.before.mac, change.before.ip}
+                .join(u'\t') +
+            u'\n';
+        std::fputs(line.toUtf8().constData(), out);
+    }
+};
+
+// The changes from `before` to the list surveyed, each printed.
+std::vector<ListChange> printChanges(const StandardOutput& output,
+                                     const QList<AddressEntry>& before, const SurveyLists& lists,
+                                     const Presences& presences)
 {
-    const std::vector<ListChange> changes = compareLists(before, lists.entries());
+    std::vector<ListChange> changes = compareLists(before, lists.entries());
     for (const ListChange& change : changes)
-        printChange(out, change);
-    std::fflush(out);
-    return !changes.empty();
+        output.change(change, presences.value(change.now.ip, Presence::Unseen));
+    std::fflush(output.out);
+    return changes;
 }
 
 // The list a run is compared with, read as an import reads a file. A history log that
@@ -205,11 +227,12 @@ bool toolsAvailable(std::FILE* err, NetworkProbes& probes)
     return true;
 }
 
-// The engine's run in the application's event loop, rows reported as they come.
-// Gives 0, or the exit status of the signal that cancelled it.
+// The engine's run in the application's event loop, rows reported as they come and
+// how each host was seen kept in `presences`. Gives 0, or the exit status of the signal
+// that cancelled it.
 int surveyInEventLoop(const SurveyCommand& command, const CommandLineServices& services,
                       SurveyLists& lists, std::vector<AddressRanges::Range> ranges,
-                      const OwnIdentity& me, const VendorRegistry* vendors)
+                      const OwnIdentity& me, const StandardOutput& output, Presences& presences)
 {
     SurveyEngine engine(services.probes, lists);
     // A range larger than a /24 would otherwise take a ping wait for each 255 addresses;
@@ -220,12 +243,15 @@ int surveyInEventLoop(const SurveyCommand& command, const CommandLineServices& s
                           : lists.entryCount();
     ProgressLine progress(services.err, services.progress && !command.quiet, total);
     // Rows go out as they come, so that a pipe sees each host as soon as it is found.
-    QObject::connect(&engine, &SurveyEngine::rowAdded, &engine, [&](const AddressEntry& entry) {
-        progress.clear();
-        if (command.rowsToStandardOutput())
-            printRow(services.out, entry, vendors);
-        progress.rowAdded(entry);
-    });
+    QObject::connect(&engine, &SurveyEngine::rowAdded, &engine,
+                     [&](const AddressEntry& entry, Presence presence) {
+                         progress.clear();
+                         if (presence != Presence::Unseen)
+                             presences.insert(entry.ip, presence);
+                         if (command.rowsToStandardOutput())
+                             output.row(entry, presence);
+                         progress.rowAdded(entry);
+                     });
     // The window's error boxes become warnings; the survey goes on, as after OK.
     QObject::connect(&engine, &SurveyEngine::probeError, &engine, [&](const QString& procedure) {
         progress.clear();
@@ -361,6 +387,11 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
     const std::optional<Output> output = startingList(err, command, lists);
     if (!output)
         return kFailed;
+    if (!command.metricsFile.isEmpty() && !folderTakesFiles(command.metricsFile)) {
+        say(err, u"書き込めないフォルダーです / cannot write into the folder of "_s +
+                     command.metricsFile);
+        return kFailed;
+    }
     const OwnIdentity me = services.probes->ownIdentity();
     std::vector<AddressRanges::Range> ranges = command.ranges;
     if (command.mode == SurveyCommand::Mode::Survey && ranges.empty()) {
@@ -374,34 +405,71 @@ int runSurveyCommand(const SurveyCommand& command, const CommandLineServices& se
     // bar the history log that --log renews on purpose.
     Outcome outcome;
     std::optional<QList<AddressEntry>> before;
+    // Found once: finding it runs a write test.
+    const bool againstLog = command.changes && command.againstFile.isEmpty();
+    const QString logPath = (command.log || againstLog) && services.historyLogPath
+                                ? services.historyLogPath()
+                                : QString();
+    QStringList otherFiles{output->path};
     if (command.changes) {
-        const bool againstLog = command.againstFile.isEmpty();
-        const QString reference =
-            againstLog && services.historyLogPath ? services.historyLogPath() : command.againstFile;
+        const QString reference = againstLog ? logPath : command.againstFile;
         if (!output->path.isEmpty() && sameFile(output->path, reference)) {
             say(err, u"比較相手のファイルには書き込みません: "_s + reference +
                          u" / the file compared with is not written: "_s + reference);
             return kNotAsked;
         }
+        otherFiles << reference;
         before = referenceList(err, reference, againstLog);
         // The run goes on all the same: its --csv and --log are not lost for it.
         outcome.compared = before.has_value();
     }
+    if (command.log)
+        otherFiles << logPath;
+    // One would overwrite the other, or a list be replaced by metrics.
+    for (const QString& other : std::as_const(otherFiles)) {
+        if (!command.metricsFile.isEmpty() && !other.isEmpty() &&
+            sameFile(command.metricsFile, other)) {
+            say(err, u"--metrics にはほかの出力・比較相手と別のファイルを指定してください: "_s +
+                         other + u" / --metrics needs a file of its own: "_s + other);
+            return kNotAsked;
+        }
+    }
 
     // Loaded before the first row, which goes out as soon as it is found.
     std::optional<VendorRegistry> vendors;
-    if (command.vendor)
+    if (command.wantsVendors())
         vendors = services.vendors ? services.vendors() : VendorRegistry();
+    const StandardOutput standardOutput{services.out, command.json, command.vendor,
+                                        vendors ? &*vendors : nullptr};
+    Presences presences;
+    const std::vector<AddressRanges::Range> surveyed = ranges;
+    const qint64 started = QDateTime::currentMSecsSinceEpoch();
+    QElapsedTimer clock;
+    clock.start();
     outcome.signalStatus = surveyInEventLoop(command, services, lists, std::move(ranges), me,
-                                             vendors ? &*vendors : nullptr);
+                                             standardOutput, presences);
+    const qint64 duration = clock.elapsed();
 
-    if (before)
-        outcome.changed = printChanges(services.out, *before, lists);
+    std::optional<std::vector<ListChange>> changes;
+    if (before) {
+        changes = printChanges(standardOutput, *before, lists, presences);
+        outcome.changed = !changes->empty();
+    }
 
     // Each output on its own: one that cannot be written keeps the rows from no other.
     outcome.written = output->path.isEmpty() || writeList(err, lists.lstDat2(), *output);
-    if (command.log && services.historyLogPath)
-        outcome.written =
-            writeLog(err, lists.lstDat2(), services.historyLogPath()) && outcome.written;
+    if (command.log && !logPath.isEmpty())
+        outcome.written = writeLog(err, lists.lstDat2(), logPath) && outcome.written;
+    if (!command.metricsFile.isEmpty()) {
+        SurveyMetrics metrics = surveyMetrics(surveyed, lists.entries(), presences, *vendors);
+        metrics.startedMsecs = started;
+        metrics.durationMsecs = duration;
+        metrics.changes = std::move(changes);
+        const TextFile::WriteResult written = writeMetrics(command.metricsFile, metrics);
+        if (!written.ok)
+            say(err, u"書き込めませんでした / could not write "_s + command.metricsFile + u": "_s +
+                         written.error);
+        outcome.written = written.ok && outcome.written;
+    }
     return outcome.exitStatus();
 }

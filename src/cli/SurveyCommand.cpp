@@ -16,6 +16,8 @@ const QString kQuiet = u"quiet"_s;
 const QString kChanges = u"changes"_s;
 const QString kAgainst = u"against"_s;
 const QString kVendor = u"vendor"_s;
+const QString kJson = u"json"_s;
+const QString kMetrics = u"metrics"_s;
 const QString kHelp = u"help"_s;
 const QString kVersion = u"version"_s;
 // The range of --survey that stands for every network the PC is attached to.
@@ -82,6 +84,16 @@ void declareOptions(QCommandLineParser& parser)
                   u"ローカル/ランダムな MAC はその旨）\n"
                   "add a fourth field to the rows on standard output: who made the network card "
                   "(from the IEEE registries), or that the MAC is locally administered"_s},
+        {kJson, u"行（--changes では変化）を 1 行 1 つの JSON オブジェクトで標準出力へ（JSON "
+                u"Lines、UTF-8。メーカー名と見つけ方つき）\n"
+                "print the rows (with --changes the changes) as one JSON object a line (JSON "
+                "Lines, UTF-8), with the maker and how each host was found"_s},
+        {kMetrics,
+         u"調査結果を Prometheus のテキスト形式でこのファイルへ（丸ごと置き換え。node exporter の "
+         u"textfile collector 向け）\n"
+         "write the survey to FILE in Prometheus's text format, replaced whole (for node "
+         "exporter's textfile collector)"_s,
+         u"FILE"_s},
         {{u"q"_s, kQuiet}, u"端末に進み具合を表示しない\nno progress line on the terminal"_s},
         {{u"h"_s, u"?"_s, kHelp}, u"この説明を表示 / show this help"_s},
         {{u"v"_s, kVersion}, u"バージョンを表示 / show the version"_s},
@@ -132,7 +144,7 @@ QString parseError(const QCommandLineParser& parser, const QStringList& argument
     // to one that takes none; Qt names the option between quotes.
     const QString option = parser.errorText().section(u'\'', 1, 1);
     const QString name = optionName(option);
-    if (name == kCsv || name == kResurvey || name == kAgainst)
+    if (name == kCsv || name == kResurvey || name == kAgainst || name == kMetrics)
         return bilingual(option + u" にはファイル名が必要です"_s, option + u" needs a file name"_s);
     for (const QtOption& qt : kQtOptions) {
         if (qt.takesValue && name == QString::fromUtf16(qt.name))
@@ -202,6 +214,19 @@ SurveyCommand parseSurveyCommand(const QStringList& arguments)
         return fail(u"--vendor は行を標準出力へ出す --survey（--csv・--changes なし）と使います"_s,
                     u"--vendor goes with --survey printing its rows (no --csv, no --changes)"_s);
     };
+    command.json = parser.isSet(kJson);
+    // JSON replaces the rows or the changes on standard output: it needs one of them there.
+    const auto jsonMisplaced = [&fail] {
+        return fail(u"--json は標準出力へ行か変化を出すとき（--csv なしの --survey、--changes）に"
+                    u"使います"_s,
+                    u"--json goes with rows or changes on standard output (--survey without "
+                    u"--csv, or --changes)"_s);
+    };
+    // Its series are per range, which a re-survey of a file has none of.
+    const bool metrics = parser.isSet(kMetrics);
+    const auto metricsMisplaced = [&fail] {
+        return fail(u"--metrics は --survey と使います"_s, u"--metrics goes with --survey"_s);
+    };
     command.log = parser.isSet(kLog);
     command.quiet = parser.isSet(kQuiet);
     command.changes = parser.isSet(kChanges) || parser.isSet(kAgainst);
@@ -213,6 +238,10 @@ SurveyCommand parseSurveyCommand(const QStringList& arguments)
                         u"--resurvey"_s);
         if (command.vendor)
             return vendorMisplaced();
+        if (command.json)
+            return jsonMisplaced();
+        if (metrics)
+            return metricsMisplaced();
         return command;
     }
     if (survey && resurvey)
@@ -220,7 +249,7 @@ SurveyCommand parseSurveyCommand(const QStringList& arguments)
                     u"--survey and --resurvey cannot be used together"_s);
 
     // A file name never starts with a dash here: "--csv --log" forgot the file.
-    for (const QString& option : {kResurvey, kCsv, kAgainst}) {
+    for (const QString& option : {kResurvey, kCsv, kAgainst, kMetrics}) {
         const QString file = parser.value(option);
         if (parser.isSet(option) && (file.isEmpty() || file.startsWith(u'-')))
             return fail(u"--"_s + option + u" にはファイル名が必要です"_s,
@@ -228,6 +257,7 @@ SurveyCommand parseSurveyCommand(const QStringList& arguments)
     }
     command.csvFile = parser.value(kCsv);
     command.againstFile = parser.value(kAgainst);
+    command.metricsFile = parser.value(kMetrics);
 
     const QStringList positional = parser.positionalArguments();
     const qsizetype ranges = survey ? 1 : 0;
@@ -238,13 +268,19 @@ SurveyCommand parseSurveyCommand(const QStringList& arguments)
     if (resurvey) {
         if (command.vendor)
             return vendorMisplaced();
+        if (metrics)
+            return metricsMisplaced();
         command.mode = SurveyCommand::Mode::Resurvey;
         command.resurveyFile = parser.value(kResurvey);
+        if (command.json && !command.changes)
+            return jsonMisplaced();
         return command;
     }
     command.mode = SurveyCommand::Mode::Survey;
     if (command.vendor && !command.rowsToStandardOutput())
         return vendorMisplaced();
+    if (command.json && !command.rowsToStandardOutput() && !command.changes)
+        return jsonMisplaced();
     if (!positional.isEmpty())
         parseSurveyRange(positional.first(), command);
     return command;
@@ -278,11 +314,21 @@ QString surveyCommandHelp(const QString& historyLog)
         "renamed, moved), address,\n"
         "name now, MAC now, name before, MAC before, address before (a moved device's old "
         "address, else the same).\n"
+        "--json は 1 行 1 つの JSON オブジェクト: address、name、mac、vendor、found（echo か "
+        "arp。今回見つけていなければなし）。変化には kind と before も。\n"
+        "--json prints one JSON object a line: address, name, mac, vendor, found (echo or arp, "
+        "absent when this run did not see the host); a change adds kind and before.\n"
+        "--metrics はアドレス数と応答ホスト数を範囲ごとに、応答ホストを 1 "
+        "つずつ、変化の数を種類ごとに書きます。\n"
+        "--metrics writes addresses and live hosts per range, one series per live host, and "
+        "with --changes the changes by kind.\n"
         "\n"
         "範囲の例 / ranges, for example:\n"
         "  netroscope --survey 192.168.4.0/22 --csv office.csv\n"
         "  netroscope --survey 10.1.0.1-10.1.3.254,10.2.0.0/24 --changes --log\n"
         "  netroscope --survey attached --vendor\n"
+        "  netroscope --survey attached --changes --log --metrics "
+        "/var/lib/prometheus/node-exporter/netroscope.prom\n"
         "\n"
         "終了状態 / exit status: 0 調査した / surveyed, 1 ツールがない・読めない・書けない / "
         "probes "

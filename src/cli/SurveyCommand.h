@@ -36,6 +36,10 @@ struct SurveyCommand {
     QString againstFile; // --against: implies --changes
     // --vendor: the rows on standard output gain a fourth field, who made the MAC.
     bool vendor = false;
+    // --json: the rows or the changes on standard output as JSON lines, every field named.
+    bool json = false;
+    // --metrics: the survey for a monitoring system, in Prometheus's text format.
+    QString metricsFile;
 
     // A usage error in one line, Japanese and English, naming the option or value.
     QString error;
@@ -45,6 +49,8 @@ struct SurveyCommand {
     {
         return mode == Mode::Survey && csvFile.isEmpty() && !changes;
     }
+    // Who made each MAC is wanted: the fourth field, and always in JSON and metrics.
+    bool wantsVendors() const { return vendor || json || !metricsFile.isEmpty(); }
 };
 
 // Reads the program's arguments, its own name first, as main receives them. Needs no

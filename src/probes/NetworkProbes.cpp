@@ -46,6 +46,9 @@ void NetworkProbes::afterPing(AddressFindings& found, const PingOutcome& ping, c
 {
     found.pingError = ping.error;
     found.neighboursUnread = ping.neighboursUnread;
+    found.presence = ping.answered  ? Presence::Echo
+                     : ping.present ? Presence::Arp
+                                    : Presence::Unseen;
     const MacOutcome mac = macIfPresent(ping, ip, me, stop);
     found.mac = mac.mac;
     found.macError = mac.error;

@@ -10,10 +10,15 @@
 
 #include <functional>
 
+// How a host showed this run that it is there: its echo reply, or only its ARP reply
+// (a host whose firewall drops echo requests). Scripts may tell the two apart.
+enum class Presence { Unseen, Echo, Arp };
+
 // What the survey learns of one address.
 struct AddressFindings {
     QString host;
     QString mac;
+    Presence presence = Presence::Unseen;
     bool pingError = false;
     bool macError = false;
     bool neighboursUnread = false; // as PingOutcome's

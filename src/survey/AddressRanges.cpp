@@ -167,6 +167,13 @@ QString dotted(quint32 address)
         .arg(address & 0xFF);
 }
 
+QString text(const Range& range)
+{
+    if (range.first == range.last)
+        return dotted(range.first);
+    return dotted(range.first) + u'-' + dotted(range.last);
+}
+
 Sequence::Sequence(std::vector<Range> ranges)
     : m_ranges(std::move(ranges))
 {

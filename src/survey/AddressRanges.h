@@ -41,6 +41,10 @@ Parsed parse(QStringView text);
 // The dotted text of an address, as a survey's rows show it.
 QString dotted(quint32 address);
 
+// A range as a label names it: "first-last" in dotted form, or the one address. The
+// ranges given have been merged by then, so the form they were given in is not known.
+QString text(const Range& range);
+
 // The addresses of ranges in address order, looked up by their place in that order
 // without listing them: a /16 survey holds no list of 65536 addresses.
 class Sequence {

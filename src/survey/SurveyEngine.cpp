@@ -257,7 +257,7 @@ bool SurveyEngine::appendHead()
             return false;
     }
     moveTo(Phase::Boundary);
-    appendRow(surveyedRow(run.window.front().target, run.me, found));
+    appendRow(surveyedRow(run.window.front().target, run.me, found), found.presence);
     // Queued only now, after whatever the row's signals queued: a click they let through
     // is handled before the next row.
     schedulePump();
@@ -278,7 +278,7 @@ bool SurveyEngine::reportErrors(const AddressFindings& found)
     return !self.isNull();
 }
 
-void SurveyEngine::appendRow(const AddressEntry& row)
+void SurveyEngine::appendRow(const AddressEntry& row, Presence presence)
 {
     Run& run = *m_run;
     const qint64 number = run.firstNumber + qint64(run.next);
@@ -288,7 +288,7 @@ void SurveyEngine::appendRow(const AddressEntry& row)
     if (!run.window.empty())
         run.window.pop_front();
     run.pendingSelect = m_lists.count() - 1;
-    emit rowAdded(row);
+    emit rowAdded(row, presence);
     // Once cancelled, a re-survey only carries the rest over and shows no more progress.
     if (!(run.resurvey && run.cancelled))
         emit captionChanged(QString::number(number) + u'/' + QString::number(run.captionEnd));

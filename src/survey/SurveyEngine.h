@@ -79,8 +79,10 @@ signals:
     // The neighbour table could not be read for a host that gave no echo reply, so a
     // host that drops ping may be missing from the list. Once a run, like probeError.
     void neighbourTableUnread();
-    // A row has been appended to the lists: the entry as lstDat2 now ends with it.
-    void rowAdded(const AddressEntry& entry);
+    // A row has been appended to the lists: the entry as lstDat2 now ends with it, and how
+    // this run's probes saw the host. The lists keep no such thing: a row that was not
+    // probed (the PC's own, one a re-survey carries over) is Presence::Unseen.
+    void rowAdded(const AddressEntry& entry, Presence presence);
     // The window caption after a row, e.g. "17/254".
     void captionChanged(const QString& caption);
     // The newest row of lstData should be selected to keep it in view.
@@ -143,7 +145,7 @@ private:
     void probed(quint64 serial, std::size_t index, const AddressFindings& found);
     bool appendHead();
     bool reportErrors(const AddressFindings& found);
-    void appendRow(const AddressEntry& row);
+    void appendRow(const AddressEntry& row, Presence presence = Presence::Unseen);
     void drain();
     void stopFrom(std::size_t first);
     void finishWhenIdle();

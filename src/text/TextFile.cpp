@@ -9,6 +9,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -167,14 +168,15 @@ QString asKept(QStringView text)
     return Cp932::decode(Cp932::encode(text));
 }
 
-WriteResult write(const QString& path, const QStringList& lines)
+namespace {
+
+// The one way a file is replaced: QSaveFile makes a new file of a unique name beside the
+// target, exclusively, and commit() syncs it to disk and renames it over the target.
+// Without `permissions` the new file takes the old one's (a first file the umask's).
+WriteResult replaceWith(const QString& path, QByteArrayView bytes,
+                        std::optional<QFileDevice::Permissions> permissions)
 {
     WriteResult result;
-    if (!Cp932::available()) {
-        result.error = u"コードページ 932 の変換が使えません"_s;
-        return result;
-    }
-    const QByteArray bytes = encode(lines);
     // QSaveFile would follow a link at the path by itself, whoever made it: it is given
     // the file that the user's own links lead to instead.
     const Target target = writeTarget(path);
@@ -188,13 +190,29 @@ WriteResult write(const QString& path, const QStringList& lines)
         result.error = file.errorString();
         return result;
     }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    // Set on the new file while it is still the program's alone.
+    if ((permissions && !file.setPermissions(*permissions)) ||
+        file.write(bytes.data(), bytes.size()) != bytes.size() || !file.commit()) {
         result.error = file.errorString();
         file.cancelWriting();
         return result;
     }
     result.ok = true;
     return result;
+}
+
+} // namespace
+
+WriteResult write(const QString& path, const QStringList& lines)
+{
+    if (!Cp932::available())
+        return {false, u"コードページ 932 の変換が使えません"_s};
+    return replaceWith(path, encode(lines), std::nullopt);
+}
+
+WriteResult replace(const QString& path, QByteArrayView bytes, QFileDevice::Permissions permissions)
+{
+    return replaceWith(path, bytes, permissions);
 }
 
 namespace {

@@ -65,6 +65,12 @@ QString asKept(QStringView text);
 // replaced only once the new content is complete on disk.
 WriteResult write(const QString& path, const QStringList& lines);
 
+// Writes the bytes as they are, the same way: a new file of a name of its own beside the
+// target, synced and renamed into place. It is left with `permissions` whatever the umask,
+// for a file that another program (running as another user) must read.
+WriteResult replace(const QString& path, QByteArrayView bytes,
+                    QFileDevice::Permissions permissions);
+
 // Creates a file that was not there: fails when anything is at the path, a link
 // included, instead of opening it. Made with `permissions` (less the umask); one that
 // cannot be filled whole is removed again.

@@ -8,6 +8,7 @@
 #include "cli/SurveyCommand.h"
 #include "store/CsvExport.h"
 #include "store/LogLock.h"
+#include "store/VendorRegistry.h"
 #include "survey/AddressList.h"
 #include "survey/Interrupts.h"
 #include "text/TextFile.h"
@@ -21,6 +22,8 @@
 
 #include <csignal>
 #include <cstdio>
+
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -38,6 +41,8 @@ private slots:
     void attachedNetworks_data();
     void attachedNetworks();
     void cronRecipeMailsEveryChange();
+    void machineReadableOutput_data();
+    void machineReadableOutput();
     void signalGivesTheShellsExitStatus_data();
     void signalGivesTheShellsExitStatus();
 };
@@ -69,6 +74,8 @@ QString describe(const SurveyCommand& c)
         parts << u"changes"_s + (c.againstFile.isEmpty() ? QString() : u'=' + c.againstFile);
     if (c.vendor)
         parts << u"vendor"_s;
+    if (c.json)
+        parts << u"json"_s;
     if (c.rowsToStandardOutput())
         parts << u"stdout"_s;
     return parts.join(u' ');
@@ -110,6 +117,10 @@ Printed runScripted(const SurveyCommand& parsed, const std::shared_ptr<FakeProbe
     services.probes = probes;
     services.historyLogPath = [] {
         return historyLog;
+    };
+    // A site's name with what a label or a JSON string must escape.
+    services.vendors = [] {
+        return VendorRegistry::fromText({}, R"(02:00:00:00:00:01,"V""\")");
     };
     services.out = std::tmpfile();
     services.err = std::tmpfile();
@@ -159,6 +170,9 @@ void TestSurveyCommand::validForms_data()
     QTest::newRow("re-survey against a file")
         << QStringList{u"--resurvey"_s, u"a.csv"_s, u"--against"_s, u"b.csv"_s}
         << u"resurvey a.csv changes=b.csv"_s;
+    QTest::newRow("JSON changes of a re-survey")
+        << QStringList{u"--resurvey"_s, u"a.csv"_s, u"--against"_s, u"b.csv"_s, u"--json"_s}
+        << u"resurvey a.csv changes=b.csv json"_s;
 }
 
 void TestSurveyCommand::validForms()
@@ -197,6 +211,14 @@ void TestSurveyCommand::invalidForms_data()
         << QStringList{u"--survey"_s, u"--vendor"_s, u"--changes"_s} << u"--vendor"_s;
     QTest::newRow("vendor on a re-survey")
         << QStringList{u"--resurvey"_s, u"a.csv"_s, u"--vendor"_s} << u"--vendor"_s;
+    QTest::newRow("JSON with the rows in a file and no changes")
+        << QStringList{u"--survey"_s, u"--json"_s, u"--csv"_s, u"a.csv"_s} << u"--json"_s;
+    QTest::newRow("JSON of a re-survey, which prints no rows")
+        << QStringList{u"--resurvey"_s, u"a.csv"_s, u"--json"_s} << u"--json"_s;
+    QTest::newRow("metrics that forgot its file")
+        << QStringList{u"--survey"_s, u"--metrics"_s, u"--json"_s} << u"--metrics"_s;
+    QTest::newRow("metrics of a re-survey, which has no ranges")
+        << QStringList{u"--resurvey"_s, u"a.csv"_s, u"--metrics"_s, u"m.prom"_s} << u"--metrics"_s;
     QTest::newRow("both modes") << QStringList{u"--survey"_s, u"--resurvey"_s, u"a.csv"_s}
                                 << u"--resurvey"_s;
     for (const QString& range :
@@ -463,6 +485,122 @@ void TestSurveyCommand::cronRecipeMailsEveryChange()
                  mail);
         QCOMPARE(TestFiles::readBytes(mailed), mail ? run.out : QByteArray());
     }
+}
+
+void TestSurveyCommand::machineReadableOutput_data()
+{
+    // .1 answers the echo under a name no LAN should send, .2 only ARP, .9 not at all;
+    // @ref.log holds .1 under another name and .9 with a MAC. Each command runs twice.
+    // `samples` are those of @m.prom, the run's own time and duration as T (null: no file).
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArrayList>("out"); // standard output, line by line
+    QTest::addColumn<QByteArray>("samples");
+    const QStringList survey{u"--survey"_s, u"198.18.0.1-2,198.18.0.9"_s, u"--json"_s,
+                             u"--metrics"_s, u"@m.prom"_s};
+    const QByteArray samples =
+        "netroscope_survey_start_timestamp_seconds T\nnetroscope_survey_duration_seconds T\n"
+        "netroscope_survey_addresses{range=\"198.18.0.1-198.18.0.2\"} 2\n"
+        "netroscope_survey_addresses{range=\"198.18.0.9\"} 1\n"
+        "netroscope_survey_hosts{range=\"198.18.0.1-198.18.0.2\"} 2\n"
+        "netroscope_survey_hosts{range=\"198.18.0.9\"} 0\n"
+        "netroscope_host_up{address=\"198.18.0.1\",mac=\"02-00-00-00-00-01\","
+        "name=\"a\\\"\\\\\x01\\né\",vendor=\"V\\\"\\\\\"} 1\n"
+        "netroscope_host_up{address=\"198.18.0.2\",mac=\"02-00-00-00-00-02\",name=\"\","
+        "vendor=\"ローカル/ランダム\"} 1\n";
+    QTest::newRow("rows: found only for a host seen; metrics per range and live host")
+        << survey << 0
+        << QByteArrayList{R"({"address":"198.18.0.1","found":"echo","mac":"02-00-00-00-00-01",)"
+                          R"("name":"a\"\\\u0001\né","vendor":"V\"\\"})",
+                          R"({"address":"198.18.0.2","found":"arp","mac":"02-00-00-00-00-02",)"
+                          R"("name":"","vendor":"ローカル/ランダム"})",
+                          R"({"address":"198.18.0.9","mac":"","name":"","vendor":""})"}
+        << samples;
+    QTest::newRow("changes: the kind and the row before; their number by kind")
+        << survey + QStringList{u"--against"_s, u"@ref.log"_s} << 3
+        << QByteArrayList{R"({"address":"198.18.0.1","before":{"address":"198.18.0.1",)"
+                          R"("mac":"02-00-00-00-00-01","name":"old","vendor":"V\"\\"},)"
+                          R"("found":"echo","kind":"renamed","mac":"02-00-00-00-00-01",)"
+                          R"("name":"a\"\\\u0001\né","vendor":"V\"\\"})",
+                          R"({"address":"198.18.0.2","before":{"address":"198.18.0.2","mac":"",)"
+                          R"("name":"","vendor":""},"found":"arp","kind":"new",)"
+                          R"("mac":"02-00-00-00-00-02","name":"","vendor":"ローカル/ランダム"})",
+                          R"({"address":"198.18.0.9","before":{"address":"198.18.0.9",)"
+                          R"("mac":"02-00-00-00-00-09","name":"pc09","vendor":"ローカル/ランダム"},)"
+                          R"("kind":"gone","mac":"","name":"","vendor":""})"}
+        << samples +
+               "netroscope_changes{kind=\"new\"} 1\nnetroscope_changes{kind=\"gone\"} 1\n"
+               "netroscope_changes{kind=\"changed\"} 0\n"
+               "netroscope_changes{kind=\"renamed\"} 1\nnetroscope_changes{kind=\"moved\"} 0\n";
+    QTest::newRow("onto the file compared with: refused before any probe")
+        << QStringList{u"--survey"_s, u"198.18.0.9"_s, u"--against"_s,
+                       u"@ref.log"_s, u"--metrics"_s,  u"@ref.log"_s}
+        << 2 << QByteArrayList() << QByteArray();
+}
+
+void TestSurveyCommand::machineReadableOutput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArrayList, out);
+    QFETCH(QByteArray, samples);
+    out << QByteArray(); // after the last line feed
+    QTemporaryDir dir;
+    const QString reference = dir.filePath(u"ref.log"_s);
+    const QByteArray before = "198.18.0.1,old,02-00-00-00-00-01\r\n"
+                              "198.18.0.9,pc09,02-00-00-00-00-09\r\n";
+    QVERIFY(TestFiles::writeBytes(reference, before));
+    const QString metrics = dir.filePath(u"m.prom"_s);
+    auto probes = std::make_shared<FakeProbes>();
+    probes->setScript(u"198.18.0.1"_s, {u"a\"\\\x01\né"_s, true, u"02-00-00-00-00-01"_s});
+    FakeProbes::Script arpOnly{{}, false, u"02-00-00-00-00-02"_s};
+    arpOnly.arpOnly = true;
+    probes->setScript(u"198.18.0.2"_s, arpOnly);
+    QStringList command{u"netroscope"_s};
+    for (const QString& argument : arguments)
+        command << (argument.startsWith(u'@') ? dir.filePath(argument.mid(1)) : argument);
+    const SurveyCommand parsed = parseSurveyCommand(command);
+    const auto samplesOf = [](const QByteArray& file) {
+        QByteArray kept;
+        for (const QByteArray& line : file.split('\n')) {
+            if (!line.isEmpty() && !line.startsWith('#'))
+                kept += (line.contains("_seconds ") ? line.left(line.indexOf(' ')) + " T" : line) +
+                        '\n';
+        }
+        return kept;
+    };
+    // The exporter reads the file as a user of its own, whatever this one's umask.
+    const mode_t umask = ::umask(077);
+    const Printed first = runScripted(parsed, probes, dir.filePath(u"log"_s));
+    const QByteArray firstSamples = samplesOf(TestFiles::readBytes(metrics));
+    const Printed second = runScripted(parsed, probes, dir.filePath(u"log"_s));
+    ::umask(umask);
+    QCOMPARE(first.status, status);
+    QCOMPARE(first.out.split('\n'), out);
+    QCOMPARE(TestFiles::readBytes(reference), before);
+    // Nothing left beside the file, and no new file where a write was refused.
+    const QStringList left{u"m.prom"_s, u"ref.log"_s};
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System, QDir::Name),
+             samples.isNull() ? left.mid(1) : left);
+    if (samples.isNull())
+        return;
+    // A second run over the same LAN prints the same and moves no series.
+    QCOMPARE(firstSamples, samples);
+    QCOMPARE(second.out, first.out);
+    QCOMPARE(samplesOf(TestFiles::readBytes(metrics)), samples);
+    struct stat file {};
+    QCOMPARE(::stat(QFile::encodeName(metrics).constData(), &file), 0);
+    QCOMPARE(file.st_mode & 07777, mode_t(0644));
+#ifdef NETROSCOPE_PROMTOOL
+    // Prometheus's own reading of the file, its lint included.
+    QProcess promtool;
+    promtool.setStandardInputFile(metrics);
+    promtool.setProcessChannelMode(QProcess::MergedChannels);
+    promtool.start(QString::fromLocal8Bit(NETROSCOPE_PROMTOOL), {u"check"_s, u"metrics"_s});
+    QVERIFY(promtool.waitForFinished(-1));
+    QCOMPARE(promtool.readAll(), QByteArray());
+    QCOMPARE(promtool.exitCode(), 0);
+#endif
 }
 
 void TestSurveyCommand::signalGivesTheShellsExitStatus_data()

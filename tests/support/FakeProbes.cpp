@@ -177,7 +177,8 @@ PingOutcome FakeProbes::ping(const QString& ip, const StopToken& stop)
     leave();
     if (!completed)
         return {};
-    return {script.answered && !script.pingError, script.pingError, false, script.tableUnread};
+    return {script.answered && !script.pingError, script.pingError,
+            script.arpOnly && !script.answered, script.tableUnread};
 }
 
 MacOutcome FakeProbes::macOf(const QString& ip, const OwnIdentity& me, const StopToken& stop)

@@ -31,6 +31,7 @@ public:
         bool macError = false;
         bool tableUnread = false; // the ping could not read the neighbour table
         int delayMs = 0;          // each of IpToHost, subPing and subMacGet takes this long
+        bool arpOnly = false;     // no echo reply, but an ARP reply during the wait
     };
 
     struct Call {
