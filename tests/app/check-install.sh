@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs a build into a staging folder and checks what lands where: the program,
-# its help page with the pictures it shows, the desktop entry and the icons, and the
-# manual pages.
+# its help page with the pictures it shows, the desktop entry and the icons, the
+# manual pages and the bash completion.
 set -euo pipefail
 build=$1
 stage=$(mktemp -d)
@@ -12,6 +12,7 @@ cmake --install "$build" --prefix "$stage/usr" >/dev/null
 expected=(
   usr/bin/netroscope
   usr/share/applications/netroscope.desktop
+  usr/share/bash-completion/completions/netroscope
   usr/share/icons/hicolor/16x16/apps/netroscope.png
   usr/share/icons/hicolor/32x32/apps/netroscope.png
   usr/share/icons/hicolor/scalable/apps/netroscope.svg
