@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs a build into a staging folder and checks what lands where: the program,
 # its help page with the pictures it shows, the desktop entry and the icons, the
-# manual pages and the bash completion.
+# manual pages, the bash completion and the AppStream metadata.
 set -euo pipefail
 build=$1
 stage=$(mktemp -d)
@@ -18,6 +18,7 @@ expected=(
   usr/share/icons/hicolor/scalable/apps/netroscope.svg
   usr/share/man/ja/man1/netroscope.1.gz
   usr/share/man/man1/netroscope.1.gz
+  usr/share/metainfo/org.example.netroscope.metainfo.xml
   usr/share/netroscope/Netroscope.html
   usr/share/netroscope/about-window.png
   usr/share/netroscope/main-window.png
