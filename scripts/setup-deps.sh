@@ -25,9 +25,9 @@ for p in "${packages[@]}"; do
 done
 
 # Samba and Avahi are here only for the lab's namespaces (tests/lab/netlab.sh);
-# Prometheus only for its promtool, which checks the --metrics file; man-db,
-# bash-completion and appstream check the manual pages, the completion and the
-# AppStream metadata.
+# Prometheus only for its promtool, which checks the --metrics file and the example
+# alerting rules; man-db, bash-completion and appstream check the manual pages, the
+# completion and the AppStream metadata.
 # Debian starts a package's services as it installs them, and in this namespace
 # nmbd and avahi-daemon would announce themselves on the machine's real network:
 # a policy-rc.d that refuses every start keeps them down during the install.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs a build into a staging folder and checks what lands where: the program,
 # its help page with the pictures it shows, the desktop entry and the icons, the
-# manual pages, the bash completion and the AppStream metadata.
+# manual pages, the bash completion, the AppStream metadata and the example rules.
 set -euo pipefail
 build=$1
 stage=$(mktemp -d)
@@ -13,6 +13,7 @@ expected=(
   usr/bin/netroscope
   usr/share/applications/netroscope.desktop
   usr/share/bash-completion/completions/netroscope
+  usr/share/doc/netroscope/examples/netroscope-alerts.yml
   usr/share/icons/hicolor/16x16/apps/netroscope.png
   usr/share/icons/hicolor/32x32/apps/netroscope.png
   usr/share/icons/hicolor/scalable/apps/netroscope.svg
