@@ -15,7 +15,7 @@ options=$(env -u DISPLAY -u WAYLAND_DISPLAY "$program" --help |
 
 status=0
 for page in "$@"; do
-  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=w -E UTF-8 -l "$page" 2>&1 >/dev/null)
   [ -z "$warnings" ] || { echo "$page: $warnings"; status=1; }
   lexgrog "$page" | grep -q ': "netroscope - .' || { echo "$page: no whatis line"; status=1; }
   text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$page" 2>/dev/null)
