@@ -14,6 +14,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   samba avahi-daemon samba-common-bin bind9-dnsutils
   prometheus
+  man-db groff-base bash-completion appstream
 )
 
 missing=()
@@ -24,7 +25,9 @@ for p in "${packages[@]}"; do
 done
 
 # Samba and Avahi are here only for the lab's namespaces (tests/lab/netlab.sh);
-# Prometheus only for its promtool, which checks the --metrics file.
+# Prometheus only for its promtool, which checks the --metrics file and the example
+# alerting rules; man-db, bash-completion and appstream check the manual pages, the
+# completion and the AppStream metadata.
 # Debian starts a package's services as it installs them, and in this namespace
 # nmbd and avahi-daemon would announce themselves on the machine's real network:
 # a policy-rc.d that refuses every start keeps them down during the install.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs a build into a staging folder and checks what lands where: the program,
-# its help page with the pictures it shows, the desktop entry and the icons.
+# its help page with the pictures it shows, the desktop entry and the icons, the
+# manual pages, the bash completion, the AppStream metadata and the example rules.
 set -euo pipefail
 build=$1
 stage=$(mktemp -d)
@@ -11,9 +12,14 @@ cmake --install "$build" --prefix "$stage/usr" >/dev/null
 expected=(
   usr/bin/netroscope
   usr/share/applications/netroscope.desktop
+  usr/share/bash-completion/completions/netroscope
+  usr/share/doc/netroscope/examples/netroscope-alerts.yml
   usr/share/icons/hicolor/16x16/apps/netroscope.png
   usr/share/icons/hicolor/32x32/apps/netroscope.png
   usr/share/icons/hicolor/scalable/apps/netroscope.svg
+  usr/share/man/ja/man1/netroscope.1.gz
+  usr/share/man/man1/netroscope.1.gz
+  usr/share/metainfo/org.example.netroscope.metainfo.xml
   usr/share/netroscope/Netroscope.html
   usr/share/netroscope/about-window.png
   usr/share/netroscope/main-window.png
