@@ -14,6 +14,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   samba avahi-daemon samba-common-bin bind9-dnsutils
   prometheus
+  dpkg-dev debhelper lintian systemd systemd-container
 )
 
 missing=()
@@ -24,7 +25,9 @@ for p in "${packages[@]}"; do
 done
 
 # Samba and Avahi are here only for the lab's namespaces (tests/lab/netlab.sh);
-# Prometheus only for its promtool, which checks the --metrics file.
+# Prometheus only for its promtool, which checks the --metrics file. debhelper
+# builds the package and lintian checks it; systemd brings systemd-analyze for the
+# survey's units and systemd-container the container in which the lab runs them.
 # Debian starts a package's services as it installs them, and in this namespace
 # nmbd and avahi-daemon would announce themselves on the machine's real network:
 # a policy-rc.d that refuses every start keeps them down during the install.
