@@ -115,13 +115,12 @@ survey 1
 diff -u "$work/expected" "$work/lines1" || {
   inside journalctl -o short-monotonic --after-cursor="$cursor" --no-pager | tail -n 30
   fail "the first run's journal lines are not one per live host"; }
-[ "$(wc -l <"$work/hosts1")" = "$(wc -l <"$work/expected")" ] || fail "not one host series per live host"
-while IFS=$'\t' read -r _ address _ mac _; do
-  grep -q "address=\"$address\",mac=\"$mac\"" "$work/hosts1" || fail "no series for $address ($mac)"
-done <"$work/expected"
+diff -u <(cut -f2,4 "$work/expected" | sort) <(sed 's/.*address="\([^"]*\)",mac="\([^"]*\)".*/\1\t\2/' "$work/hosts1" | sort) ||
+  fail "not one host series per live host"
 
-# The log in the state folder, the service's user's own; the published metrics
-# readable by the exporter and owned by the textfile folder's owner.
+# The log in the state folder, the service's user's own (the second run compares
+# with it); the published metrics readable by the exporter and owned by the
+# textfile folder's owner.
 inside stat -c '%U %a %n' /var/lib/netroscope /var/lib/netroscope/Netroscope/Netroscope.log \
   /var/lib/prometheus/node-exporter/netroscope.prom >"$work/owners" || fail "no log in the state folder"
 cat "$work/owners"
@@ -130,8 +129,6 @@ netroscope 700 /var/lib/netroscope
 netroscope 600 /var/lib/netroscope/Netroscope/Netroscope.log
 root 644 /var/lib/prometheus/node-exporter/netroscope.prom
 EOF
-[ "$(inside cat /var/lib/netroscope/Netroscope/Netroscope.log | wc -l)" -ge "$(wc -l <"$work/expected")" ] ||
-  fail "the log holds fewer rows than live hosts"
 
 survey 2
 [ ! -s "$work/lines2" ] || { cat "$work/lines2"; fail "the second run reported changes where none were"; }
