@@ -15,6 +15,7 @@ packages=(
   samba avahi-daemon samba-common-bin bind9-dnsutils
   prometheus
   man-db groff-base bash-completion appstream
+  dpkg-dev debhelper lintian systemd systemd-container
 )
 
 missing=()
@@ -27,7 +28,9 @@ done
 # Samba and Avahi are here only for the lab's namespaces (tests/lab/netlab.sh);
 # Prometheus only for its promtool, which checks the --metrics file and the example
 # alerting rules; man-db, bash-completion and appstream check the manual pages, the
-# completion and the AppStream metadata.
+# completion and the AppStream metadata. debhelper builds the package and lintian
+# checks it; systemd brings systemd-analyze for the survey's units and
+# systemd-container the container in which the lab runs them.
 # Debian starts a package's services as it installs them, and in this namespace
 # nmbd and avahi-daemon would announce themselves on the machine's real network:
 # a policy-rc.d that refuses every start keeps them down during the install.

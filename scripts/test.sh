@@ -3,7 +3,9 @@
 # failure: every test with warnings as errors (dev), every test again under
 # AddressSanitizer + UndefinedBehaviorSanitizer (asan), and the tests that run
 # threads under ThreadSanitizer (tsan), then short libFuzzer sessions over every
-# parser and file reader (fuzz).
+# parser and file reader (fuzz). After the dev stage the Debian package is built
+# and checked (lintian, the survey's units), and, as root where no netroscope
+# package is installed, installed and purged (scripts/package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
@@ -18,6 +20,10 @@ stage() {
 }
 
 stage dev
+echo "== package"
+started=$SECONDS
+scripts/package.sh --install-check
+echo "== package passed in $((SECONDS - started)) s"
 stage asan
 stage tsan
 stage fuzz
