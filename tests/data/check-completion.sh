@@ -33,14 +33,11 @@ while IFS='|' read -r line expected; do
   [ "$got" = "$expected" ] || { echo "'$line': expected '$expected', got '$got'"; status=1; }
 done <<TABLE
 netroscope --|$options
-netroscope --re|--resurvey
 netroscope --survey a|attached
 netroscope --survey = at|attached
-netroscope --survey --q|--quiet
 netroscope --csv l|list.csv lists
 netroscope --against = l|list.csv lists
 netroscope --survey --metrics |list.csv lists other.prom
-netroscope --resurvey o|other.prom
 netroscope --version |
 netroscope --survey 10.0.0.0/24 l|
 TABLE

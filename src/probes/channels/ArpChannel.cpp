@@ -179,15 +179,6 @@ std::shared_ptr<ArpChannel> ArpChannel::forAddress(quint32 address)
     return channel;
 }
 
-bool ArpChannel::allowed()
-{
-    const int fd = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
-}
-
 ArpChannel::ArpChannel(int socket, int interfaceIndex, QByteArray mac, QList<Own> own)
     : m_socket(socket)
     , m_interfaceIndex(interfaceIndex)

@@ -37,8 +37,6 @@ public:
     // with the last holder. nullptr for one of the PC's own addresses, for an address of
     // no such network, and where the system refuses the socket.
     static std::shared_ptr<ArpChannel> forAddress(quint32 address);
-    // Whether a packet socket may be opened now (opens and closes one).
-    static bool allowed();
 
     ~ArpChannel();
 
